@@ -1,0 +1,32 @@
+// The board operations: RESET, ERASE, BLANK, LOCK, WRITE, READ and VERIFY. Each runs to its
+// end and reports through the panel; none returns a status.
+#pragma once
+
+#include "code_image.h"
+#include "panel.h"
+#include "serial_link.h"
+
+namespace brindle::link {
+
+class BoardOps {
+public:
+    // deviceSize and programLength are the main window's; the operations read and set them.
+    BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, int& deviceSize, int& programLength);
+
+    void reset();
+    void erase();
+    void blank();
+    void lock(bool lb1, bool lb2, bool lb3);
+    void program();
+    void read();
+    void verify();
+
+private:
+    SerialLink& link_;
+    Panel& panel_;
+    image::HexGrid& grid_;
+    int& deviceSize_;
+    int& programLength_;
+};
+
+} // namespace brindle::link

@@ -1,0 +1,38 @@
+// The serial port as the board operations use it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brindle::link {
+
+struct OpenFailure {
+    std::string reason; // the system's words
+    std::string advice; // what the operator can do, empty when unknown
+};
+
+class Port {
+public:
+    virtual ~Port() = default;
+
+    // CommPort: 1 or 2, chosen while the port is closed.
+    virtual void select(int commPort) = 0;
+    virtual int selected() const = 0;
+    // The device the selected COM stands for, for messages ("/dev/ttyUSB0", "COM1").
+    virtual std::string deviceName() const = 0;
+
+    // PortOpen = true / false. 19200 8N1, no flow control, DTR raised while open.
+    [[nodiscard]] virtual std::optional<OpenFailure> open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Output: queues the text and returns at once.
+    virtual void output(std::string_view text) = 0;
+    // Input: everything waiting, removed from the port; empty at once when nothing waits.
+    virtual std::string input() = 0;
+    // Blocks until input waits or msecs have passed; true when input waits.
+    virtual bool waitForInput(int msecs) = 0;
+};
+
+} // namespace brindle::link

@@ -1,0 +1,46 @@
+// The real port, through Qt SerialPort, with COM1 and COM2 mapped to device names.
+#pragma once
+
+#include "port.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QSerialPort;
+
+namespace brindle::link {
+
+class QtSerialPort : public Port {
+public:
+    // devices[0] and devices[1]: what COM1 and COM2 stand for (empty: none found).
+    explicit QtSerialPort(std::array<QString, 2> devices);
+    ~QtSerialPort() override;
+
+    void select(int commPort) override;
+    int selected() const override { return commPort_; }
+    std::string deviceName() const override;
+
+    [[nodiscard]] std::optional<OpenFailure> open() override;
+    void close() override;
+    bool isOpen() const override;
+
+    void output(std::string_view text) override;
+    std::string input() override;
+    bool waitForInput(int msecs) override;
+
+    QString device(int commPort) const;
+
+private:
+    std::array<QString, 2> devices_;
+    int commPort_ = 1;
+    std::unique_ptr<QSerialPort> port_;
+};
+
+// What COM1 and COM2 stand for on this platform: on Windows the names themselves;
+// elsewhere the first and second serial port found (USB adapters first, then on-board
+// ports, each sorted by name). An override replaces the found device.
+std::array<QString, 2> defaultComDevices();
+
+} // namespace brindle::link

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Brindle with the simulated board.
+# Any further arguments go to the program (for example --com1 /dev/ttyUSB0 in place of
+# the simulator).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+source "$ROOT/scripts/deps.sh"
+install_missing "${BUILD_PACKAGES[@]}"
+configure_and_build "$ROOT/build"
+if [ $# -eq 0 ]; then set -- --simulate; fi
+exec "$ROOT/build/app/brindle" "$@"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite through ctest.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+source "$ROOT/scripts/deps.sh"
+install_missing "${BUILD_PACKAGES[@]}" xvfb xauth xdotool x11-utils imagemagick
+configure_and_build "$ROOT/build"
+cd "$ROOT/build"
+ctest --output-on-failure -j2
