@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The real program in a real X window against its simulated board: the buttons are clicked
+# at their places, the file dialog and the boxes answered with the keyboard, and the outcome
+# checked from outside (window title, saved file). A screenshot is kept as an artefact.
+# Usage: window_test.sh BRINDLE HEXFILE ARTEFACT_DIR
+set -euo pipefail
+
+app=$1 hex=$2 artefacts=$3
+if [ -z "${BRINDLE_E2E_DISPLAY:-}" ]; then
+    for tool in xvfb-run xdotool import; do
+        command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/test.sh installs it)"; exit 1; }
+    done
+    exec xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_E2E_DISPLAY=1 bash "$0" "$@"
+fi
+unset QT_QPA_PLATFORM
+
+mkdir -p "$artefacts"
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$hex" "$work/blink.hex"
+
+fail() { echo "FAIL: $*"; import -window root "$artefacts/window_failure.png" 2>/dev/null || true; exit 1; }
+
+"$app" --simulate=AT89C2051 --no-pace >"$work/app.log" 2>&1 &
+pid=$!
+win=$(xdotool search --sync --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" | head -n 1)
+[ -n "$win" ] || fail "no window"
+
+title() { xdotool getwindowname "$win"; }
+wait_title() { # regex, seconds
+    local end=$((SECONDS + $2))
+    while [ $SECONDS -lt "$end" ]; do
+        [[ "$(title)" =~ $1 ]] && return 0
+        sleep 0.1
+    done
+    fail "title is '$(title)', expected /$1/"
+}
+# Button centres in client pixels (twips / 15).
+click() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
+click_load() { click 52 400; }
+click_save() { click 133 400; }
+click_read() { click 133 440; }
+click_blank() { click 276 440; }
+click_verify() { click 404 440; }
+click_auto() { click 588 440; }
+
+answer_dialog() { # path typed into the file dialog
+    local dlg
+    dlg=$(xdotool search --sync --onlyvisible --name "^Select HEX File$" | head -n 1)
+    xdotool windowfocus --sync "$dlg"
+    sleep 0.3
+    xdotool key --window "$dlg" ctrl+a
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+}
+answer_box() { # title of the box; answered with the Return key
+    local box
+    box=$(xdotool search --sync --onlyvisible --name "^$1$" | head -n 1)
+    [ -n "$box" ] || fail "no box titled $1"
+    xdotool windowfocus --sync "$box"
+    sleep 0.2
+    xdotool key Return
+}
+
+# LOAD the example: the title names the file and its sizes.
+click_load
+answer_dialog "$work/blink.hex"
+wait_title "blink\.hex -  159 Bytes \(A0H\)$" 10
+
+# AUTO with the start-up steps (reload, erase, write): the last reply is the write status.
+click_auto
+wait_title "^W$" 60
+
+# VERIFY against the grid: the read status closes the exchange.
+click_verify
+wait_title "^R$" 60
+
+# BLANK on a programmed chip: the board answers "n" and a box asks for OK.
+click_blank
+answer_box "BLANK CHECK"
+wait_title "^n$" 10
+
+# READ the chip, then SAVE what it shows.
+click_read
+wait_title "^R$" 60
+click_save
+answer_dialog "$work/saved.hex"
+wait_title "saved\.hex$" 10
+sleep 0.5
+import -window root "$artefacts/window.png"
+
+[ -f "$work/saved.hex" ] || fail "no saved file"
+size=$(stat -c %s "$work/saved.hex")
+[ "$size" -eq $((128 * 45 + 15)) ] || fail "saved file is $size bytes, expected 5775 (2 KB chip)"
+# The example's first record (reset vector) and a data record read back from the chip.
+grep -q $'^:1000000002000602007B75810712009BE5826003F7\r$' "$work/saved.hex" || fail "reset vector"
+grep -q $'^:100090000062D0070FEFF4F5B080E575820022FF13\r$' "$work/saved.hex" || fail "record 0090"
+[ "$(tail -c 15 "$work/saved.hex" | od -An -tx1 | tr -d ' \n')" = 3a303030303030303146460d0a0d0a ] \
+    || fail "end record"
+echo "window test passed"
