@@ -1,1 +1,168 @@
-// to be written
+#include "qt_serial_port.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace brindle::link {
+
+namespace {
+
+std::string adviceFor(QSerialPort::SerialPortError error, const QString& device)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return "Check that the programmer's cable or USB serial adapter is plugged in, "
+               "then choose the port again.";
+    case QSerialPort::PermissionError: {
+        // Qt reports both "no access" and "in use" as a permission error; the file's
+        // rights tell them apart.
+        const QFileInfo info(device);
+        if (info.exists() && (!info.isReadable() || !info.isWritable())) {
+            const QString group = info.group().isEmpty() ? QStringLiteral("dialout") : info.group();
+            return "You may not use this device. Join the group that owns it (" + group.toStdString()
+                   + ", usually dialout), e.g. sudo usermod -aG " + group.toStdString()
+                   + " $USER, then log out and in again.";
+        }
+        return "The port is in use. Close the other program that uses it, then try again.";
+    }
+    case QSerialPort::OpenError:
+        return "The port is already open. Close the other program that uses it, then try again.";
+    default:
+        return {};
+    }
+}
+
+bool isUsbAdapter(const QSerialPortInfo& info)
+{
+    const QString name = info.portName();
+    return info.hasVendorIdentifier() || name.startsWith(QLatin1String("ttyUSB"))
+        || name.startsWith(QLatin1String("ttyACM"));
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(std::array<QString, 2> devices) : devices_(std::move(devices)) {}
+
+QtSerialPort::~QtSerialPort() { close(); }
+
+void QtSerialPort::select(int commPort)
+{
+    if (commPort == 1 || commPort == 2)
+        commPort_ = commPort;
+}
+
+QString QtSerialPort::device(int commPort) const
+{
+    return (commPort == 1 || commPort == 2) ? devices_[static_cast<std::size_t>(commPort - 1)] : QString();
+}
+
+std::string QtSerialPort::deviceName() const { return device(commPort_).toStdString(); }
+
+std::optional<OpenFailure> QtSerialPort::open()
+{
+    close();
+    const QString name = device(commPort_);
+    if (name.isEmpty())
+        return OpenFailure{"no serial port was found for COM" + std::to_string(commPort_),
+                           "Plug in the programmer's USB serial adapter, or name the device with --com"
+                               + std::to_string(commPort_) + " PATH."};
+
+    auto port = std::make_unique<QSerialPort>(name);
+    port->setBaudRate(QSerialPort::Baud19200);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!port->open(QIODevice::ReadWrite)) {
+        const auto error = port->error();
+        return OpenFailure{port->errorString().toStdString(), adviceFor(error, name)};
+    }
+    // A pseudo-terminal has no modem lines; the board simulator does not need DTR.
+    port->setDataTerminalReady(true);
+    port->clearError();
+    port_ = std::move(port);
+    return std::nullopt;
+}
+
+void QtSerialPort::close()
+{
+    if (!port_)
+        return;
+    if (port_->isOpen()) {
+        // Whatever was queued last (a lock bit letter, "Z") must still reach the board.
+        if (port_->bytesToWrite() > 0)
+            port_->waitForBytesWritten(200);
+        port_->close();
+    }
+    port_.reset();
+}
+
+bool QtSerialPort::isOpen() const { return port_ && port_->isOpen(); }
+
+void QtSerialPort::output(std::string_view text)
+{
+    if (!isOpen())
+        return;
+    port_->write(text.data(), static_cast<qint64>(text.size()));
+}
+
+std::string QtSerialPort::input()
+{
+    if (!isOpen())
+        return {};
+    // Without an event loop Qt fetches from the device only inside a wait; a zero wait
+    // takes in what the system holds and sends what is queued.
+    if (port_->bytesAvailable() == 0 || port_->bytesToWrite() > 0) {
+        port_->waitForReadyRead(0);
+        checkHangUp();
+    }
+    if (!port_)
+        return {};
+    const QByteArray data = port_->readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+bool QtSerialPort::waitForInput(int msecs)
+{
+    if (!isOpen())
+        return false;
+    if (port_->bytesAvailable() > 0 && port_->bytesToWrite() == 0)
+        return true;
+    const bool ready = port_->waitForReadyRead(msecs);
+    checkHangUp();
+    return ready || (port_ && port_->bytesAvailable() > 0);
+}
+
+void QtSerialPort::checkHangUp()
+{
+    // A vanished adapter or a closed pseudo-terminal: the port is gone, and every later
+    // wait must end at once instead of polling a dead device.
+    if (port_ && port_->error() == QSerialPort::ResourceError) {
+        port_->close();
+        port_.reset();
+    }
+}
+
+std::array<QString, 2> defaultComDevices()
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
+#else
+    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
+        const bool usbA = isUsbAdapter(a), usbB = isUsbAdapter(b);
+        if (usbA != usbB)
+            return usbA;
+        return a.systemLocation() < b.systemLocation();
+    });
+    std::array<QString, 2> devices;
+    for (int i = 0; i < 2 && i < ports.size(); ++i)
+        devices[static_cast<std::size_t>(i)] = ports[i].systemLocation();
+    return devices;
+#endif
+}
+
+} // namespace brindle::link

@@ -33,6 +33,8 @@ public:
     QString device(int commPort) const;
 
 private:
+    void checkHangUp();
+
     std::array<QString, 2> devices_;
     int commPort_ = 1;
     std::unique_ptr<QSerialPort> port_;

@@ -1,1 +1,171 @@
-// to be written
+#include "serial_link.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace brindle::link {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a waiting window gets the chance to repaint.
+constexpr std::chrono::milliseconds kIdlePeriod{30};
+
+std::size_t lineEnd(const std::string& text) { return text.find_first_of("\r\n"); }
+
+bool traceFromEnvironment()
+{
+    const char* value = std::getenv("BRINDLE_TRACE");
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+} // namespace
+
+SerialLink::SerialLink(Port& port, Panel& panel)
+    : port_(port), panel_(panel), trace_(traceFromEnvironment()), traceStart_(Clock::now())
+{
+}
+
+void SerialLink::selectPort(int commPort)
+{
+    if (!port_.isOpen())
+        port_.select(commPort);
+}
+
+int SerialLink::commPort() const { return port_.selected(); }
+
+std::string SerialLink::comName() const { return "COM" + std::to_string(port_.selected()); }
+
+void SerialLink::beginAction() { openFailed_ = false; }
+
+bool SerialLink::open()
+{
+    if (openFailed_)
+        return false;
+    carried_.clear();
+    silent_ = false;
+    const std::optional<OpenFailure> failure = port_.open();
+    if (trace_)
+        std::fprintf(stderr, "[%s open %s%s]\n", comName().c_str(), port_.deviceName().c_str(),
+                     failure ? ": failed" : "");
+    if (!failure)
+        return true;
+    openFailed_ = true;
+    const std::string device = port_.deviceName().empty() ? "no device" : port_.deviceName();
+    std::string text = "Cannot open " + comName() + " (" + device + "): " + failure->reason + ".";
+    if (!failure->advice.empty())
+        text += "\n\n" + failure->advice;
+    panel_.messageBox(text, Icon::Critical, "PORT");
+    return false;
+}
+
+void SerialLink::close()
+{
+    carried_.clear();
+    silent_ = false;
+    if (trace_ && port_.isOpen())
+        std::fprintf(stderr, "[%s close]\n", comName().c_str());
+    port_.close();
+}
+
+void SerialLink::output(std::string_view text)
+{
+    traceBytes(">", text);
+    port_.output(text);
+}
+
+std::string SerialLink::input()
+{
+    std::string text = port_.input();
+    traceBytes("<", text);
+    return text;
+}
+
+void SerialLink::serialinput(int wanted)
+{
+    const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)));
+
+    const std::size_t end = lineEnd(received);
+    reply = received.substr(0, end);
+    // The board may send its next letter right behind a reply (a READ's status after the
+    // last block); it belongs to the next call.
+    if (reply.size() > static_cast<std::size_t>(std::max(wanted, 0)))
+        carried_ = reply.substr(static_cast<std::size_t>(wanted));
+
+    panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
+}
+
+// Accumulates characters until `wanted` have arrived, a line end has, or the time is up.
+std::string SerialLink::collect(std::size_t wanted)
+{
+    std::string received = std::move(carried_);
+    carried_.clear();
+    timedOut_ = false;
+    lost_ = false;
+
+    const auto deadline = Clock::now() + timeout_;
+    bool napped = false;
+    for (;;) {
+        received += input();
+        if (received.size() >= wanted || lineEnd(received) != std::string::npos)
+            return received;
+        if (!port_.isOpen()) {
+            lost_ = true;
+            return received;
+        }
+        const auto now = Clock::now();
+        if (silent_ || now >= deadline) {
+            // Once a reply has timed out the board is taken as gone for this opening of
+            // the port: the rest of the exchange takes only what is already waiting.
+            timedOut_ = silent_ = true;
+            return received;
+        }
+        if (now - lastIdle_ >= kIdlePeriod) {
+            panel_.idle();
+            lastIdle_ = Clock::now();
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        const std::size_t missing = wanted - received.size();
+        if (!received.empty() && missing > 1 && charsPerSecond_ > 0 && !napped) {
+            // The rest of a block comes at line rate: sleep until all but its last
+            // character are due, then wait for that one, instead of waking per character.
+            const auto due = std::chrono::microseconds(1000000LL * static_cast<long long>(missing - 1)
+                                                       / charsPerSecond_);
+            std::this_thread::sleep_for(std::min<std::chrono::microseconds>({due, kIdlePeriod, left}));
+            napped = true;
+            continue;
+        }
+        napped = false;
+        port_.waitForInput(static_cast<int>(std::clamp<long long>(left.count(), 1, kIdlePeriod.count())));
+    }
+}
+
+std::string SerialLink::silenceTitle(const std::string& received) const
+{
+    const std::string who = "The programmer on " + comName() + " (" + port_.deviceName() + ")";
+    if (lost_)
+        return who + " was disconnected";
+    if (received.empty() || lineEnd(received) == 0)
+        return who + " did not answer";
+    return who + " gave an incomplete answer: " + reply;
+}
+
+void SerialLink::traceBytes(const char* direction, std::string_view bytes) const
+{
+    if (!trace_ || bytes.empty())
+        return;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - traceStart_);
+    std::string line;
+    for (unsigned char c : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", c);
+        line += hex;
+    }
+    std::fprintf(stderr, "%8lld %s%s\n", static_cast<long long>(ms.count()), direction, line.c_str());
+}
+
+} // namespace brindle::link

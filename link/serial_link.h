@@ -19,6 +19,10 @@ public:
     SerialLink(Port& port, Panel& panel);
 
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+    // Characters a second on the line (19200 baud, 10 bits a character). A block that has
+    // begun to arrive is slept through at this rate instead of waking per character; 0
+    // wakes at every arrival.
+    void setLineRate(int charsPerSecond) { charsPerSecond_ = charsPerSecond; }
 
     // Option1_Click / Option2_Click.
     void selectPort(int commPort);
@@ -44,16 +48,32 @@ public:
 
     // True when the last serialinput ended at the time limit.
     bool timedOut() const { return timedOut_; }
+    // True when the port could not be opened in this action (the operator was told).
+    bool openFailed() const { return openFailed_; }
+
+    // Every character at the port boundary, in hex with its direction, to stderr. Also
+    // switched on by the environment variable BRINDLE_TRACE=1.
+    void setTrace(bool on) { trace_ = on; }
 
     std::string reply;
 
 private:
+    std::string collect(std::size_t wanted);
+    void traceBytes(const char* direction, std::string_view bytes) const;
+    std::string silenceTitle(const std::string& received) const;
+
     Port& port_;
     Panel& panel_;
     std::chrono::milliseconds timeout_ = kReplyTimeout;
     std::string carried_; // characters beyond the last reply, kept while the port stays open
     bool openFailed_ = false;
     bool timedOut_ = false;
+    bool silent_ = false; // a reply timed out since the port was opened
+    bool lost_ = false;   // the port went away under the last reply
+    bool trace_ = false;
+    int charsPerSecond_ = 1920;
+    std::chrono::steady_clock::time_point lastIdle_{};
+    std::chrono::steady_clock::time_point traceStart_;
 };
 
 } // namespace brindle::link
