@@ -24,7 +24,11 @@ enum class HexError {
     PastEnd,        // data would run past 0xFFFF
     BadRecordType,  // a record type other than 00 to 05
     NonZeroBase,    // an extended address record (02, 04) with a base other than zero
+    TooLarge,       // the file is far larger than any HEX file of a 64 KB image
 };
+
+// Generous: a 64 KB image in one-byte records takes about 1 MB.
+constexpr qint64 kMaxHexFileSize = 16 * 1024 * 1024;
 
 struct HexProblem {
     HexError error;
@@ -49,7 +53,8 @@ struct HexReadResult {
     std::optional<HexProblem> problem; // set: the file is rejected whole
 };
 
-// fileName is only used in messages.
+// fileName is only used in messages. A leading UTF-8 byte-order mark and DOS end-of-file
+// characters (0x1A) at the very end are passed over.
 [[nodiscard]] HexReadResult parseHex(std::string_view text, const QString& fileName);
 [[nodiscard]] HexReadResult readHexFile(const QString& path);
 void applyHex(const HexData& data, CodeBuffer& buffer);
@@ -58,7 +63,8 @@ void applyHex(const HexData& data, CodeBuffer& buffer);
 constexpr int programLengthFor(int loadedEnd) { return ((loadedEnd - 1) | 31) + 1; }
 
 // The file SAVE writes: one 16-byte record per grid row 1..rows (cell texts as they
-// stand), then the end record and an empty line, every line ending in CR LF.
+// stand), then the end record and an empty line, every line ending in CR LF. rows is
+// clamped to 0..4096.
 [[nodiscard]] std::string hexRecords(const HexGrid& grid, int rows);
 
 // Replaces path with content through a temporary file in the same folder, so a failure
