@@ -25,6 +25,7 @@ private slots:
     void readOnlyFolderKeepsFile();
     void cannotOpen();
     void tooLarge();
+    void folderIsNoFile();
 };
 
 void TestHexFiles::writeAndReadBack()
@@ -110,6 +111,14 @@ void TestHexFiles::tooLarge()
     const HexReadResult r = readHexFile(path);
     QVERIFY(r.problem.has_value());
     QCOMPARE(r.problem->error, HexError::TooLarge);
+}
+
+void TestHexFiles::folderIsNoFile()
+{
+    QTemporaryDir dir;
+    const HexReadResult r = readHexFile(dir.path());
+    QVERIFY(r.problem.has_value());
+    QCOMPARE(r.problem->error, HexError::CannotOpen);
 }
 
 QTEST_GUILESS_MAIN(TestHexFiles)
