@@ -1,0 +1,334 @@
+#include "main_window.h"
+
+#include "device_table.h"
+#include "fonts.h"
+#include "hex_file.h"
+#include "hex_grid_view.h"
+#include "input_guard.h"
+#include "window_layout.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace brindle::app {
+
+namespace {
+const QString kInitialTitle = QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V3.6");
+constexpr int kClientWidth = 10200 / kTwipsPerPixel;  // 680
+constexpr int kClientHeight = 6990 / kTwipsPerPixel;  // 466
+
+// The company, telephone and web lines of the banner.
+const char* const kBanner[] = {
+    "ATMEL 8051 Programmer",
+    "Brindle Electronics Co., Ltd.",
+    "TEL: +82-2-555-0151",
+    "WEB: www.brindle-electronics.example",
+};
+
+// A box counts as ticked when its state is 1 (checked), never when partly checked.
+bool ticked(const QCheckBox* box)
+{
+    return box->checkState() == Qt::Checked;
+}
+} // namespace
+
+Form1::BusyScope::BusyScope(Form1& form) : form_(form)
+{
+    if (form_.busyDepth_++ == 0) {
+        form_.serialLink_.beginAction();
+        form_.inputGuard_->setActive(true);
+    }
+}
+
+Form1::BusyScope::~BusyScope()
+{
+    if (form_.busyDepth_ == 1) {
+        form_.progress(0, 0);
+        form_.inputGuard_->drainPendingInput();
+        form_.inputGuard_->setActive(false);
+    }
+    --form_.busyDepth_;
+}
+
+Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
+    : QWidget(parent), op_(op), serialLink_(port, *this),
+      ops_(serialLink_, *this, grid, deviceSize, programLength)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kInitialTitle);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(fixedFont(9));
+    createControls(comDevices);
+    arrangeTabOrder();
+    inputGuard_ = new InputGuard(this);
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    for (const char* line : kBanner) {
+        logMessage = QString::fromLatin1(line);
+        msgout();
+    }
+    buffer_initial();
+    Erase_chk->setChecked(true);
+    Program_chk->setChecked(true);
+    autochk->setChecked(true);
+    autoReload = false;
+    loadAccepted = false;
+}
+
+void Form1::msgout()
+{
+    Label1->setText(Label2->text());
+    Label2->setText(Label3->text());
+    Label3->setText(Label4->text());
+    Label4->setText(logMessage);
+}
+
+void Form1::buffer_initial()
+{
+    codeBuffer.fill(0xFF);
+    grid.setFormat(image::kGridFormat);
+    MSFG->applyColumnWidths(grid);
+    grid.redraw(codeBuffer);
+    MSFG->cells().redraw();
+    MSFG->show();
+}
+
+void Form1::Load_Click()
+{
+    loadedEnd = 0;
+    MSFG->hide();
+    if (!autoReload) {
+        const std::optional<QString> chosen = op_.chooseFile(Operator::FileMode::Open);
+        if (!chosen) {
+            loadAccepted = false;
+            MSFG->show();
+            return;
+        }
+        loadAccepted = true;
+        hexFileName = *chosen;
+    }
+    if (hexFileName.isEmpty()) {
+        MSFG->show();
+        op_.beep();
+        return;
+    }
+
+    // The whole file is checked before anything changes.
+    const image::HexReadResult file = image::readHexFile(hexFileName);
+    if (file.problem) {
+        loadAccepted = false; // AUTO must not program the image that is still there
+        MSFG->show();
+        op_.messageBox(file.problem->message, link::Icon::Exclamation, QStringLiteral("LOAD"));
+        return;
+    }
+    if (ticked(Fillchk)) {
+        // buffer_initial without its own redraw: the one below draws every cell anyway.
+        codeBuffer.fill(0xFF);
+        grid.setFormat(image::kGridFormat);
+    }
+    image::applyHex(file.data, codeBuffer);
+    loadedEnd = file.data.loadedEnd;
+    programLength = image::programLengthFor(loadedEnd);
+    showLoadedTitle();
+    grid.redraw(codeBuffer);
+    MSFG->cells().markMismatches({});
+    MSFG->cells().redraw();
+    MSFG->show();
+    op_.beep();
+}
+
+void Form1::showLoadedTitle()
+{
+    const auto loaded = static_cast<std::uint32_t>(loadedEnd);
+    const auto length = static_cast<std::uint32_t>(programLength);
+    setWindowTitle(QDir::toNativeSeparators(hexFileName) + QStringLiteral(" - ")
+                   + QString::fromStdString(image::blankDecimal(loaded)) + QStringLiteral(" Bytes (")
+                   + QString::fromStdString(image::hexText(length)) + QStringLiteral("H)"));
+}
+
+void Form1::Save_Click()
+{
+    const int size = deviceSize != 0 ? deviceSize : image::kImageSize;
+    const int rows = size / image::kBytesPerRow;
+    const std::optional<QString> chosen = op_.chooseFile(Operator::FileMode::Save);
+    if (!chosen)
+        return;
+    if (chosen->isEmpty()) {
+        op_.beep();
+        return;
+    }
+    const QString path = QDir::toNativeSeparators(*chosen);
+    const int bad = grid.firstMalformedCell(rows);
+    if (bad >= 0) {
+        op_.messageBox(QStringLiteral("The cell at address %1H does not hold two hexadecimal digits.\n"
+                                      "Nothing was saved to %2.")
+                           .arg(QString::fromStdString(image::fixedHex(std::uint32_t(bad), 4)), path),
+                       link::Icon::Exclamation, QStringLiteral("SAVE"));
+        return;
+    }
+    if (const std::optional<QString> reason = image::writeFileAtomically(*chosen, image::hexRecords(grid, rows))) {
+        op_.messageBox(QStringLiteral("Cannot save %1:\n%2").arg(path, *reason), link::Icon::Critical,
+                       QStringLiteral("SAVE"));
+        return;
+    }
+    setWindowTitle(path);
+    op_.beep();
+}
+
+void Form1::Reset_Click()
+{
+    BusyScope busy(*this);
+    ops_.reset();
+}
+
+void Form1::Erase_Click()
+{
+    BusyScope busy(*this);
+    ops_.erase();
+}
+
+void Form1::Blank_Click()
+{
+    BusyScope busy(*this);
+    ops_.blank();
+}
+
+void Form1::Program_Click()
+{
+    BusyScope busy(*this);
+    ops_.program();
+}
+
+void Form1::Read_Click()
+{
+    BusyScope busy(*this);
+    MSFG->cells().markMismatches({});
+    ops_.read();
+}
+
+void Form1::Verify_Click()
+{
+    BusyScope busy(*this);
+    MSFG->cells().markMismatches({});
+    ops_.verify();
+}
+
+void Form1::Lock_Click()
+{
+    BusyScope busy(*this);
+    ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk));
+}
+
+void Form1::auto_Click()
+{
+    BusyScope busy(*this); // one action for the whole sequence
+    autoReload = !hexFileName.isEmpty();
+    Fillchk->setChecked(true);
+    loadAccepted = true;
+    if (ticked(autochk))
+        Load_Click();
+    if (loadAccepted) {
+        // Each box is read just before its step runs.
+        if (ticked(Erase_chk))
+            Erase_Click();
+        if (ticked(Blank_chk))
+            Blank_Click();
+        if (ticked(Program_chk))
+            Program_Click();
+        if (ticked(Verify_chk))
+            Verify_Click();
+        if (ticked(Lockchk))
+            Lock_Click();
+    }
+    autoReload = false;
+}
+
+void Form1::Option1_Click()
+{
+    serialLink_.selectPort(1);
+}
+
+void Form1::Option2_Click()
+{
+    serialLink_.selectPort(2);
+}
+
+void Form1::log(const std::string& line)
+{
+    logMessage = QString::fromStdString(line);
+    msgout();
+}
+
+void Form1::messageBox(const std::string& text, link::Icon icon, const std::string& title)
+{
+    op_.messageBox(QString::fromStdString(text), icon, QString::fromStdString(title));
+}
+
+void Form1::beep()
+{
+    op_.beep();
+}
+
+void Form1::setTitle(const std::string& title)
+{
+    setWindowTitle(QString::fromStdString(title));
+}
+
+void Form1::selectDevice(int row)
+{
+    // An exclusive group cannot turn its last button off.
+    deviceGroup_->setExclusive(false);
+    for (std::size_t i = 0; i < deviceButtons.size(); ++i)
+        deviceButtons[i]->setChecked(int(i) == row);
+    deviceGroup_->setExclusive(true);
+}
+
+void Form1::progress(int done, int total)
+{
+    if (total <= 0) {
+        progressBar->hide();
+        return;
+    }
+    progressBar->setRange(0, total);
+    progressBar->setValue(std::clamp(done, 0, total));
+    progressBar->show();
+}
+
+void Form1::cellsChanged(int firstRow, int lastRow)
+{
+    MSFG->cells().rowsRewritten(firstRow, lastRow);
+}
+
+void Form1::markMismatches(const std::vector<std::pair<int, int>>& cells)
+{
+    MSFG->cells().markMismatches(cells);
+}
+
+void Form1::idle()
+{
+    // Repaint and serve the board's timers, but take no click or key meanwhile.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (isBusy())
+        event->ignore();
+    else
+        event->accept();
+}
+
+} // namespace brindle::app

@@ -1,0 +1,122 @@
+// Form1: the one window. It holds every control, all program state and the handlers the
+// buttons run, and it is the panel the board operations report to.
+#pragma once
+
+#include "board_ops.h"
+#include "code_image.h"
+#include "operator.h"
+#include "panel.h"
+#include "port.h"
+#include "serial_link.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace brindle::app {
+
+class HexGridView;
+class InputGuard;
+
+class Form1 : public QWidget, public link::Panel {
+    Q_OBJECT
+public:
+    // comDevices: what COM1 and COM2 stand for (empty: none found).
+    Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Handlers.
+    void Form_Load();
+    void msgout();
+    void buffer_initial();
+    void Load_Click();
+    void Save_Click();
+    void Reset_Click();
+    void Erase_Click();
+    void Blank_Click();
+    void Program_Click();
+    void Read_Click();
+    void Verify_Click();
+    void Lock_Click();
+    void auto_Click();
+    void Option1_Click();
+    void Option2_Click();
+
+    // link::Panel
+    void log(const std::string& line) override;
+    void messageBox(const std::string& text, link::Icon icon, const std::string& title) override;
+    void beep() override;
+    void setTitle(const std::string& title) override;
+    void selectDevice(int row) override;
+    void progress(int done, int total) override;
+    void cellsChanged(int firstRow, int lastRow) override;
+    void markMismatches(const std::vector<std::pair<int, int>>& cells) override;
+    void idle() override;
+
+    link::SerialLink& serialLink() { return serialLink_; }
+    bool isBusy() const { return busyDepth_ > 0; }
+
+    // State.
+    image::CodeBuffer codeBuffer;
+    image::HexGrid grid; // MSFG's cell texts
+    QString hexFileName;
+    int deviceSize = 0;
+    int loadedEnd = 0;
+    int programLength = 0;
+    QString logMessage;
+    bool autoReload = false;
+    bool loadAccepted = false;
+
+    // Controls, named as in the window's design (the AUTO button is autoButton: auto is taken).
+    QPushButton *Reset, *Read, *Erase, *Blank, *Program, *Verify, *Lock, *autoButton, *Load, *Save;
+    QCheckBox *Erase_chk, *Blank_chk, *Program_chk, *Verify_chk, *Lockchk, *autochk, *Fillchk;
+    QCheckBox *Lb1chk, *Lb2chk, *Lb3chk;
+    QGroupBox *Frame1, *Frame2;
+    QRadioButton *Option1, *Option2;
+    std::array<QRadioButton*, 9> deviceButtons{}; // in the device table's order
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    HexGridView* MSFG;
+    QProgressBar* progressBar;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Marks the window busy for the length of a board action; the outermost one begins a
+    // new action on the link and, at its end, drops the input that arrived meanwhile.
+    class BusyScope {
+    public:
+        explicit BusyScope(Form1& form);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Form1& form_;
+    };
+
+    void createControls(const std::array<QString, 2>& comDevices);
+    void createDeviceFrame();
+    void createGridAndLog();
+    void arrangeTabOrder();
+    void showLoadedTitle();
+
+    Operator& op_;
+    link::SerialLink serialLink_;
+    link::BoardOps ops_;
+    QButtonGroup* deviceGroup_ = nullptr;
+    QButtonGroup* portGroup_ = nullptr;
+    InputGuard* inputGuard_ = nullptr;
+    int busyDepth_ = 0;
+};
+
+} // namespace brindle::app

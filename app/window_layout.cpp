@@ -1,0 +1,106 @@
+#include "window_layout.h"
+
+#include "fonts.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace brindle::app {
+
+namespace {
+template <typename W>
+W* place(W* widget, const char* name, QRect rect)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(rect);
+    widget->setFont(captionFont(9));
+    return widget;
+}
+
+template <typename W>
+void nameForAssistiveTechnology(W* widget, const QString& caption, const QString& accessibleName)
+{
+    widget->setAccessibleName(accessibleName.isEmpty() ? caption : accessibleName);
+}
+} // namespace
+
+// The captions were laid out for a narrower user-interface font than most platforms have;
+// a caption that would be clipped is narrowed just enough to fit its fixed width.
+void fitCaption(QAbstractButton* button)
+{
+    if (button->text().isEmpty())
+        return;
+    // A push button's size hint has a minimum width of its own; only its text matters here.
+    const bool push = qobject_cast<QPushButton*>(button) != nullptr;
+    auto needed = [&] {
+        return push ? button->fontMetrics().horizontalAdvance(button->text()) + 8 : button->sizeHint().width();
+    };
+    QFont font = button->font();
+    for (int stretch = 95; stretch >= 70 && needed() > button->width(); stretch -= 5) {
+        font.setStretch(stretch);
+        button->setFont(font);
+    }
+}
+
+// Captions are plain text: none carries '&', so Qt makes no access key of them.
+
+QPushButton* placeButton(QWidget* parent, const char* name, const QString& caption, QRect rect)
+{
+    auto* button = place(new QPushButton(caption, parent), name, rect);
+    fitCaption(button);
+    button->setAutoDefault(false);
+    nameForAssistiveTechnology(button, caption, {});
+    return button;
+}
+
+QCheckBox* placeCheckBox(QWidget* parent, const char* name, const QString& caption, QRect rect,
+                         const QString& accessibleName)
+{
+    auto* box = place(new QCheckBox(caption, parent), name, rect);
+    fitCaption(box);
+    nameForAssistiveTechnology(box, caption, accessibleName);
+    return box;
+}
+
+QRadioButton* placeRadioButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
+                               const QString& accessibleName)
+{
+    auto* button = place(new QRadioButton(caption, parent), name, rect);
+    fitCaption(button);
+    nameForAssistiveTechnology(button, caption, accessibleName);
+    return button;
+}
+
+QGroupBox* placeFrame(QWidget* parent, const char* name, const QString& caption, QRect rect)
+{
+    auto* frame = place(new QGroupBox(caption, parent), name, rect);
+    frame->setFocusPolicy(Qt::NoFocus);
+    frame->setAccessibleName(caption.trimmed().isEmpty() ? QString::fromLatin1(name) : caption.trimmed());
+    return frame;
+}
+
+QLabel* placeLogLabel(QWidget* parent, const char* name, QRect rect, bool oldest)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(rect);
+    label->setTextFormat(Qt::PlainText);
+    label->setAutoFillBackground(true);
+    QPalette pal = label->palette();
+    if (oldest) {
+        pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+        pal.setColor(QPalette::WindowText, pal.color(QPalette::Text));
+    } else {
+        pal.setColor(QPalette::Window, QColor(255, 255, 255));
+        pal.setColor(QPalette::WindowText, pal.color(QPalette::ButtonText));
+    }
+    label->setPalette(pal);
+    // The text itself is what assistive technology reads; the description says where it stands.
+    label->setAccessibleDescription(oldest ? QStringLiteral("Message log, oldest line") : QStringLiteral("Message log"));
+    return label;
+}
+
+} // namespace brindle::app
