@@ -8,23 +8,28 @@
 namespace brindle::board {
 
 struct BoardOptions {
-    std::string chip = "AT89S52"; // a device name (AT89C1051 ... AT89C55WD) or "none"
+    std::string chip = "AT89S52"; // a part number (AT89C1051 ... AT89C55WD), a code, or "none"
     bool pacing = false;          // line rate: 19200 baud, 10 bits a character, both ways
     int eraseDelayMs = 0;
     int blockDelayMs = 0;         // per programmed 32-byte block
 
-    // Fault injection (see board/README or --help of the executable).
-    std::string silentAfter;      // command letter after which the board says nothing more
-    std::string wrongReplyFor;    // command letter whose reply is replaced ...
+    // Fault injection; 0 or -1 (or empty) leaves it off.
+    char silentAfter = 0;         // command letter from which on the board says nothing
+    char wrongReplyFor = 0;       // command letter whose reply is replaced ...
     std::string wrongReply;       // ... by this text
-    int shortBlock = -1;          // read block number sent short, ending in CR LF
+    int shortBlock = -1;          // read block number sent as its first 4 characters and CR LF
     bool lowerCase = false;       // read data in lower-case hexadecimal
     std::string extraAfterReply;  // characters appended to every reply
-    int hangUpAfterBlocks = -1;   // close the line after this many written or read blocks
+    int hangUpAfterBlocks = -1;   // close the line once a write or read has passed this many blocks
 };
 
-// Parses the executable's options; false with *error set on a bad option.
+// Parses options such as {"--chip", "AT89C2051", "--pace"} (no program name). Both
+// "--opt VALUE" and "--opt=VALUE" are taken. False with *error set on a bad option; *options is
+// then left as it was.
 [[nodiscard]] bool parseBoardOptions(const std::vector<std::string>& args, BoardOptions* options,
                                      std::string* error);
+
+// The option lines for --help.
+std::string boardOptionsHelp();
 
 } // namespace brindle::board

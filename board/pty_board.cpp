@@ -1,0 +1,258 @@
+#include "pty_board.h"
+
+#include "line_pacer.h"
+#include "simulated_board.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
+namespace brindle::board {
+
+namespace {
+
+using Clock = LinePacer::Clock;
+using TimePoint = LinePacer::TimePoint;
+using std::chrono::milliseconds;
+
+// A write block that stops half-way is dropped after this much silence, so the next operation
+// of the program finds the board listening for commands again.
+constexpr Clock::duration kIdleBlockTimeout = milliseconds(1000);
+// How far ahead of the wire the board may read, and how much it may have queued to send:
+// beyond that the pseudo-terminal's own buffer holds the program's characters, as a UART would.
+constexpr Clock::duration kReadAhead = milliseconds(35);
+constexpr std::size_t kMaxQueuedOutput = 2048;
+// Closer deadlines are met by sleeping rather than polling, since poll counts whole milliseconds.
+constexpr Clock::duration kSleepWindow = milliseconds(3);
+
+std::string systemError(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+struct PtyBoard::Impl {
+    int master = -1;
+    int slave = -1; // held open so the master sees no hang-up while the program's port is closed
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    std::string path;
+    std::thread thread;
+    std::atomic<bool> serving{false};
+
+    std::optional<SimulatedBoard> board;
+    std::optional<LinePacer> pacer;
+    std::optional<TimePoint> hangUpAt;
+    TimePoint lastInput{};
+
+    bool openLine(std::string* error);
+    void closeAll();
+    void serve();
+    bool readInput();
+    bool writeDue(TimePoint now);
+    std::optional<TimePoint> nextDeadline(TimePoint now, bool canRead) const;
+};
+
+bool PtyBoard::Impl::openLine(std::string* error)
+{
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        *error = systemError("cannot create a pseudo-terminal");
+        return false;
+    }
+    const char* name = ::ptsname(master);
+    if (!name) {
+        *error = systemError("cannot name the pseudo-terminal");
+        return false;
+    }
+    path = name;
+    slave = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (slave < 0 || ::tcgetattr(slave, &raw) != 0) {
+        *error = systemError("cannot open the pseudo-terminal");
+        return false;
+    }
+    ::cfmakeraw(&raw);
+    ::cfsetispeed(&raw, B19200);
+    ::cfsetospeed(&raw, B19200);
+    int fds[2];
+    if (::tcsetattr(slave, TCSANOW, &raw) != 0 || ::pipe(fds) != 0) {
+        *error = systemError("cannot set up the pseudo-terminal");
+        return false;
+    }
+    wakeRead = fds[0];
+    wakeWrite = fds[1];
+    for (int fd : {master, slave, wakeRead, wakeWrite})
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void PtyBoard::Impl::closeAll()
+{
+    closeFd(master);
+    closeFd(slave);
+    closeFd(wakeRead);
+    closeFd(wakeWrite);
+}
+
+bool PtyBoard::Impl::readInput()
+{
+    char buffer[256];
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n < 0)
+        return errno == EAGAIN || errno == EINTR;
+    const TimePoint readAt = Clock::now();
+    lastInput = readAt;
+    for (ssize_t i = 0; i < n && !hangUpAt; ++i) {
+        const TimePoint at = pacer->arrive(readAt);
+        const SimulatedBoard::Response response = board->receive(buffer[i]);
+        const TimePoint ready = at + milliseconds(response.delayMs);
+        pacer->send(response.text, ready);
+        if (response.hangUp)
+            hangUpAt = std::max(ready, pacer->lastDeparture());
+    }
+    return n > 0;
+}
+
+// Writes every burst that is due. Characters the pseudo-terminal cannot take (nobody reads the
+// port) are lost, as on a real line.
+bool PtyBoard::Impl::writeDue(TimePoint now)
+{
+    while (pacer->pendingOutput() > 0 && pacer->nextBurstDue() <= now) {
+        const std::string burst = pacer->takeBurst();
+        if (::write(master, burst.data(), burst.size()) < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRead) const
+{
+    std::optional<TimePoint> deadline;
+    auto consider = [&deadline](TimePoint t) {
+        if (!deadline || t < *deadline)
+            deadline = t;
+    };
+    if (pacer->pendingOutput() > 0)
+        consider(pacer->nextBurstDue());
+    else if (hangUpAt)
+        consider(*hangUpAt);
+    if (board->inMiddleOfBlock())
+        consider(lastInput + kIdleBlockTimeout);
+    if (!canRead && !hangUpAt && pacer->inputClock() > now + kReadAhead)
+        consider(pacer->inputClock() - kReadAhead);
+    return deadline;
+}
+
+void PtyBoard::Impl::serve()
+{
+#ifdef __linux__
+    // The default 50 us slack on every wake-up would add up over a transfer's round trips.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+    for (;;) {
+        TimePoint now = Clock::now();
+        if (!writeDue(now))
+            break;
+        if (hangUpAt && pacer->pendingOutput() == 0 && *hangUpAt <= now)
+            break;
+        if (board->inMiddleOfBlock() && now - lastInput >= kIdleBlockTimeout)
+            board->lineIdle();
+        const bool canRead = !hangUpAt && pacer->inputClock() <= now + kReadAhead
+                             && pacer->pendingOutput() < kMaxQueuedOutput;
+        const std::optional<TimePoint> deadline = nextDeadline(now, canRead);
+        if (deadline && *deadline - now <= kSleepWindow) {
+            std::this_thread::sleep_until(*deadline);
+            continue;
+        }
+        int timeout = -1;
+        if (deadline) {
+            const auto ms = std::chrono::duration_cast<milliseconds>(*deadline - now).count();
+            timeout = static_cast<int>(std::min<long long>(ms - 2, 60'000));
+        }
+        pollfd fds[2] = {{wakeRead, POLLIN, 0}, {master, short(canRead ? POLLIN : 0), 0}};
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents != 0)
+            return; // stop() asked; it closes the line
+        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !readInput())
+            break;
+    }
+    // Hang-up, or the line failed: the program's reads on the slave now fail.
+    serving = false;
+    closeFd(master);
+    closeFd(slave);
+}
+
+PtyBoard::PtyBoard() : impl_(std::make_unique<Impl>()) {}
+
+PtyBoard::~PtyBoard()
+{
+    stop();
+}
+
+bool PtyBoard::start(const BoardOptions& options, std::string* error)
+{
+    if (impl_->thread.joinable()) {
+        *error = "the simulated board is already running";
+        return false;
+    }
+    bool known = false;
+    chipForOptions(options, &known);
+    if (!known) {
+        *error = "unknown chip " + options.chip;
+        return false;
+    }
+    if (!impl_->openLine(error)) {
+        impl_->closeAll();
+        return false;
+    }
+    impl_->board.emplace(options);
+    impl_->pacer.emplace(options.pacing);
+    impl_->hangUpAt.reset();
+    impl_->serving = true;
+    impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
+    return true;
+}
+
+void PtyBoard::stop()
+{
+    if (!impl_->thread.joinable())
+        return;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t n = ::write(impl_->wakeWrite, &wake, 1);
+    impl_->thread.join();
+    impl_->serving = false;
+    impl_->closeAll();
+}
+
+std::string PtyBoard::devicePath() const
+{
+    return impl_->path;
+}
+
+bool PtyBoard::isServing() const
+{
+    return impl_->serving;
+}
+
+} // namespace brindle::board

@@ -1,0 +1,87 @@
+#include "simulated_board.h"
+
+#include <cctype>
+
+namespace brindle::board {
+
+namespace {
+
+constexpr std::size_t kBlockChars = 64;
+
+} // namespace
+
+const ChipType* chipForOptions(const BoardOptions& options, bool* known)
+{
+    const ChipType* type = findChipType(options.chip);
+    *known = type || options.chip == "none";
+    return type;
+}
+
+static const ChipType* chipOrNone(const BoardOptions& options)
+{
+    bool known = false;
+    return chipForOptions(options, &known);
+}
+
+SimulatedBoard::SimulatedBoard(const BoardOptions& options)
+    : options_(options), protocol_(chipOrNone(options))
+{
+}
+
+SimulatedBoard::Response SimulatedBoard::receive(char c)
+{
+    Response response;
+    if (hungUp_)
+        return response;
+    const BoardProtocol::Step step = protocol_.receive(c);
+    if (step.command != 0 && step.command == options_.silentAfter)
+        silent_ = true;
+    if (step.writtenBlock >= 0)
+        response.delayMs = options_.blockDelayMs;
+    else if (step.command == 'S' && protocol_.chip())
+        response.delayMs = options_.eraseDelayMs;
+    if (hangsUpNow(step)) {
+        hungUp_ = true;
+        response.hangUp = true;
+        return response;
+    }
+    if (!silent_)
+        response.text = shapeReply(step);
+    return response;
+}
+
+// The line goes dead where the board would ask for, or send, the block that follows the
+// first hangUpAfterBlocks blocks of a transfer.
+bool SimulatedBoard::hangsUpNow(const BoardProtocol::Step& step) const
+{
+    const int limit = options_.hangUpAfterBlocks;
+    if (limit < 0)
+        return false;
+    if (step.readBlock >= 0)
+        return step.readBlock == limit;
+    if (step.reply != "Q")
+        return false;
+    if (step.writtenBlock >= 0)
+        return step.writtenBlock + 1 == limit;
+    return step.command == 'W' && limit == 0;
+}
+
+std::string SimulatedBoard::shapeReply(const BoardProtocol::Step& step) const
+{
+    std::string text = step.reply;
+    if (step.readBlock >= 0 && text.size() >= kBlockChars) {
+        if (options_.lowerCase) {
+            for (std::size_t i = 0; i < kBlockChars; ++i)
+                text[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        }
+        if (step.readBlock == options_.shortBlock)
+            text = text.substr(0, 4) + "\r\n" + text.substr(kBlockChars);
+    }
+    if (step.command != 0 && step.command == options_.wrongReplyFor)
+        text = options_.wrongReply;
+    if (!text.empty())
+        text += options_.extraAfterReply;
+    return text;
+}
+
+} // namespace brindle::board
