@@ -69,7 +69,7 @@ struct ScriptedBoard {
     std::string writeReply = "w";
     std::string writeStatus = "W";
     std::string readStatus = "R";
-    int shortBlock = -1;     // this read block is sent as "0102\r\n"
+    int shortBlock = -1;     // this read block is sent as its first 4 characters and CR LF
     bool lowerCase = false;
     char silentFrom = 0;     // from this command letter on, nothing is answered
 
@@ -131,7 +131,9 @@ private:
     {
         flash.resize(static_cast<std::size_t>(size) * 2, 'F');
         const int block = readBlock++;
-        std::string text = block == shortBlock ? std::string("0102\r\n") : flash.substr(static_cast<std::size_t>(block) * 64, 64);
+        std::string text = flash.substr(static_cast<std::size_t>(block) * 64, block == shortBlock ? 4 : 64);
+        if (block == shortBlock)
+            text += "\r\n";
         if (lowerCase)
             for (char& ch : text)
                 ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));

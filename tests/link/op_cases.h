@@ -3,7 +3,7 @@
 //
 // fault: ";"-separated items: "reply:X=text" (the board answers command X with text),
 // "wrongQ:n=text" (the n-th "Q" of a write, 0 after "W", is text), "status:r" (read status),
-// "short:n" (read block n is "0102" CR LF), "lower" (read data in lower case), "silent:X"
+// "short:n" (read block n is its first 4 characters and CR LF), "lower" (read data in lower case), "silent:X"
 // (nothing answered from command X on), "cell:r,c=text" (grid cell before the operation),
 // "grid:HH" (every grid byte HH before the operation).
 // wire: "[" and "]" are open and close, "#" a block of 64 hexadecimal characters.
@@ -58,7 +58,7 @@ inline void addOpRows(bool all)
     *row("write longer than chip") << "program" << "21" << 4096 << "" << "[I][W" + blocks64 + "]" << "close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep" << 2048 << 4096 << "" << "W";
     *row("write malformed cell") << "program" << "21" << 2048 << "cell:3,5=F" << "[I]" << "close|box:48:PROGRAM:*0024*" << 2048 << 2048 << "" << "21";
     *row("read AT89C1051") << "read" << "11" << 0 << "grid:00" << "[I][R" + QString("T").repeated(32) + "]" << "close|log:Read OK !|close|beep" << 1024 << 1024 << "1,1=FF;64,16=FF;65,1=00" << "R";
-    *row("read short block") << "read" << "21" << 0 << "short:0;grid:00" << "[I][R" + QString("T").repeated(64) + "]" << "close|log:Read OK !|close|beep" << 2048 << 2048 << "1,1=01;1,2=02;1,3=;2,16=;3,1=FF" << "R";
+    *row("read short block") << "read" << "21" << 0 << "short:0;grid:00" << "[I][R" + QString("T").repeated(64) + "]" << "close|log:Read OK !|close|beep" << 2048 << 2048 << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
     *row("verify") << "verify" << "21" << 0 << "" << "[I][R" + QString("T").repeated(64) + "]" << "close|log:Verify OK !|close|beep" << 2048 << 0 << "" << "R";
     *row("verify lower case") << "verify" << "21" << 0 << "lower" << "[I][R" + QString("T").repeated(64) + "]" << "close|log:Verify Error !|box:48::Vefify ERROR|close|beep" << 2048 << 0 << "" << "R";
     if (!all)
