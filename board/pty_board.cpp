@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -34,6 +35,9 @@ constexpr Clock::duration kReadAhead = milliseconds(35);
 constexpr std::size_t kMaxQueuedOutput = 2048;
 // Closer deadlines are met by sleeping rather than polling, since poll counts whole milliseconds.
 constexpr Clock::duration kSleepWindow = milliseconds(3);
+// Closing the master throws away what the program has not read yet; a hang-up waits this long
+// at most for the program to take the replies sent before it.
+constexpr Clock::duration kHangUpGrace = milliseconds(1000);
 
 std::string systemError(const char* what)
 {
@@ -62,12 +66,14 @@ struct PtyBoard::Impl {
     std::optional<LinePacer> pacer;
     std::optional<TimePoint> hangUpAt;
     TimePoint lastInput{};
+    TimePoint lastOutput{};
 
     bool openLine(std::string* error);
     void closeAll();
     void serve();
     bool readInput();
     bool writeDue(TimePoint now);
+    bool drained(TimePoint now) const;
     std::optional<TimePoint> nextDeadline(TimePoint now, bool canRead) const;
 };
 
@@ -141,8 +147,19 @@ bool PtyBoard::Impl::writeDue(TimePoint now)
         const std::string burst = pacer->takeBurst();
         if (::write(master, burst.data(), burst.size()) < 0 && errno != EAGAIN && errno != EINTR)
             return false;
+        lastOutput = now;
     }
     return true;
+}
+
+// True once the program has read all that was sent (give the kernel a moment to move the last
+// burst across), or once it has had long enough.
+bool PtyBoard::Impl::drained(TimePoint now) const
+{
+    int waiting = 0;
+    if (::ioctl(slave, FIONREAD, &waiting) != 0)
+        return true;
+    return (waiting == 0 && now - lastOutput >= milliseconds(10)) || now - *hangUpAt >= kHangUpGrace;
 }
 
 std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRead) const
@@ -173,8 +190,12 @@ void PtyBoard::Impl::serve()
         TimePoint now = Clock::now();
         if (!writeDue(now))
             break;
-        if (hangUpAt && pacer->pendingOutput() == 0 && *hangUpAt <= now)
-            break;
+        if (hangUpAt && pacer->pendingOutput() == 0 && *hangUpAt <= now) {
+            if (drained(now))
+                break;
+            std::this_thread::sleep_for(milliseconds(2));
+            continue;
+        }
         if (board->inMiddleOfBlock() && now - lastInput >= kIdleBlockTimeout)
             board->lineIdle();
         const bool canRead = !hangUpAt && pacer->inputClock() <= now + kReadAhead
