@@ -18,6 +18,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace brindle::app {
 
 namespace {

@@ -16,8 +16,6 @@ class TestForm1Window : public QObject {
     Q_OBJECT
 private slots:
     void startsAsDescribed();
-    void checkBoxesStartAsDescribed_data();
-    void checkBoxesStartAsDescribed();
     void geometry_data();
     void geometry();
     void tabOrder();
@@ -49,6 +47,10 @@ void TestForm1Window::startsAsDescribed()
         QCOMPARE(f.grid.text(brindle::image::rowOf(a), brindle::image::columnOf(a)), std::string("FF"));
     }
     QCOMPARE(f.grid.firstMalformedCell(4096), -1);
+    for (QCheckBox* box : {f.Erase_chk, f.Program_chk, f.autochk, f.Fillchk})
+        QCOMPARE(box->checkState(), Qt::Checked);
+    for (QCheckBox* box : {f.Blank_chk, f.Verify_chk, f.Lockchk, f.Lb1chk, f.Lb2chk, f.Lb3chk})
+        QCOMPARE(box->checkState(), Qt::Unchecked);
     for (QRadioButton* b : f.deviceButtons)
         QVERIFY(!b->isChecked());
     QVERIFY(f.Option1->isChecked());
@@ -61,26 +63,6 @@ void TestForm1Window::startsAsDescribed()
         QVERIFY2(!b->text().contains(QLatin1Char('&')), qPrintable(b->objectName()));
 }
 
-void TestForm1Window::checkBoxesStartAsDescribed_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("ticked");
-    for (const char* n : {"Erase_chk", "Program_chk", "autochk", "Fillchk"})
-        QTest::newRow(n) << QString::fromLatin1(n) << true;
-    for (const char* n : {"Blank_chk", "Verify_chk", "Lockchk", "Lb1chk", "Lb2chk", "Lb3chk"})
-        QTest::newRow(n) << QString::fromLatin1(n) << false;
-}
-
-void TestForm1Window::checkBoxesStartAsDescribed()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, ticked);
-    WindowRig rig;
-    auto* box = rig.form->findChild<QCheckBox*>(name);
-    QVERIFY(box);
-    QCOMPARE(box->checkState(), ticked ? Qt::Checked : Qt::Unchecked);
-}
-
 void TestForm1Window::geometry_data()
 {
     QTest::addColumn<QString>("name");
@@ -89,17 +71,14 @@ void TestForm1Window::geometry_data()
     QTest::newRow("Reset") << "Reset" << QRect(16, 424, 73, 33) << "RESET";
     QTest::newRow("auto") << "auto" << QRect(512, 424, 153, 33) << "AUTO";
     QTest::newRow("Program") << "Program" << QRect(312, 424, 57, 33) << "WRITE";
-    QTest::newRow("Load") << "Load" << QRect(16, 384, 73, 33) << "LOAD";
     QTest::newRow("Lockchk") << "Lockchk" << QRect(456, 400, 17, 17) << "";
     QTest::newRow("autochk") << "autochk" << QRect(576, 400, 81, 17) << "Re Load";
-    QTest::newRow("Lb3chk") << "Lb3chk" << QRect(152, 256, 49, 17) << "LB3";
     QTest::newRow("Frame1") << "Frame1" << QRect(16, 8, 225, 241) << "Device";
     QTest::newRow("Frame2") << "Frame2" << QRect(184, 360, 57, 41) << " 1    2 ";
     QTest::newRow("Option2 in Frame2") << "Option2" << QRect(32, 16, 17, 17) << "";
     QTest::newRow("AT89S8252 in Frame1") << "AT89S8252" << QRect(16, 192, 201, 17)
                                          << "AT89S8252   - 40P  (8KB + 2KB)";
     QTest::newRow("AT89C8051 in Frame1") << "AT89C8051" << QRect(16, 96, 193, 17) << "AT89C51      - 40P  (4KB)";
-    QTest::newRow("Label4") << "Label4" << QRect(16, 336, 225, 17) << "";
     QTest::newRow("MSFG") << "MSFG" << QRect(256, 16, 409, 361) << "";
 }
 
