@@ -16,13 +16,36 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                         QStringLiteral("PATH"));
     const QCommandLineOption com2Option(QStringLiteral("com2"), QStringLiteral("Serial device that COM2 stands for."),
                                         QStringLiteral("PATH"));
+    // Shown in the help only: its value is optional, which the parser cannot express.
+    QCommandLineOption simulateOption(QStringLiteral("simulate"),
+                                      QStringLiteral("Start the simulated board (default chip AT89S52; any of "
+                                                     "AT89C1051, AT89C2051, AT89C4051, AT89C51, AT89C52, AT89S8252, "
+                                                     "AT89S51, AT89S52, AT89C55WD, or none) and map COM1 to it."),
+                                      QStringLiteral("=CHIP"));
+    const QCommandLineOption noPaceOption(QStringLiteral("no-pace"),
+                                          QStringLiteral("With --simulate: answer at once instead of at the "
+                                                         "19200-baud line rate."));
     parser.addOption(helpOption);
     parser.addOption(com1Option);
     parser.addOption(com2Option);
+    parser.addOption(simulateOption);
+    parser.addOption(noPaceOption);
 
     CommandLine result;
-    result.helpText = parser.helpText();
-    if (!parser.parse(arguments)) {
+    result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
+                                                QStringLiteral("--simulate[=CHIP] "));
+    QStringList rest;
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--simulate")) {
+            result.simulate = true;
+        } else if (argument.startsWith(QLatin1String("--simulate="))) {
+            result.simulate = true;
+            result.simulatedChip = argument.mid(11);
+        } else {
+            rest << argument;
+        }
+    }
+    if (!parser.parse(rest)) {
         result.error = parser.errorText();
         return result;
     }
@@ -31,8 +54,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     result.showHelp = parser.isSet(helpOption);
+    result.pacing = !parser.isSet(noPaceOption);
     result.comOverrides[0] = parser.value(com1Option);
     result.comOverrides[1] = parser.value(com2Option);
+    if (result.simulate && !result.comOverrides[0].isEmpty())
+        result.error = QStringLiteral("--simulate maps COM1 to the simulated board: it does not go with --com1.");
     return result;
 }
 

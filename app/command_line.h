@@ -11,6 +11,10 @@ namespace brindle::app {
 struct CommandLine {
     // What --com1 / --com2 map the port buttons to; empty: the platform's default.
     std::array<QString, 2> comOverrides;
+    // --simulate[=CHIP]: the simulated board on a pseudo-terminal, mapped to COM1.
+    bool simulate = false;
+    QString simulatedChip = QStringLiteral("AT89S52");
+    bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
     bool showHelp = false;
     QString helpText;
     QString error; // non-empty: the arguments could not be understood

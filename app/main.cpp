@@ -7,6 +7,29 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
+
+#ifdef BRINDLE_HAS_SIMULATOR
+#include "pty_board.h"
+
+namespace {
+
+// The simulated board, served on a pseudo-terminal from a thread of this process.
+std::unique_ptr<brindle::board::PtyBoard> startSimulator(const brindle::app::CommandLine& commandLine,
+                                                         std::string* error)
+{
+    brindle::board::BoardOptions options;
+    if (!brindle::board::parseBoardOptions({"--chip", commandLine.simulatedChip.toStdString()}, &options, error))
+        return nullptr;
+    options.pacing = commandLine.pacing;
+    auto board = std::make_unique<brindle::board::PtyBoard>();
+    if (!board->start(options, error))
+        return nullptr;
+    return board;
+}
+
+} // namespace
+#endif
 
 int main(int argc, char* argv[])
 {
@@ -25,10 +48,32 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+#ifdef BRINDLE_HAS_SIMULATOR
+    std::unique_ptr<brindle::board::PtyBoard> simulator;
+    if (commandLine.simulate) {
+        std::string error;
+        simulator = startSimulator(commandLine, &error);
+        if (!simulator) {
+            std::fprintf(stderr, "The simulated board did not start: %s\n", error.c_str());
+            return 1;
+        }
+    }
+#else
+    if (commandLine.simulate) {
+        std::fputs("The simulated board needs pseudo-terminals, which this platform does not have.\n", stderr);
+        return 1;
+    }
+#endif
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
 
-    const auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
+    auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
+#ifdef BRINDLE_HAS_SIMULATOR
+    if (simulator)
+        devices[0] = QString::fromStdString(simulator->devicePath());
+#endif
+
     brindle::link::QtSerialPort port(devices);
     brindle::app::QtOperator op;
     brindle::app::Form1 window(port, op, devices);
