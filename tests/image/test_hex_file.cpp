@@ -1,0 +1,199 @@
+// Intel HEX files: what LOAD stores and how far, why it rejects a file whole, the exact file
+// SAVE writes, and that a failed write leaves the old file.
+#include "hex_file.h"
+
+#include <QtTest>
+
+using namespace brindle::image;
+
+namespace {
+
+// One record line without its line ending; the checksum is made to match.
+QByteArray rec(int address, int type, const QByteArray& data)
+{
+    QByteArray body = QByteArray::number(qint64(data.size()) << 24 | address << 8 | type, 16).rightJustified(8, '0');
+    body += data.toHex();
+    unsigned sum = 0;
+    for (char b : QByteArray::fromHex(body))
+        sum += static_cast<unsigned char>(b);
+    return ':' + (body + QByteArray::number(0x100 | ((256 - sum % 256) % 256), 16).mid(1)).toUpper();
+}
+
+QByteArray bytesOf(int n, int first = 0)
+{
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b += static_cast<char>((first + i) & 0xFF);
+    return b;
+}
+
+const QByteArray kEnd = ":00000001FF";
+
+HexReadResult parse(const QByteArray& text)
+{
+    return parseHex(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), "T.HEX");
+}
+
+} // namespace
+
+class TestHexFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lengths_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("loadedEnd");
+        QTest::addColumn<int>("programLength");
+        QTest::newRow("empty file") << QByteArray() << 0 << 0;
+        QTest::newRow("one byte at 0") << rec(0, 0, "\x12") + "\r\n" + kEnd << 1 << 32;
+        QTest::newRow("33 bytes") << rec(0, 0, bytesOf(32)) + "\r\n" + rec(32, 0, "\1") << 33 << 64;
+        QTest::newRow("1000 to 100F") << rec(0x1000, 0, bytesOf(16)) << 4112 << 4128;
+        QTest::newRow("byte at FFFF") << rec(0xFFFF, 0, "\xAA") << 65536 << 65536;
+        QTest::newRow("highest first") << rec(0x100, 0, bytesOf(16)) + "\n" + rec(0, 0, bytesOf(4)) << 0x110 << 0x120;
+    }
+    void lengths()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, loadedEnd);
+        QFETCH(int, programLength);
+        const HexReadResult r = parse(text);
+        QVERIFY2(!r.problem, r.problem ? qPrintable(r.problem->message) : "");
+        QCOMPARE(r.data.loadedEnd, loadedEnd);
+        QCOMPARE(programLengthFor(r.data.loadedEnd), programLength);
+    }
+
+    // Each row loads 16 bytes A0.. at 0000 and 16 bytes B0.. at 0010, nothing else.
+    void accepted_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray a = rec(0, 0, bytesOf(16, 0xA0));
+        const QByteArray b = rec(16, 0, bytesOf(16, 0xB0));
+        const QByteArray crlf = a + "\r\n" + b + "\r\n" + kEnd + "\r\n";
+        QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n";
+        QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r";
+        QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n";
+        QTest::newRow("later records win") << rec(8, 0, bytesOf(16, 0x55)) + "\n" + b + "\n" + a;
+        QTest::newRow("zero-base 02 and 04") << rec(0, 2, QByteArray(2, 0)) + "\n" + rec(0, 4, QByteArray(2, 0)) +
+                                                    "\n" + crlf;
+        QTest::newRow("start addresses 03 and 05") << a + "\n" + rec(0, 3, "\x12\x34\x56\x78") + "\n" +
+                                                          rec(0, 5, "\x9A\xBC\xDE\xF0") + "\n" + b;
+        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + rec(0, 0, bytesOf(16)) + QByteArray("\0\xFF", 2);
+    }
+    void accepted()
+    {
+        QFETCH(QByteArray, text);
+        const HexReadResult r = parse(text);
+        QVERIFY2(!r.problem, r.problem ? qPrintable(r.problem->message) : "");
+        QCOMPARE(r.data.loadedEnd, 32);
+        CodeBuffer b;
+        applyHex(r.data, b);
+        for (int i = 0; i < kImageSize; ++i) {
+            const int expected = i < 16 ? 0xA0 + i : i < 32 ? 0xB0 + i - 16 : 0xFF;
+            if (b[i] != expected)
+                QFAIL(qPrintable(QString("address %1: %2, expected %3").arg(i).arg(b[i]).arg(expected)));
+        }
+    }
+
+    void rejected_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<HexError>("error");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("reason");
+        const QByteArray ff = ":10001000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF";
+        const QByteArray good = rec(0, 0, bytesOf(16)) + "\r\n";
+        const QString onlyZero = "; the code memory ends at FFFF, so only 0000 fits.";
+        QTest::newRow("checksum") << good + ff + "3F" << HexError::BadChecksum << 2
+                                  << "checksum is 3F, the record needs F0.";
+        QTest::newRow("digit") << good + ":10001000FFFFFFFFFFFFFFFGFFFFFFFFFFFFFFFFF0" << HexError::BadDigit << 2
+                               << "position 25 holds 'G', not a hexadecimal digit.";
+        QTest::newRow("length") << good + ff << HexError::BadLength << 2
+                                << "the line has 41 characters; its byte count 10 needs 43.";
+        QTest::newRow("no ':'") << good + ff.mid(1) + "F0" << HexError::NoStartMark << 2
+                                << "the line starts with '1' instead of ':'.";
+        QTest::newRow("past FFFF") << good + rec(0xFFF8, 0, bytesOf(16)) << HexError::PastEnd << 2
+                                   << "16 bytes at FFF8 would run past FFFF.";
+        QTest::newRow("type 06") << good + rec(0, 6, "") << HexError::BadRecordType << 2
+                                 << "record type 06 is not one of 00 to 05.";
+        QTest::newRow("02 non-zero") << good + rec(0, 2, QByteArray("\x10\x00", 2)) << HexError::NonZeroBase << 2
+                                     << "record type 02 sets the base 1000" + onlyZero;
+        QTest::newRow("04 non-zero") << good + rec(0, 4, QByteArray("\x00\x01", 2)) << HexError::NonZeroBase << 2
+                                     << "record type 04 sets the base 0001" + onlyZero;
+        QTest::newRow("binary") << good + QByteArray(":10\0", 4) << HexError::NotText << 2
+                                << "position 4 holds the byte 00, which is not text: this is not an Intel HEX file.";
+        QTest::newRow("lines counted over all endings") << "\r\n\n\r" + good + "\n" + kEnd.mid(1)
+                                                        << HexError::NoStartMark << 6
+                                                        << "the line starts with '0' instead of ':'.";
+    }
+    void rejected()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(HexError, error);
+        QFETCH(int, line);
+        QFETCH(QString, reason);
+        const HexReadResult r = parse(text);
+        QVERIFY(r.problem.has_value());
+        QCOMPARE(r.problem->error, error);
+        QCOMPARE(r.problem->line, line);
+        QCOMPARE(r.problem->message, QString("T.HEX, line %1: %2").arg(line).arg(reason));
+        QVERIFY(r.data.runs.empty() && r.data.bytes.empty());
+        QCOMPARE(r.data.loadedEnd, 0);
+    }
+
+    void saveExampleLines()
+    {
+        CodeBuffer buffer;
+        buffer[0x20] = 0x01; // 0x10 + 0x20 + 0x01 + 15 * 0xFF = 0xF22: checksum DE
+        HexGrid grid;
+        grid.redraw(buffer);
+        grid.setText(4, 1, "ab"); // the cell text as it stands, counted as AB
+        const QList<QByteArray> lines = QByteArray::fromStdString(hexRecords(grid, 4)).split('\n');
+        QCOMPARE(lines.value(0), QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r"));
+        QCOMPARE(lines.value(1), QByteArray(":10001000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF0\r"));
+        QCOMPARE(lines.value(2), QByteArray(":1000200001FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFDE\r"));
+        QCOMPARE(lines.value(3), QByteArray(":10003000abFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF24\r"));
+    }
+
+    void saveSizeAndLoadBack()
+    {
+        CodeBuffer original;
+        for (int a = 0; a < kImageSize; ++a)
+            original[a] = static_cast<std::uint8_t>((a * 7 + a / 256) & 0xFF);
+        HexGrid grid;
+        grid.redraw(original);
+        for (const auto& [rows, size] : {std::pair{0, 15}, {64, 2895}, {4096, 184335}}) {
+            const std::string file = hexRecords(grid, rows);
+            const QByteArray bytes = QByteArray::fromStdString(file);
+            QCOMPARE(bytes.size(), size);
+            QVERIFY(bytes.endsWith(":00000001FF\r\n\r\n"));
+            QCOMPARE(bytes.count("\r\n"), rows + 2);
+            QCOMPARE(bytes.count('\n'), rows + 2);
+            const HexReadResult r = parseHex(file, "ROUND.HEX");
+            QVERIFY(!r.problem);
+            QCOMPARE(r.data.loadedEnd, rows * 16);
+            CodeBuffer back;
+            applyHex(r.data, back);
+            QVERIFY(std::equal(back.data(), back.data() + rows * 16, original.data()));
+            QVERIFY(std::all_of(back.data() + rows * 16, back.data() + kImageSize, [](auto b) { return b == 0xFF; }));
+        }
+    }
+
+    void failedWriteKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("OUT.HEX");
+        QCOMPARE(writeFileAtomically(path, std::string(1000, 'x')), std::nullopt);
+        QCOMPARE(writeFileAtomically(path, "short"), std::nullopt);
+        const std::optional<QString> reason = writeFileAtomically(dir.filePath("no/such/OUT.HEX"), "data");
+        QVERIFY(reason.has_value() && !reason->isEmpty());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("short"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"OUT.HEX"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHexFile)
+#include "test_hex_file.moc"
