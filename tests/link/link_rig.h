@@ -1,250 +1,245 @@
-// Test doubles of the link: a panel that records what the operator is told, a port whose
-// replies arrive in scripted chunks, and a small scripted board firmware behind it.
+// The link's test doubles and the board operations' cases, written once and run against a
+// scripted port (the simulated board's firmware behind it, its replies cut into reads of
+// chosen sizes) and against the simulated board on a pseudo-terminal.
 #pragma once
 
-#include "panel.h"
-#include "port.h"
+#include "board_ops.h"
+#include "serial_link.h"
+#include "simulated_board.h"
 
-#include <QString>
-#include <QStringList>
+#include <QRegularExpression>
+#include <QtTest>
 
-#include <chrono>
-#include <functional>
-#include <map>
-#include <string>
+#include <memory>
 #include <thread>
-#include <vector>
 
 namespace brindle::link::test {
 
-// Everything the operator meets, plus the port's closes, in order: "log:Erase.",
+// What the operator meets, and the port's closes, in order: "log:Erase.", "marks:0",
 // "box:16:ERASE:System ERROR", "close", "beep".
 class RecordingPanel : public Panel {
 public:
-    void log(const std::string& line) override { events.push_back("log:" + line); }
-    void messageBox(const std::string& text, Icon icon, const std::string& title) override
-    {
-        events.push_back("box:" + std::to_string(static_cast<int>(icon)) + ":" + title + ":" + text);
-    }
-    void beep() override { events.push_back("beep"); }
-    void setTitle(const std::string& t) override { title = t; }
-    void selectDevice(int row) override { device = row; }
-    void progress(int done, int total) override { lastProgress = {done, total}; ++progressCalls; }
-    void cellsChanged(int firstRow, int lastRow) override { changedRows.emplace_back(firstRow, lastRow); }
-    void markMismatches(const std::vector<std::pair<int, int>>& cells) override
-    {
-        marks = cells;
-        events.push_back("marks:" + std::to_string(cells.size()));
-    }
-    void idle() override { ++idleCalls; }
+    void log(const std::string& line) override { add("log:" + line); }
+    void messageBox(const std::string& text, Icon icon, const std::string& t) override { add("box:" + std::to_string(int(icon)) + ":" + t + ":" + text); }
+    void beep() override { add("beep"); }
+    void setTitle(const std::string& t) override { title = QString::fromStdString(t); }
+    void selectDevice(int) override {}
+    void progress(int, int) override {}
+    void cellsChanged(int, int) override {}
+    void markMismatches(const std::vector<std::pair<int, int>>& cells) override { add("marks:" + std::to_string(cells.size())); }
+    void idle() override { ++idles; }
+    void add(const std::string& event) { events << QString::fromStdString(event); }
 
-    // The events other than the marks, joined by "|".
-    QString outcome() const
-    {
-        QStringList kept;
-        for (const auto& e : events)
-            if (e.rfind("marks:", 0) != 0)
-                kept << QString::fromStdString(e);
-        return kept.join('|');
-    }
-
-    std::vector<std::string> events;
-    std::string title = "(start)";
-    int device = -2;
-    std::pair<int, int> lastProgress{-1, -1};
-    int progressCalls = 0;
-    std::vector<std::pair<int, int>> changedRows;
-    std::vector<std::pair<int, int>> marks;
-    int idleCalls = 0;
+    QStringList events;
+    QString title;
+    int idles = 0;
 };
 
-// The firmware of a board, reduced to what the operations need, with the faults the
-// simulator injects.
-struct ScriptedBoard {
-    std::string code = "21"; // identification; "" no chip
-    int size = 2048;
-    std::string flash;       // hex text of the chip, 2 characters a byte; FF when short
-    std::map<char, std::string> replyFor; // replaces the reply to a command letter
-    int wrongQ = -1;         // this "Q" of a write (0: the one after "W") is writeReply instead
-    std::string writeReply = "w";
-    std::string writeStatus = "W";
-    std::string readStatus = "R";
-    int shortBlock = -1;     // this read block is sent as its first 4 characters and CR LF
-    bool lowerCase = false;
-    char silentFrom = 0;     // from this command letter on, nothing is answered
-
-    std::string operator()(std::string_view sent)
-    {
-        std::string out;
-        for (char c : sent)
-            out += take(c);
-        return out;
-    }
-
-private:
-    std::string take(char c)
-    {
-        if (silent || (silentFrom && c == silentFrom)) {
-            silent = true;
-            return {};
-        }
-        if (writing) {
-            if (c == 'Z' && pendingData.empty()) {
-                writing = false;
-                return writeStatus;
-            }
-            pendingData += c;
-            if (pendingData.size() < 64)
-                return {};
-            flash.resize(static_cast<std::size_t>(std::max(size * 2, 64 * (written + 1))), 'F');
-            flash.replace(static_cast<std::size_t>(written) * 64, 64, pendingData);
-            pendingData.clear();
-            if (++written * 32 >= size) {
-                writing = false;
-                return writeStatus;
-            }
-            return nextQ();
-        }
-        if (auto it = replyFor.find(c); it != replyFor.end())
-            return it->second;
-        switch (c) {
-        case 'I': return code;
-        case 'S': flash.assign(static_cast<std::size_t>(size) * 2, 'F'); return "S";
-        case 'N': return "N";
-        case 'A': case 'B': case 'C': return std::string(1, c);
-        case 'W': writing = true; written = 0; qCount = 0; return nextQ();
-        case 'R': readBlock = 0; return {};
-        case 'T': return readNext();
-        default: return "?";
-        }
-    }
-
-    std::string nextQ()
-    {
-        if (qCount++ != wrongQ)
-            return "Q";
-        writing = false;
-        return writeReply;
-    }
-
-    std::string readNext()
-    {
-        flash.resize(static_cast<std::size_t>(size) * 2, 'F');
-        const int block = readBlock++;
-        std::string text = flash.substr(static_cast<std::size_t>(block) * 64, block == shortBlock ? 4 : 64);
-        if (block == shortBlock)
-            text += "\r\n";
-        if (lowerCase)
-            for (char& ch : text)
-                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (readBlock * 32 >= size)
-            text += readStatus;
-        return text;
-    }
-
-    bool writing = false;
-    bool silent = false;
-    int written = 0;
-    int qCount = 0;
-    int readBlock = 0;
-    std::string pendingData;
-};
-
-// Wraps any port and records the wire ("[" and "]" for open and close) and the closes,
-// as events of the panel, so that their order against the boxes and the beep shows.
-class RecordingPort : public Port {
+// Records the wire ("[" and "]" for open and close) and the closes. Forwards to a real port
+// when given one; otherwise `board` answers, and `pending` reaches the reader in reads of the
+// sizes in `chunks` (repeated; empty: all at once).
+class TestPort : public Port {
 public:
-    RecordingPort(Port& inner, RecordingPanel& panel) : inner_(inner), panel_(panel) {}
-    void select(int commPort) override { inner_.select(commPort); }
-    int selected() const override { return inner_.selected(); }
-    std::string deviceName() const override { return inner_.deviceName(); }
+    TestPort(RecordingPanel& panel, Port* real) : panel_(panel), real_(real) {}
+    void select(int) override {}
+    int selected() const override { return 1; }
+    std::string deviceName() const override { return real_ ? real_->deviceName() : "/dev/scripted1"; }
     std::optional<OpenFailure> open() override
     {
-        auto failure = inner_.open();
-        if (!failure)
-            wire += '[';
-        return failure;
+        std::optional<OpenFailure> refused = failure ? failure : real_ ? real_->open() : std::nullopt;
+        if (!refused)
+            wire += '[', open_ = up_ = true;
+        return refused;
     }
     void close() override
     {
-        if (!open_()) return;
-        inner_.close();
-        wire += ']';
-        panel_.events.push_back("close");
-    }
-    bool isOpen() const override { return inner_.isOpen(); }
-    void output(std::string_view text) override { wire += text; inner_.output(text); }
-    std::string input() override { return inner_.input(); }
-    bool waitForInput(int msecs) override { return inner_.waitForInput(msecs); }
-
-    std::string wire;
-
-private:
-    // A hung-up port closes itself; the operation's close still counts.
-    bool open_() const { return !wire.empty() && wire.back() != ']'; }
-    Port& inner_;
-    RecordingPanel& panel_;
-};
-
-// A port whose replies come from a scripted board and reach the reader in chunks of the
-// given sizes, one chunk per read.
-class ScriptedPort : public Port {
-public:
-    explicit ScriptedPort(std::function<std::string(std::string_view)> board) : board_(std::move(board)) {}
-
-    void select(int commPort) override { commPort_ = commPort; }
-    int selected() const override { return commPort_; }
-    std::string deviceName() const override { return "/dev/scripted" + std::to_string(commPort_); }
-
-    std::optional<OpenFailure> open() override
-    {
-        ++opens;
-        if (failure)
-            return failure;
-        open_ = true;
-        return std::nullopt;
-    }
-    void close() override
-    {
-        if (!open_)
+        if (!open_) // a hung-up port closes itself; the operation's close still counts
             return;
-        open_ = false;
+        if (real_)
+            real_->close();
+        open_ = up_ = false;
         pending.clear();
+        wire += ']';
+        panel_.add("close");
     }
-    bool isOpen() const override { return open_; }
-
+    bool isOpen() const override { return real_ ? real_->isOpen() : up_; }
     void output(std::string_view text) override
     {
-        if (board_)
-            pending += board_(text);
+        wire += text;
+        if (real_)
+            return real_->output(text);
+        for (char c : text)
+            if (board && up_) {
+                const board::SimulatedBoard::Response r = board->receive(c);
+                pending += r.text;
+                up_ = !r.hangUp;
+            }
     }
     std::string input() override
     {
-        if (pending.empty())
-            return {};
-        const int size = chunks.empty() ? 1 << 20 : chunks[next_++ % chunks.size()];
-        std::string chunk = pending.substr(0, static_cast<std::size_t>(size));
+        if (real_ || pending.empty())
+            return real_ ? real_->input() : std::string();
+        std::string chunk = pending.substr(0, chunks.empty() ? pending.size() : chunks[next_++ % chunks.size()]);
         pending.erase(0, chunk.size());
         return chunk;
     }
     bool waitForInput(int msecs) override
     {
-        if (!pending.empty())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
-        return false;
+        if (real_)
+            return real_->waitForInput(msecs);
+        if (pending.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
+        return !pending.empty();
     }
 
-    std::vector<int> chunks; // sizes of successive reads, repeated; empty: all at once
-    std::string pending;     // what the board has sent and the reader not yet taken
+    std::string wire, pending;
+    std::vector<std::size_t> chunks;
+    board::SimulatedBoard* board = nullptr;
     std::optional<OpenFailure> failure;
-    int opens = 0;
 
 private:
-    std::function<std::string(std::string_view)> board_;
-    int commPort_ = 1;
-    bool open_ = false;
+    RecordingPanel& panel_;
+    Port* real_;
+    bool open_ = false, up_ = false;
     std::size_t next_ = 0;
 };
+
+struct OpRig {
+    explicit OpRig(std::unique_ptr<Port> realPort = nullptr)
+        : real(std::move(realPort)), port(panel, real.get()), link(port, panel),
+          ops(link, panel, grid, deviceSize, programLength)
+    {
+        link.setTimeout(std::chrono::milliseconds(300));
+        link.beginAction();
+        grid.redraw(image::CodeBuffer());
+    }
+    RecordingPanel panel;
+    std::unique_ptr<Port> real;
+    TestPort port;
+    SerialLink link;
+    image::HexGrid grid;
+    int deviceSize = 12345, programLength = 0;
+    BoardOps ops;
+};
+
+inline bool matches(const QString& pattern, const QString& text) // "*" matches anything
+{
+    const QString expression = QRegularExpression::escape(pattern).replace("\\*", ".*");
+    return QRegularExpression(QRegularExpression::anchoredPattern(expression),
+                              QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch();
+}
+
+// chip: identification code or "none". fault: ";"-separated "reply:X=text" (command X is
+// answered text), "short:n" (read block n is 4 characters and CR LF), "lower" (read data in
+// lower case), "silent:X" (nothing answered from command X on), "hangup:n" (after n blocks);
+// "absent" (the port cannot be opened); and for the window's side "length:n" (programLength),
+// "grid:HH" (every byte), "cell:r,c=text".
+// wire: "#" is a block of 64 hexadecimal characters. sizes: deviceSize/programLength after.
+inline void addOpRows()
+{
+    for (const char* column : {"op", "chip", "fault", "wire", "outcome", "sizes", "cells", "title"})
+        QTest::addColumn<QString>(column);
+    const QString ok = "close|close|", wrote = "close|log:Write OK !|close|beep", B = QString("#").repeated(64);
+    const QString T32 = QString("T").repeated(32), T64 = T32 + T32, quiet = "The programmer on COM1 (*) did not answer";
+    auto row = [](const char* name) -> QTestData& { return QTest::newRow(name); };
+    row("reset AT89C51") << "reset" << "51" << "" << "[I]" << "close" << "4096/0" << "" << "51";
+    row("reset unknown code") << "reset" << "62" << "reply:I=99" << "[I]" << "close" << "0/0" << "" << "99";
+    row("erase") << "erase" << "21" << "" << "[I][S]" << ok + "log:Erase.|beep" << "2048/0" << "" << "S";
+    row("erase s") << "erase" << "21" << "reply:S=s" << "[I][S]" << ok + "log:Erase Error !|box:48::Erase ERROR|beep" << "2048/0" << "" << "s";
+    row("erase x") << "erase" << "21" << "reply:S=x" << "[I][S]" << ok + "box:16:ERASE:System ERROR|beep" << "2048/0" << "" << "x";
+    row("erase silent") << "erase" << "21" << "silent:S" << "[I][S]" << ok + "box:16:ERASE:System ERROR|beep" << "2048/0" << "" << quiet;
+    row("blank") << "blank" << "21" << "" << "[I][N]" << ok + "log:Blank OK !|beep" << "2048/0" << "" << "N";
+    row("blank n") << "blank" << "21" << "reply:N=n" << "[I][N]" << ok + "log:Blank Error !|box:48:BLANK CHECK:Blank Check ERROR|beep" << "2048/0" << "" << "n";
+    row("blank S") << "blank" << "21" << "reply:N=S" << "[I][N]" << ok + "box:16::System ERROR|beep" << "2048/0" << "" << "S";
+    row("lock 1 and 3") << "lockAC" << "21" << "" << "[I][AC]" << ok + "beep" << "2048/0" << "" << "C";
+    const QString absent = "box:16:PORT:Cannot open COM1 (*): *.\n\nCheck that the programmer's cable*";
+    for (const char* op : {"reset", "erase", "lockA", "program", "verify"})
+        row(op) << op << "21" << "absent" << "" << absent << "12345/0" << "" << "";
+    row("lock none") << "lock" << "21" << "" << "[I][]" << ok + "beep" << "2048/0" << "" << "21";
+    row("write 2 KB") << "program" << "21" << "length:2048;grid:A5" << "[I][W" + B + "]" << wrote << "2048/2048" << "" << "W";
+    row("write 96 bytes to 4 KB") << "program" << "51" << "length:96" << "[I][W###Z]" << wrote << "4096/96" << "" << "W";
+    row("write x") << "program" << "21" << "length:2048;reply:W=x" << "[I][W]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "x";
+    row("write w") << "program" << "21" << "length:2048;reply:W=w" << "[I][W]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "2048/2048" << "" << "w";
+    row("write longer than chip") << "program" << "21" << "length:4096;grid:A5" << "[I][W" + B + "]" << "close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep" << "2048/4096" << "" << "W";
+    row("write malformed cell") << "program" << "21" << "length:2048;cell:3,5=F" << "[I]" << "close|box:48:PROGRAM:*0024*" << "2048/2048" << "" << "21";
+    row("write no chip") << "program" << "none" << "length:2048" << "[I]" << "close|box:16:PROGRAM:System ERROR" << "0/2048" << "" << "00";
+    row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*)*";
+    row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
+    row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read OK !|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
+    row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
+    row("verify") << "verify" << "21" << "" << "[I][R" + T64 + "]" << "close|marks:0|log:Verify OK !|close|beep" << "2048/0" << "" << "R";
+    row("verify lower case") << "verify" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:2048|log:Verify Error !|box:48::Vefify ERROR|close|beep" << "2048/0" << "" << "R";
+    row("verify no chip") << "verify" << "none" << "" << "[I][R]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "0/0" << "" << "r";
+}
+
+// The board's options for the current row; given a rig, also its grid and programLength.
+inline board::BoardOptions prepare(OpRig* rig)
+{
+    QFETCH(QString, chip);
+    QFETCH(QString, fault);
+    board::BoardOptions o;
+    o.chip = chip.toStdString();
+    for (const QString& item : fault.split(';', Qt::SkipEmptyParts)) {
+        const QString key = item.section(':', 0, 0), value = item.section(':', 1), text = value.section('=', 1);
+        if (key == "reply")
+            o.wrongReplyFor = value.at(0).toLatin1(), o.wrongReply = text.toStdString();
+        else if (key == "silent")
+            o.silentAfter = value.at(0).toLatin1();
+        else if (key == "short")
+            o.shortBlock = value.toInt();
+        else if (key == "hangup")
+            o.hangUpAfterBlocks = value.toInt();
+        else if (key == "lower")
+            o.lowerCase = true;
+        else if (rig && key == "length")
+            rig->programLength = value.toInt();
+        else if (rig && key == "absent" && !rig->real)
+            rig->port.failure = OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
+        else if (rig && key == "cell")
+            rig->grid.setText(value.section(',', 0, 0).toInt(), value.section(',', 1).section('=', 0, 0).toInt(),
+                              text.toStdString());
+        else if (rig && key == "grid")
+            for (int row = 1; row <= 4096; ++row)
+                for (int column = 1; column <= 16; ++column)
+                    rig->grid.setText(row, column, value.toStdString());
+    }
+    return o;
+}
+
+inline void runOp(BoardOps& ops, const QString& op)
+{
+    if (op == "reset") ops.reset();
+    else if (op == "erase") ops.erase();
+    else if (op == "blank") ops.blank();
+    else if (op.startsWith("lock")) ops.lock(op.contains('A'), op.contains('B'), op.contains('C'));
+    else if (op == "program") ops.program();
+    else if (op == "read") ops.read();
+    else if (op == "verify") ops.verify();
+}
+
+// Runs the current row's operation and checks all it expects.
+inline void runRow(OpRig& rig)
+{
+    QFETCH(QString, op);
+    QFETCH(QString, wire);
+    QFETCH(QString, outcome);
+    QFETCH(QString, sizes);
+    QFETCH(QString, cells);
+    QFETCH(QString, title);
+    runOp(rig.ops, op);
+    QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), wire);
+    QVERIFY2(matches(outcome, rig.panel.events.join('|')), qPrintable(rig.panel.events.join('|')));
+    QCOMPARE(QString("%1/%2").arg(rig.deviceSize).arg(rig.programLength), sizes);
+    for (const QString& item : cells.split(';', Qt::SkipEmptyParts))
+        QCOMPARE(QString::fromStdString(rig.grid.text(item.section(',', 0, 0).toInt(),
+                                                      item.section(',', 1).section('=', 0, 0).toInt())),
+                 item.section('=', 1));
+    QVERIFY2(matches(title, rig.panel.title), qPrintable(rig.panel.title));
+    if (outcome.contains("Write OK") && rig.programLength >= rig.deviceSize) { // the chip holds the image
+        rig.panel.events.clear();
+        rig.ops.verify();
+        QVERIFY2(rig.panel.events.contains("log:Verify OK !"), qPrintable(rig.panel.events.join('|')));
+    }
+}
 
 } // namespace brindle::link::test

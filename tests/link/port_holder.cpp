@@ -7,16 +7,9 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    QSerialPort port(QString::fromLocal8Bit(argv[1]));
-    if (!port.open(QIODevice::ReadWrite)) {
-        std::printf("failed: %s\n", qPrintable(port.errorString()));
-        return 1;
-    }
-    std::printf("held\n");
+    QSerialPort port(QString::fromLocal8Bit(argc > 1 ? argv[1] : ""));
+    std::puts(port.open(QIODevice::ReadWrite) ? "held" : qPrintable(port.errorString()));
     std::fflush(stdout);
     while (std::getchar() != EOF) {
     }
-    return 0;
 }
