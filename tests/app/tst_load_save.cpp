@@ -15,197 +15,130 @@ using brindle::image::columnOf;
 
 class TestLoadSave : public QObject {
     Q_OBJECT
-private slots:
-    void init() { QVERIFY(dir_.isValid()); }
-    void loadSetsTitleAndLength_data();
-    void loadSetsTitleAndLength();
-    void cancelledLoadChangesNothing();
-    void rejectedFileChangesNothing();
-    void unfilledLoadKeepsEarlierBytes();
-    void reloadSkipsTheDialog();
-    void saveWritesTheWholeImage();
-    void saveRefusesAMalformedCell();
-    void saveFailureChangesNothing();
-
-private:
-    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     QTemporaryDir dir_;
+
+    // LOAD of content written to a file of that name (no content: the dialog is cancelled);
+    // the cell text at 0x4D1 afterwards.
+    std::string load(WindowRig& rig, const char* name, const QByteArray& content = {})
+    {
+        const QString p = dir_.filePath(QString::fromLatin1(name));
+        rig.op.files.push_back(content.isEmpty() ? std::nullopt : std::optional(p));
+        if (!content.isEmpty() && !writeFile(p, content))
+            return "not written";
+        rig.form.Load_Click();
+        return rig.form.grid.text(rowOf(0x4D1), columnOf(0x4D1));
+    }
+
+private slots:
+    void loadSetsTitleAndLength_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("loadedEnd");
+        QTest::addColumn<int>("programLength");
+        QTest::addColumn<QString>("titleEnd");
+        QTest::newRow("end record only") << kEndRecord << 0 << 0 << " -  0 Bytes (0H)";
+        QTest::newRow("one byte") << hexRecord(0, "\x12") + kEndRecord << 1 << 32 << " -  1 Bytes (20H)";
+        QTest::newRow("32 bytes") << hexRecord(0, QByteArray(32, 1)) + kEndRecord << 32 << 32 << " -  32 Bytes (20H)";
+        QTest::newRow("33, no end record") << hexRecord(0, QByteArray(33, 1)) << 33 << 64 << " -  33 Bytes (40H)";
+        QTest::newRow("up to 1234") << hexRecord(0x4D1, "\x55") << 1234 << 1248 << " -  1234 Bytes (4E0H)";
+        QTest::newRow("last address") << hexRecord(0xFFFF, QByteArray(1, 0)) << 65536 << 65536 << " -  65536 Bytes (10000H)";
+    }
+    void loadSetsTitleAndLength()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, loadedEnd);
+        QFETCH(int, programLength);
+        QFETCH(QString, titleEnd);
+        WindowRig rig;
+        QCOMPARE(load(rig, "demo.hex", file), std::string(loadedEnd == 1234 ? "55" : "FF"));
+        QCOMPARE(rig.form.loadedEnd, loadedEnd);
+        QCOMPARE(rig.form.programLength, programLength);
+        QCOMPARE(rig.form.windowTitle(), QDir::toNativeSeparators(dir_.filePath("demo.hex")) + titleEnd);
+        QVERIFY(rig.form.loadAccepted && rig.op.boxes.empty() && !rig.form.MSFG->isHidden());
+        QCOMPARE(rig.op.beeps, 1);
+    }
+
+    void refusedLoadChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("cancelled") << QByteArray();
+        // Line 2 has a wrong checksum; line 1 must not reach the image either.
+        QTest::newRow("rejected") << hexRecord(0x4D1, "\x33") + ":0102000044FF\r\n";
+    }
+    void refusedLoadChangesNothing()
+    {
+        QFETCH(QByteArray, file);
+        WindowRig rig;
+        Form1& f = rig.form;
+        load(rig, "good.hex", hexRecord(0, QByteArray(40, 0x22)) + kEndRecord);
+        const QString title = f.windowTitle();
+        QCOMPARE(load(rig, "broken.hex", file), std::string("FF"));
+        QCOMPARE(rig.op.boxes.size(), qsizetype(file.isEmpty() ? 0 : 1));
+        QVERIFY(file.isEmpty() || (rig.op.boxes[0].contains("broken.hex") && rig.op.boxes[0].contains("line 2")));
+        QVERIFY(!f.loadAccepted);
+        QCOMPARE(f.windowTitle(), title);
+        QCOMPARE(f.programLength, 64);
+        QCOMPARE(f.codeBuffer[0x4D1], std::uint8_t(0xFF));
+        QCOMPARE(f.grid.text(1, 2), std::string("22"));
+        QVERIFY(!f.MSFG->isHidden());
+        QCOMPARE(rig.op.beeps, 1);
+    }
+
+    void unfilledLoadKeepsEarlierBytes()
+    {
+        WindowRig rig;
+        Form1& f = rig.form;
+        load(rig, "first.hex", hexRecord(0x4D0, "\xAB"));
+        f.Fillchk->setChecked(false);
+        QCOMPARE(load(rig, "second.hex", hexRecord(0x4D1, "\xCD")), std::string("CD"));
+        QCOMPARE(f.grid.text(rowOf(0x4D0), columnOf(0x4D0)), std::string("AB"));
+        QCOMPARE(f.loadedEnd, 0x4D2);
+        f.Fillchk->setChecked(true);
+        load(rig, "second.hex", hexRecord(0x4D1, "\xCD"));
+        QCOMPARE(f.grid.text(rowOf(0x4D0), columnOf(0x4D0)), std::string("FF"));
+    }
+
+    void saveWritesTheWholeImage()
+    {
+        WindowRig rig;
+        const QString p = dir_.filePath("out.hex");
+        rig.op.files = {p, p};
+        rig.form.Save_Click();
+        QCOMPARE(rig.op.dialogs.back(), Operator::FileMode::Save);
+        QCOMPARE(QFileInfo(p).size(), qint64(184335)); // no chip identified: 64 KB
+        QCOMPARE(rig.form.windowTitle(), QDir::toNativeSeparators(p));
+        QCOMPARE(rig.op.beeps, 1);
+        rig.form.deviceSize = 1024;
+        rig.form.Save_Click();
+        QCOMPARE(QFileInfo(p).size(), qint64(2895));
+    }
+
+    void refusedSaveChangesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("boxNames");
+        QTest::newRow("malformed cell") << "bad.hex" << "1234";
+        QTest::newRow("missing folder") << "missing/out.hex" << QDir::toNativeSeparators(dir_.filePath("missing/out.hex"));
+        QTest::newRow("empty path") << "" << "";
+    }
+    void refusedSaveChangesNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, boxNames);
+        WindowRig rig;
+        const QString title = rig.form.windowTitle();
+        const QString p = name.isEmpty() ? name : dir_.filePath(name);
+        if (boxNames == "1234")
+            rig.form.grid.setText(rowOf(0x1234), columnOf(0x1234), "F");
+        rig.op.files.push_back(p);
+        rig.form.Save_Click();
+        QVERIFY(p.isEmpty() || !QFileInfo::exists(p));
+        QCOMPARE(rig.form.windowTitle(), title);
+        QCOMPARE(rig.op.boxes.size(), qsizetype(boxNames.isEmpty() ? 0 : 1));
+        QVERIFY(boxNames.isEmpty() || rig.op.boxes[0].contains(boxNames));
+        QCOMPARE(rig.op.beeps, p.isEmpty() ? 1 : 0); // an empty path only beeps
+    }
 };
-
-void TestLoadSave::loadSetsTitleAndLength_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("loadedEnd");
-    QTest::addColumn<int>("programLength");
-    QTest::addColumn<QString>("titleEnd");
-    QTest::newRow("end record only") << kEndRecord << 0 << 0 << " -  0 Bytes (0H)";
-    QTest::newRow("one byte") << hexRecord(0, "\x12") + kEndRecord << 1 << 32 << " -  1 Bytes (20H)";
-    QTest::newRow("32 bytes") << hexRecord(0, QByteArray(16, 1)) + hexRecord(16, QByteArray(16, 2)) + kEndRecord
-                              << 32 << 32 << " -  32 Bytes (20H)";
-    QTest::newRow("33 bytes") << hexRecord(0, QByteArray(32, 1)) + hexRecord(32, "\x03") << 33 << 64
-                              << " -  33 Bytes (40H)";
-    QTest::newRow("up to 1234") << hexRecord(0x4D1, "\x55") + kEndRecord << 1234 << 1248
-                                << " -  1234 Bytes (4E0H)";
-    QTest::newRow("last address") << hexRecord(0xFFFF, QByteArray(1, 0)) + kEndRecord << 65536 << 65536
-                                  << " -  65536 Bytes (10000H)";
-}
-
-void TestLoadSave::loadSetsTitleAndLength()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(int, loadedEnd);
-    QFETCH(int, programLength);
-    QFETCH(QString, titleEnd);
-    WindowRig rig;
-    const QString p = path("demo.hex");
-    QVERIFY(writeFile(p, file));
-    rig.op.files.push_back(p);
-    rig.form->Load_Click();
-    QCOMPARE(rig.form->loadedEnd, loadedEnd);
-    QCOMPARE(rig.form->programLength, programLength);
-    QCOMPARE(rig.form->windowTitle(), QDir::toNativeSeparators(p) + titleEnd);
-    QVERIFY(rig.form->loadAccepted);
-    QCOMPARE(rig.form->hexFileName, p);
-    QCOMPARE(rig.op.beeps, 1);
-    QVERIFY(rig.op.boxes.empty());
-    QVERIFY(!rig.form->MSFG->isHidden());
-    if (loadedEnd == 1234)
-        QCOMPARE(rig.form->grid.text(rowOf(0x4D1), columnOf(0x4D1)), std::string("55"));
-}
-
-void TestLoadSave::cancelledLoadChangesNothing()
-{
-    WindowRig rig;
-    Form1& f = *rig.form;
-    const QString p = path("a.hex");
-    QVERIFY(writeFile(p, hexRecord(0, QByteArray(40, 7)) + kEndRecord));
-    rig.op.files.push_back(p);
-    f.Load_Click();
-    const QString title = f.windowTitle();
-    f.Load_Click(); // the queue is empty: cancelled
-    QVERIFY(!f.loadAccepted);
-    QCOMPARE(f.loadedEnd, 0);
-    QCOMPARE(f.programLength, 64);
-    QCOMPARE(f.hexFileName, p);
-    QCOMPARE(f.windowTitle(), title);
-    QCOMPARE(rig.op.beeps, 1);
-    QVERIFY(!f.MSFG->isHidden());
-}
-
-void TestLoadSave::rejectedFileChangesNothing()
-{
-    WindowRig rig;
-    Form1& f = *rig.form;
-    const QString good = path("good.hex");
-    QVERIFY(writeFile(good, hexRecord(0, "\x11\x22") + kEndRecord));
-    rig.op.files.push_back(good);
-    f.Load_Click();
-    const QString title = f.windowTitle();
-
-    QByteArray broken = hexRecord(0x100, "\x33");
-    broken += ":0102000044FF\r\n"; // wrong checksum on line 2
-    const QString bad = path("broken.hex");
-    QVERIFY(writeFile(bad, broken));
-    rig.op.files.push_back(bad);
-    f.Load_Click();
-    QCOMPARE(rig.op.boxes.size(), std::size_t(1));
-    QVERIFY(rig.op.boxes[0].text.contains(QStringLiteral("broken.hex")));
-    QVERIFY(rig.op.boxes[0].text.contains(QStringLiteral("line 2")));
-    QCOMPARE(rig.op.boxes[0].icon, brindle::link::Icon::Exclamation);
-    QVERIFY(!f.loadAccepted);
-    QCOMPARE(f.windowTitle(), title);
-    QCOMPARE(f.programLength, 32);
-    QCOMPARE(f.codeBuffer[0x100], std::uint8_t(0xFF));
-    QCOMPARE(f.codeBuffer[1], std::uint8_t(0x22));
-    QCOMPARE(f.grid.text(rowOf(0x100), columnOf(0x100)), std::string("FF"));
-    QCOMPARE(f.grid.text(1, 2), std::string("22"));
-    QVERIFY(!f.MSFG->isHidden());
-    QCOMPARE(rig.op.beeps, 1);
-}
-
-void TestLoadSave::unfilledLoadKeepsEarlierBytes()
-{
-    WindowRig rig;
-    Form1& f = *rig.form;
-    const QString first = path("first.hex"), second = path("second.hex");
-    QVERIFY(writeFile(first, hexRecord(0x10, "\xAB") + kEndRecord));
-    QVERIFY(writeFile(second, hexRecord(0x20, "\xCD") + kEndRecord));
-    rig.op.files = {first, second};
-    f.Load_Click();
-    f.Fillchk->setChecked(false);
-    f.Load_Click();
-    QCOMPARE(f.grid.text(rowOf(0x10), columnOf(0x10)), std::string("AB"));
-    QCOMPARE(f.grid.text(rowOf(0x20), columnOf(0x20)), std::string("CD"));
-    QCOMPARE(f.loadedEnd, 0x21);
-    f.Fillchk->setChecked(true);
-    rig.op.files = {second};
-    f.Load_Click();
-    QCOMPARE(f.grid.text(rowOf(0x10), columnOf(0x10)), std::string("FF"));
-}
-
-void TestLoadSave::reloadSkipsTheDialog()
-{
-    WindowRig rig;
-    Form1& f = *rig.form;
-    const QString p = path("again.hex");
-    QVERIFY(writeFile(p, hexRecord(0, "\x01") + kEndRecord));
-    f.hexFileName = p;
-    f.autoReload = true;
-    f.loadAccepted = false;
-    f.Load_Click();
-    QVERIFY(rig.op.dialogs.empty());
-    QVERIFY(!f.loadAccepted); // left as it was
-    QCOMPARE(f.grid.text(1, 1), std::string("01"));
-}
-
-void TestLoadSave::saveWritesTheWholeImage()
-{
-    WindowRig rig;
-    const QString p = path("out.hex");
-    rig.op.files.push_back(p);
-    rig.form->Save_Click();
-    QCOMPARE(rig.op.dialogs.back(), Operator::FileMode::Save);
-    QCOMPARE(QFileInfo(p).size(), qint64(184335)); // no chip identified: 64 KB
-    QCOMPARE(rig.form->windowTitle(), QDir::toNativeSeparators(p));
-    QCOMPARE(rig.op.beeps, 1);
-
-    rig.form->Reset_Click(); // the fake chip is 1 KB
-    rig.op.files.push_back(p);
-    rig.form->Save_Click();
-    QCOMPARE(QFileInfo(p).size(), qint64(2895));
-}
-
-void TestLoadSave::saveRefusesAMalformedCell()
-{
-    WindowRig rig;
-    const QString p = path("bad.hex");
-    rig.form->grid.setText(rowOf(0x1234), columnOf(0x1234), "F");
-    rig.op.files.push_back(p);
-    rig.form->Save_Click();
-    QVERIFY(!QFileInfo::exists(p));
-    QCOMPARE(rig.op.boxes.size(), std::size_t(1));
-    QVERIFY(rig.op.boxes[0].text.contains(QStringLiteral("1234")));
-    QCOMPARE(rig.op.beeps, 0);
-}
-
-void TestLoadSave::saveFailureChangesNothing()
-{
-    WindowRig rig;
-    const QString title = rig.form->windowTitle();
-    const QString p = path("missing/out.hex");
-    rig.op.files.push_back(p);
-    rig.form->Save_Click();
-    QCOMPARE(rig.op.boxes.size(), std::size_t(1));
-    QVERIFY(rig.op.boxes[0].text.contains(QDir::toNativeSeparators(p)));
-    QCOMPARE(rig.form->windowTitle(), title);
-    QCOMPARE(rig.op.beeps, 0);
-    QVERIFY(!QFileInfo::exists(p));
-
-    rig.op.files.push_back(QString()); // an empty path: beep only
-    rig.form->Save_Click();
-    QCOMPARE(rig.op.beeps, 1);
-    QCOMPARE(rig.op.boxes.size(), std::size_t(1));
-}
 
 QTEST_MAIN(TestLoadSave)
 #include "tst_load_save.moc"

@@ -1,0 +1,218 @@
+// Whole operator workflows in the real window, against the simulated board (a 2 KB
+// AT89C2051, freshly erased) on a pseudo-terminal reached through the real serial port.
+#include "app_rig.h"
+#include "hex_grid_view.h"
+#include "pty_board.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace brindle;
+using namespace brindle::app;
+
+namespace {
+
+// Forwards to the real port and records the command letters sent (block data left out,
+// runs of "T" folded into one); onCommand runs as each letter goes out.
+class RecordingPort : public link::Port {
+public:
+    explicit RecordingPort(link::Port& inner) : inner_(inner) {}
+    QByteArray wire;
+    std::function<void(char)> onCommand;
+
+    void select(int commPort) override { inner_.select(commPort); }
+    int selected() const override { return inner_.selected(); }
+    std::string deviceName() const override { return inner_.deviceName(); }
+    std::optional<link::OpenFailure> open() override { return inner_.open(); }
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    std::string input() override { return inner_.input(); }
+    bool waitForInput(int msecs) override { return inner_.waitForInput(msecs); }
+    void output(std::string_view text) override
+    {
+        if (text.size() == 1 && !(text == "T" && wire.endsWith('T')))
+            wire += text[0];
+        if (text.size() == 1 && onCommand)
+            onCommand(text[0]);
+        inner_.output(text);
+    }
+
+private:
+    link::Port& inner_;
+};
+
+QString startBoard(board::PtyBoard& board, std::string* error)
+{
+    board::BoardOptions options;
+    options.chip = "AT89C2051";
+    return board.start(options, error) ? QString::fromStdString(board.devicePath()) : QString();
+}
+
+struct BoardRig {
+    board::PtyBoard board;
+    std::string error;
+    QString device = startBoard(board, &error);
+    link::QtSerialPort serial{{device, QString()}};
+    RecordingPort port{serial};
+    ScriptedOperator op;
+    Form1 form{port, op, {device, QString()}};
+    QTemporaryDir dir;
+
+    // LOAD of a copy of the example program (a test may delete it), or of the given file.
+    void load(QString path = {})
+    {
+        if (path.isEmpty())
+            QFile::copy(BRINDLE_EXAMPLES_DIR "/blink.hex", path = dir.filePath("blink.hex"));
+        op.files.push_back(path);
+        form.Load_Click();
+    }
+    QByteArray image() const { return QByteArray(reinterpret_cast<const char*>(form.codeBuffer.data()), 65536); }
+};
+
+void tick(std::initializer_list<QCheckBox*> boxes, bool on = true)
+{
+    for (QCheckBox* box : boxes)
+        box->setChecked(on);
+}
+
+} // namespace
+
+#define START_BOARD(rig) QVERIFY2((rig).error.empty() && (rig).dir.isValid(), (rig).error.c_str())
+
+class TestWorkflow : public QObject {
+    Q_OBJECT
+private slots:
+    void autoRunsTheTickedSteps_data()
+    {
+        QTest::addColumn<bool>("everyStep");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("lastLog");
+        // Each step identifies the chip first; blink is shorter than the chip: "Z".
+        QTest::newRow("start-up defaults") << false << QByteArray("ISIWZ") << "Write OK !";
+        QTest::newRow("every step") << true << QByteArray("ISINIWZIRTIABC") << "Verify OK !";
+    }
+    void autoRunsTheTickedSteps()
+    {
+        QFETCH(bool, everyStep);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, lastLog);
+        BoardRig rig;
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        rig.load();
+        f.Verify_Click(); // the chip is still erased
+        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Error !"));
+        QVERIFY(f.MSFG->cells().isMarked(1, 1));
+        f.Fillchk->setChecked(false);
+        if (everyStep)
+            tick({f.Blank_chk, f.Verify_chk, f.Lockchk, f.Lb1chk, f.Lb2chk, f.Lb3chk});
+        rig.port.wire.clear();
+        f.auto_Click();
+        QCOMPARE(rig.port.wire, wire);
+        QCOMPARE(f.Label4->text(), lastLog);
+        QCOMPARE(rig.op.dialogs.size(), std::size_t(1)); // the reload asked nothing
+        QVERIFY(f.Fillchk->isChecked() && !f.autoReload);
+        QVERIFY(!f.MSFG->cells().isMarked(1, 1)); // cleared by the reload
+        if (!everyStep) {
+            f.Verify_Click();
+            QCOMPARE(f.Label4->text(), QStringLiteral("Verify OK !"));
+        }
+    }
+
+    void autoSendsNothingWithoutAnImage_data()
+    {
+        QTest::addColumn<bool>("loadFirst");
+        QTest::newRow("no file yet, dialog cancelled") << false;
+        QTest::newRow("loaded file deleted") << true;
+    }
+    void autoSendsNothingWithoutAnImage()
+    {
+        QFETCH(bool, loadFirst);
+        BoardRig rig;
+        START_BOARD(rig);
+        if (loadFirst) {
+            rig.load();
+            QVERIFY(QFile::remove(rig.form.hexFileName));
+        }
+        rig.form.auto_Click();
+        QVERIFY(rig.port.wire.isEmpty());
+        QVERIFY(!rig.form.loadAccepted);
+        QCOMPARE(rig.op.dialogs.size(), std::size_t(1));
+        QCOMPARE(rig.op.boxes.size(), qsizetype(loadFirst ? 1 : 0));
+        QVERIFY(!loadFirst || rig.op.boxes[0].contains(QStringLiteral("blink.hex")));
+    }
+
+    void failedWriteIsFollowedByVerifyAndLock()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        rig.load();
+        f.auto_Click();
+        // Without ERASE, 55 cannot be written over blink's 02 at address 0: the board answers
+        // the first of three blocks with its status.
+        QVERIFY(writeFile(rig.dir.filePath("other.hex"), hexRecord(0, "\x55") + hexRecord(0x40, "\x55")));
+        rig.load(rig.dir.filePath("other.hex"));
+        tick({f.Erase_chk}, false);
+        tick({f.Verify_chk, f.Lockchk, f.Lb1chk});
+        rig.port.wire.clear();
+        f.auto_Click();
+        QCOMPARE(rig.port.wire, QByteArray("IWIRTIA"));
+        QCOMPARE((QStringList{f.Label3->text(), f.Label4->text()}), (QStringList{"Write Error !", "Verify Error !"}));
+        QCOMPARE(rig.op.boxes, (QStringList{"Write ERROR", "Vefify ERROR"}));
+    }
+
+    void readChipSavesAndLoadsBack()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        rig.load();
+        const QByteArray programmed = rig.image();
+        f.auto_Click();
+        QVERIFY(f.findChild<QRadioButton*>("AT89C2051")->isChecked());
+        f.buffer_initial();
+        f.Read_Click();
+        QCOMPARE(f.Label4->text(), QStringLiteral("Read OK !"));
+        rig.op.files.push_back(rig.dir.filePath("chip.hex"));
+        f.Save_Click();
+        f.buffer_initial();
+        rig.load(rig.dir.filePath("chip.hex"));
+        QCOMPARE(f.loadedEnd, 2048);
+        QCOMPARE(rig.image(), programmed);
+    }
+
+    void inputIsDroppedWhileBusy()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        bool closed = true, busy = false, progressShown = false;
+        int blocks = 0;
+        rig.port.onCommand = [&](char c) {
+            if (c != 'T' || ++blocks != 2)
+                return;
+            busy = f.isBusy();
+            progressShown = !f.progressBar->isHidden(); // after the first block
+            closed = f.close();
+            QTest::mouseClick(f.Erase, Qt::LeftButton);
+            QTest::keyClick(f.Reset, Qt::Key_Space);
+        };
+        f.Read_Click();
+        QVERIFY(busy && progressShown && !closed);
+        QCOMPARE(rig.port.wire, QByteArray("IRT")); // no ERASE, no second RESET
+        QVERIFY(!f.isBusy() && f.isVisible() && f.progressBar->isHidden());
+    }
+};
+
+QTEST_MAIN(TestWorkflow)
+#include "tst_workflow.moc"
