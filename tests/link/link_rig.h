@@ -4,6 +4,7 @@
 #pragma once
 
 #include "board_ops.h"
+#include "qt_serial_port.h"
 #include "serial_link.h"
 #include "simulated_board.h"
 
@@ -68,12 +69,11 @@ public:
         wire += text;
         if (real_)
             return real_->output(text);
-        for (char c : text)
-            if (board && up_) {
-                const board::SimulatedBoard::Response r = board->receive(c);
-                pending += r.text;
-                up_ = !r.hangUp;
-            }
+        for (char c : board ? text : std::string_view()) {
+            const board::SimulatedBoard::Response r = board->receive(c);
+            pending += r.text;
+            up_ = up_ && !r.hangUp;
+        }
     }
     std::string input() override
     {
@@ -85,11 +85,9 @@ public:
     }
     bool waitForInput(int msecs) override
     {
-        if (real_)
-            return real_->waitForInput(msecs);
-        if (pending.empty())
+        if (!real_ && pending.empty())
             std::this_thread::sleep_for(std::chrono::milliseconds(msecs));
-        return !pending.empty();
+        return real_ ? real_->waitForInput(msecs) : !pending.empty();
     }
 
     std::string wire, pending;
@@ -105,12 +103,14 @@ private:
 };
 
 struct OpRig {
-    explicit OpRig(std::unique_ptr<Port> realPort = nullptr)
-        : real(std::move(realPort)), port(panel, real.get()), link(port, panel),
-          ops(link, panel, grid, deviceSize, programLength)
+    // path: the device COM1 stands for; none: the scripted port.
+    explicit OpRig(const std::string& path = {})
+        : real(path.empty() ? nullptr : std::make_unique<QtSerialPort>(std::array<QString, 2>{QString::fromStdString(path), {}})),
+          port(panel, real.get()), link(port, panel), ops(link, panel, grid, deviceSize, programLength)
     {
         link.setTimeout(std::chrono::milliseconds(300));
-        link.beginAction();
+        if (!real)
+            link.setLineRate(0); // the scripted port's replies are all there at once
         grid.redraw(image::CodeBuffer());
     }
     RecordingPanel panel;
@@ -206,17 +206,6 @@ inline board::BoardOptions prepare(OpRig* rig)
     return o;
 }
 
-inline void runOp(BoardOps& ops, const QString& op)
-{
-    if (op == "reset") ops.reset();
-    else if (op == "erase") ops.erase();
-    else if (op == "blank") ops.blank();
-    else if (op.startsWith("lock")) ops.lock(op.contains('A'), op.contains('B'), op.contains('C'));
-    else if (op == "program") ops.program();
-    else if (op == "read") ops.read();
-    else if (op == "verify") ops.verify();
-}
-
 // Runs the current row's operation and checks all it expects.
 inline void runRow(OpRig& rig)
 {
@@ -226,7 +215,13 @@ inline void runRow(OpRig& rig)
     QFETCH(QString, sizes);
     QFETCH(QString, cells);
     QFETCH(QString, title);
-    runOp(rig.ops, op);
+    if (op == "reset") rig.ops.reset();
+    else if (op == "erase") rig.ops.erase();
+    else if (op == "blank") rig.ops.blank();
+    else if (op.startsWith("lock")) rig.ops.lock(op.contains('A'), op.contains('B'), op.contains('C'));
+    else if (op == "program") rig.ops.program();
+    else if (op == "read") rig.ops.read();
+    else if (op == "verify") rig.ops.verify();
     QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), wire);
     QVERIFY2(matches(outcome, rig.panel.events.join('|')), qPrintable(rig.panel.events.join('|')));
     QCOMPARE(QString("%1/%2").arg(rig.deviceSize).arg(rig.programLength), sizes);

@@ -22,7 +22,6 @@ private slots:
             board::SimulatedBoard board(prepare(&rig));
             rig.port.board = &board;
             rig.port.chunks = chunks;
-            rig.link.setLineRate(0);
             runRow(rig);
         }
     }

@@ -3,21 +3,14 @@
 #include "link_rig.h"
 
 #include "pty_board.h"
-#include "qt_serial_port.h"
 
 #include <QProcess>
 
 using namespace brindle;
-using namespace brindle::link;
 using namespace brindle::link::test;
 
 class TestBoardPty : public QObject {
     Q_OBJECT
-
-    static std::unique_ptr<Port> portTo(const std::string& path)
-    {
-        return std::make_unique<QtSerialPort>(std::array<QString, 2>{QString::fromStdString(path), QString()});
-    }
 
 private slots:
     void operation_data() { addOpRows(); }
@@ -28,7 +21,7 @@ private slots:
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start(prepare(nullptr), &error), error.c_str());
-        OpRig rig(portTo(fault == "absent" ? "/dev/brindle-absent" : board.devicePath()));
+        OpRig rig(fault == "absent" ? "/dev/brindle-absent" : board.devicePath());
         prepare(&rig);
         runRow(rig);
     }
@@ -43,7 +36,7 @@ private slots:
                      {QString::fromStdString(board.devicePath())});
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
-        OpRig rig(portTo(board.devicePath()));
+        OpRig rig(board.devicePath());
         rig.ops.blank();
         holder.closeWriteChannel(); // the holder ends when its input closes
         QVERIFY(holder.waitForFinished(10000));

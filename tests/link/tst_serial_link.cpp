@@ -41,7 +41,6 @@ private slots:
         QFETCH(QString, second);
         OpRig rig;
         rig.link.setTimeout(std::chrono::milliseconds(100));
-        rig.link.setLineRate(0);
         rig.port.chunks.assign(chunks.begin(), chunks.end());
         QVERIFY(rig.link.open());
         rig.port.pending = incoming.toStdString();
