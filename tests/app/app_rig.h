@@ -36,17 +36,14 @@ public:
     void beep() override { ++beeps; }
 };
 
-// One Intel HEX record with its checksum.
+// One Intel HEX data record with its checksum.
 inline QByteArray hexRecord(int address, const QByteArray& bytes)
 {
-    QByteArray line = QByteArray::number(int(bytes.size()), 16).rightJustified(2, '0')
-                      + QByteArray::number(address, 16).rightJustified(4, '0') + "00";
-    int sum = int(bytes.size()) + (address >> 8) + (address & 0xFF);
-    for (char b : bytes) {
-        sum += static_cast<unsigned char>(b);
-        line += QByteArray::number(static_cast<unsigned char>(b), 16).rightJustified(2, '0');
-    }
-    return ":" + (line + QByteArray::number((-sum) & 0xFF, 16).rightJustified(2, '0')).toUpper() + "\r\n";
+    const QByteArray record = QByteArray(1, char(bytes.size())) + char(address >> 8) + char(address) + '\0' + bytes;
+    char sum = 0;
+    for (char b : record)
+        sum = char(sum - b);
+    return ":" + (record + sum).toHex().toUpper() + "\r\n";
 }
 
 inline const QByteArray kEndRecord = ":00000001FF\r\n";

@@ -27,10 +27,9 @@ private slots:
         QCOMPARE(f.codeBuffer[0xFFFF], std::uint8_t(0xFF));
         QCOMPARE(f.grid.text(4096, 16), std::string("FF"));
         QCOMPARE(f.grid.firstMalformedCell(4096), -1);
-        for (QCheckBox* box : {f.Erase_chk, f.Program_chk, f.autochk, f.Fillchk})
-            QCOMPARE(box->checkState(), Qt::Checked);
-        for (QCheckBox* box : {f.Blank_chk, f.Verify_chk, f.Lockchk, f.Lb1chk, f.Lb2chk, f.Lb3chk})
-            QCOMPARE(box->checkState(), Qt::Unchecked);
+        const QList<QCheckBox*> ticked = {f.Erase_chk, f.Program_chk, f.autochk, f.Fillchk};
+        for (QCheckBox* box : f.findChildren<QCheckBox*>())
+            QCOMPARE(box->checkState(), ticked.contains(box) ? Qt::Checked : Qt::Unchecked);
         for (QRadioButton* b : f.deviceButtons)
             QVERIFY(!b->isChecked());
         QVERIFY(f.Option1->isChecked() && !f.Option2->isChecked());
