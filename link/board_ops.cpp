@@ -147,13 +147,16 @@ void BoardOps::program()
         remaining -= kBlockBytes;
         panel_.progress(rowBase / 2, blocks);
     }
-    if (!statusIn) {
-        if (deviceSize_ != programLength_) {
-            link_.serialinput(1); // the board's request for a further block
+    if (!statusIn && deviceSize_ != programLength_) {
+        link_.serialinput(1); // the board's request for a further block
+        // A board that failed the last block answers with its status here: judging the
+        // reply to a stray "Z" instead could report the failure as success.
+        statusIn = link_.reply != "Q";
+        if (!statusIn)
             link_.output("Z");
-        }
-        link_.serialinput(1);
     }
+    if (!statusIn)
+        link_.serialinput(1);
     panel_.progress(0, 0);
 
     if (link_.reply == "W") {

@@ -128,8 +128,9 @@ private slots:
     }
 
     // A programmed chip is READ and SAVEd, and the file loads back to the same image. Then a
-    // WRITE without ERASE fails (55 over blink's 02 at address 0; the board answers the first
-    // of three blocks with its status) and VERIFY and LOCK still follow.
+    // WRITE without ERASE fails in the last of its three blocks (55 over blink's 60 at 0040):
+    // the board's "w" in place of the further-block request is the status, no "Z" follows,
+    // and VERIFY and LOCK still run.
     void programmedChipReadsBackAndRefusesAnUnerasedWrite()
     {
         BoardRig rig;
@@ -149,7 +150,7 @@ private slots:
         QCOMPARE(f.loadedEnd, 2048);
         QCOMPARE(rig.image(), programmed);
 
-        QVERIFY(writeFile(rig.dir.filePath("other.hex"), hexRecord(0, "\x55") + hexRecord(0x40, "\x55")));
+        QVERIFY(writeFile(rig.dir.filePath("other.hex"), hexRecord(0, programmed.left(0x40)) + hexRecord(0x40, "\x55")));
         rig.load(rig.dir.filePath("other.hex"));
         for (QCheckBox* box : {f.Erase_chk, f.Verify_chk, f.Lockchk, f.Lb1chk})
             box->setChecked(box != f.Erase_chk);
