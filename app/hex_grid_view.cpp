@@ -39,7 +39,6 @@ public:
 
 HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableView(parent), model_(grid)
 {
-    setModel(&model_);
     setItemDelegate(new CellDelegate(this));
     const QFont font = fixedFont(12);
     setFont(font);
@@ -74,6 +73,8 @@ HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableVi
                                  "QHeaderView::section { background-color: palette(button); color: palette(button-text);"
                                  " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black;"
                                  " padding: 0px; }"));
+    // Last: every font, style and size change above would otherwise measure all 4096 rows again.
+    setModel(&model_);
 }
 
 void HexGridView::applyColumnWidths(const image::HexGrid& grid)

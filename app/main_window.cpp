@@ -75,7 +75,11 @@ Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, 
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The grid view reads `grid`, a member that dies before the base class deletes its children.
+    delete MSFG;
+}
 
 void Form1::Form_Load()
 {
