@@ -35,11 +35,21 @@ public:
         painter->restore();
     }
 };
+
+// Both headers have a fixed size; the default size hint would measure the labels of
+// hundreds of rows each time the view lays itself out.
+class FixedHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+    QSize sizeHint() const override { return {minimumWidth(), minimumHeight()}; }
+};
 } // namespace
 
 HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableView(parent), model_(grid)
 {
     setItemDelegate(new CellDelegate(this));
+    setHorizontalHeader(new FixedHeader(Qt::Horizontal, this));
+    setVerticalHeader(new FixedHeader(Qt::Vertical, this));
     const QFont font = fixedFont(12);
     setFont(font);
     horizontalHeader()->setFont(font);

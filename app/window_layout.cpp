@@ -2,7 +2,10 @@
 
 #include "fonts.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -35,13 +38,21 @@ void fitCaption(QAbstractButton* button)
         return;
     // A push button's size hint has a minimum width of its own; only its text matters here.
     const bool push = qobject_cast<QPushButton*>(button) != nullptr;
-    auto needed = [&] {
-        return push ? button->fontMetrics().horizontalAdvance(button->text()) + 8 : button->sizeHint().width();
-    };
+    auto textWidth = [&] { return button->fontMetrics().horizontalAdvance(button->text()); };
+    auto needed = [&] { return push ? textWidth() + 8 : button->sizeHint().width(); };
+    const int over = needed() - button->width();
+    if (over <= 0)
+        return;
+    // Each stretch tried loads a font, so aim at once: only the text narrows, not the box or
+    // the margins around it.
+    const int text = textWidth();
     QFont font = button->font();
-    for (int stretch = 95; stretch >= 70 && needed() > button->width(); stretch -= 5) {
+    int stretch = std::clamp(100 * (text - over) / text, 70, 99);
+    for (int tries = 0; tries < 3; ++tries, stretch = std::max(70, stretch - 2)) {
         font.setStretch(stretch);
         button->setFont(font);
+        if (needed() <= button->width() || stretch == 70)
+            break;
     }
 }
 
