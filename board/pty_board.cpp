@@ -3,6 +3,7 @@
 #include "line_pacer.h"
 #include "simulated_board.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -33,8 +34,7 @@ constexpr Clock::duration kIdleBlockTimeout = milliseconds(1000);
 // beyond that the pseudo-terminal's own buffer holds the program's characters, as a UART would.
 constexpr Clock::duration kReadAhead = milliseconds(35);
 constexpr std::size_t kMaxQueuedOutput = 2048;
-// Closer deadlines are met by sleeping rather than polling, since poll counts whole milliseconds.
-constexpr Clock::duration kSleepWindow = milliseconds(3);
+constexpr Clock::duration kSpinWindow = std::chrono::microseconds(200);
 // Closing the master throws away what the program has not read yet; a hang-up waits this long
 // at most for the program to take the replies sent before it.
 constexpr Clock::duration kHangUpGrace = milliseconds(1000);
@@ -42,6 +42,24 @@ constexpr Clock::duration kHangUpGrace = milliseconds(1000);
 std::string systemError(const char* what)
 {
     return std::string(what) + ": " + std::strerror(errno);
+}
+
+// poll() counts whole milliseconds and would make replies late by up to one; ppoll() waits to
+// the nanosecond where the system has it.
+int waitForLine(pollfd* fds, std::optional<Clock::duration> timeout)
+{
+#ifdef __linux__
+    timespec ts{};
+    if (timeout) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(*timeout, Clock::duration::zero()));
+        ts.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
+        ts.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
+    }
+    return ::ppoll(fds, 2, timeout ? &ts : nullptr, nullptr);
+#else
+    const int ms = timeout ? static_cast<int>(std::chrono::ceil<milliseconds>(*timeout).count()) : -1;
+    return ::poll(fds, 2, std::min(ms, 60'000));
+#endif
 }
 
 void closeFd(int& fd)
@@ -200,18 +218,19 @@ void PtyBoard::Impl::serve()
             board->lineIdle();
         const bool canRead = !hangUpAt && pacer->inputClock() <= now + kReadAhead
                              && pacer->pendingOutput() < kMaxQueuedOutput;
-        const std::optional<TimePoint> deadline = nextDeadline(now, canRead);
-        if (deadline && *deadline - now <= kSleepWindow) {
-            std::this_thread::sleep_until(*deadline);
+        std::optional<TimePoint> deadline = nextDeadline(now, canRead);
+        if (deadline && *deadline - now <= kSpinWindow) {
+            // A wake-up from sleep comes tens of microseconds late, and a transfer has one
+            // per block: the last stretch before a reply is due is waited out awake.
+            while (Clock::now() < *deadline)
+                std::this_thread::yield();
             continue;
         }
-        int timeout = -1;
-        if (deadline) {
-            const auto ms = std::chrono::duration_cast<milliseconds>(*deadline - now).count();
-            timeout = static_cast<int>(std::min<long long>(ms - 2, 60'000));
-        }
+        if (deadline)
+            *deadline -= kSpinWindow;
         pollfd fds[2] = {{wakeRead, POLLIN, 0}, {master, short(canRead ? POLLIN : 0), 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+        if (waitForLine(fds, deadline ? std::optional<Clock::duration>(*deadline - now) : std::nullopt) < 0
+            && errno != EINTR)
             break;
         if (fds[0].revents != 0)
             return; // stop() asked; it closes the line
