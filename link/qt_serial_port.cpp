@@ -138,9 +138,10 @@ bool QtSerialPort::waitForInput(int msecs)
 
 void QtSerialPort::checkHangUp()
 {
-    // A vanished adapter or a closed pseudo-terminal: the port is gone, and every later
-    // wait must end at once instead of polling a dead device.
-    if (port_ && port_->error() == QSerialPort::ResourceError) {
+    // A vanished adapter (a resource error) or a pseudo-terminal whose other end closed (a
+    // read error): the port is gone, and every later wait must end at once instead of
+    // polling a dead device, which answers every poll at once.
+    if (port_ && (port_->error() == QSerialPort::ResourceError || port_->error() == QSerialPort::ReadError)) {
         port_->close();
         port_.reset();
     }

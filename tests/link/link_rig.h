@@ -163,7 +163,7 @@ inline void addOpRows()
     row("write longer than chip") << "program" << "21" << "length:4096;grid:A5" << "[I][W" + B + "]" << "close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep" << "2048/4096" << "" << "W";
     row("write malformed cell") << "program" << "21" << "length:2048;cell:3,5=F" << "[I]" << "close|box:48:PROGRAM:*0024*" << "2048/2048" << "" << "21";
     row("write no chip") << "program" << "none" << "length:2048" << "[I]" << "close|box:16:PROGRAM:System ERROR" << "0/2048" << "" << "00";
-    row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*)*";
+    row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*) was disconnected";
     row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
     row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read OK !|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
     row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
