@@ -44,42 +44,43 @@ void BoardOps::reset()
     link_.close();
 }
 
+struct BoardOps::OneLetter {
+    const char* command;
+    const char* okLog;
+    const char* errorLog;
+    const char* errorBox;
+    const char* errorTitle;
+    const char* systemTitle; // of the "System ERROR" box
+};
+
 // Erase_Click
 void BoardOps::erase()
 {
-    reset();
-    if (!link_.open())
-        return;
-    link_.output("S");
-    link_.serialinput(1);
-    link_.close();
-    if (link_.reply == "S") {
-        panel_.log("Erase.");
-    } else if (link_.reply == "s") {
-        panel_.log("Erase Error !");
-        panel_.messageBox("Erase ERROR", Icon::Exclamation, "");
-    } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "ERASE");
-    }
-    panel_.beep();
+    oneLetter({"S", "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE"});
 }
 
 // Blank_Click
 void BoardOps::blank()
 {
+    oneLetter({"N", "Blank OK !", "Blank Error !", "Blank Check ERROR", "BLANK CHECK", ""});
+}
+
+void BoardOps::oneLetter(const OneLetter& op)
+{
     reset();
     if (!link_.open())
         return;
-    link_.output("N");
+    link_.output(op.command);
     link_.serialinput(1);
     link_.close();
-    if (link_.reply == "N") {
-        panel_.log("Blank OK !");
-    } else if (link_.reply == "n") {
-        panel_.log("Blank Error !");
-        panel_.messageBox("Blank Check ERROR", Icon::Exclamation, "BLANK CHECK");
+    const std::string failure(1, static_cast<char>(op.command[0] - 'A' + 'a'));
+    if (link_.reply == op.command) {
+        panel_.log(op.okLog);
+    } else if (link_.reply == failure) {
+        panel_.log(op.errorLog);
+        panel_.messageBox(op.errorBox, Icon::Exclamation, op.errorTitle);
     } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "");
+        panel_.messageBox("System ERROR", Icon::Critical, op.systemTitle);
     }
     panel_.beep();
 }
@@ -178,15 +179,9 @@ void BoardOps::program()
     panel_.beep();
 }
 
-// Read_Click
-void BoardOps::read()
+void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell)
 {
-    reset();
-    if (!link_.open())
-        return;
-    panel_.markMismatches({});
     const int blocks = std::clamp(deviceSize_, 0, image::kImageSize) / kBlockBytes;
-    programLength_ = deviceSize_;
     int rowBase = 0;
     link_.output("R");
     for (int block = 0; block < blocks; ++block) {
@@ -195,13 +190,27 @@ void BoardOps::read()
         std::size_t position = 0;
         for (int row = rowBase + 1; row <= rowBase + 2; ++row)
             for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
-                grid_.setText(row, column, pairAt(link_.reply, position));
-        panel_.cellsChanged(rowBase + 1, rowBase + 2);
+                cell(row, column, pairAt(link_.reply, position));
         rowBase += 2;
         panel_.progress(block + 1, blocks);
     }
     link_.serialinput(1);
     panel_.progress(0, 0);
+}
+
+// Read_Click
+void BoardOps::read()
+{
+    reset();
+    if (!link_.open())
+        return;
+    panel_.markMismatches({});
+    programLength_ = deviceSize_;
+    fetchBlocks([&](int row, int column, const std::string& pair) {
+        grid_.setText(row, column, pair);
+        if (row % 2 == 0 && column == image::kBytesPerRow) // the block's last cell
+            panel_.cellsChanged(row - 1, row);
+    });
 
     if (link_.reply == "R") {
         panel_.log("Read OK !");
@@ -222,22 +231,10 @@ void BoardOps::verify()
     if (!link_.open())
         return;
     std::vector<std::pair<int, int>> mismatches;
-    const int blocks = std::clamp(deviceSize_, 0, image::kImageSize) / kBlockBytes;
-    int rowBase = 0;
-    link_.output("R");
-    for (int block = 0; block < blocks; ++block) {
-        link_.output("T");
-        link_.serialinput(64);
-        std::size_t position = 0;
-        for (int row = rowBase + 1; row <= rowBase + 2; ++row)
-            for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
-                if (grid_.text(row, column) != pairAt(link_.reply, position))
-                    mismatches.emplace_back(row, column);
-        rowBase += 2;
-        panel_.progress(block + 1, blocks);
-    }
-    link_.serialinput(1);
-    panel_.progress(0, 0);
+    fetchBlocks([&](int row, int column, const std::string& pair) {
+        if (grid_.text(row, column) != pair)
+            mismatches.emplace_back(row, column);
+    });
     panel_.markMismatches(mismatches);
 
     if (link_.reply == "R" && mismatches.empty()) {

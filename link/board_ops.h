@@ -6,6 +6,9 @@
 #include "panel.h"
 #include "serial_link.h"
 
+#include <functional>
+#include <string>
+
 namespace brindle::link {
 
 class BoardOps {
@@ -22,6 +25,13 @@ public:
     void verify();
 
 private:
+    struct OneLetter;
+    // ERASE and BLANK: one letter out, one back, judged by its case.
+    void oneLetter(const OneLetter& op);
+    // READ and VERIFY after the port is open: "R", then per block "T" and its 64 characters,
+    // each cell's pair handed to `cell`; then the status letter.
+    void fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell);
+
     SerialLink& link_;
     Panel& panel_;
     image::HexGrid& grid_;
