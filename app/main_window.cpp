@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "device_table.h"
+#include "exact_title.h"
 #include "fonts.h"
 #include "hex_file.h"
 #include "hex_grid_view.h"
@@ -291,7 +292,7 @@ void Form1::beep()
 
 void Form1::setTitle(const std::string& title)
 {
-    setWindowTitle(QString::fromStdString(title));
+    setExactTitle(this, QString::fromStdString(title));
 }
 
 void Form1::selectDevice(int row)

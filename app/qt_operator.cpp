@@ -1,8 +1,11 @@
 #include "qt_operator.h"
 
+#include "exact_title.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace brindle::app {
 
@@ -38,6 +41,8 @@ void QtOperator::messageBox(const QString& text, link::Icon icon, const QString&
     QMessageBox box(icon == link::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning, title, text,
                     QMessageBox::Ok, window_);
     box.setTextFormat(Qt::PlainText);
+    if (title.isEmpty()) // once the box is shown and its window exists
+        QTimer::singleShot(0, &box, [&box] { setExactTitle(&box, QString()); });
     box.exec();
 }
 

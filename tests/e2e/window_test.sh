@@ -2,10 +2,10 @@
 # The real program in a real X window against its simulated board: the buttons are clicked
 # at their places, the file dialog and the boxes answered with the keyboard, and the outcome
 # checked from outside (window title, saved file). A screenshot is kept as an artefact.
-# Usage: window_test.sh BRINDLE HEXFILE ARTEFACT_DIR
+# Usage: window_test.sh BRINDLE BRINDLE_BOARD HEXFILE ARTEFACT_DIR
 set -euo pipefail
 
-app=$1 hex=$2 artefacts=$3
+app=$1 boardexe=$2 hex=$3 artefacts=$4
 if [ -z "${BRINDLE_E2E_DISPLAY:-}" ]; then
     for tool in xvfb-run xdotool import; do
         command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/test.sh installs it)"; exit 1; }
@@ -16,7 +16,7 @@ unset QT_QPA_PLATFORM
 
 mkdir -p "$artefacts"
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "$pid" ${board:-} 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$hex" "$work/blink.hex"
 
 fail() { echo "FAIL: $*"; import -window root "$artefacts/window_failure.png" 2>/dev/null || true; exit 1; }
@@ -97,4 +97,28 @@ grep -q $'^:1000000002000602007B75810712009BE5826003F7\r$' "$work/saved.hex" || 
 grep -q $'^:100090000062D0070FEFF4F5B080E575820022FF13\r$' "$work/saved.hex" || fail "record 0090"
 [ "$(tail -c 15 "$work/saved.hex" | od -An -tx1 | tr -d ' \n')" = 3a303030303030303146460d0a0d0a ] \
     || fail "end record"
+kill "$pid"; wait "$pid" 2>/dev/null || true
+
+# A board that answers BLANK with a bare line end, reached by its device path: the title is the
+# empty reply, and the "System ERROR" box has no title either (the toolkit would put the
+# program's name in both).
+"$boardexe" --chip AT89C2051 --wrong-reply 'N=\r' >"$work/board.out" &
+board=$!
+for _ in $(seq 50); do [ -s "$work/board.out" ] && break; sleep 0.1; done
+"$app" --com1 "$(head -n 1 "$work/board.out")" >"$work/app2.log" 2>&1 &
+pid=$!
+win=$(xdotool search --sync --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" | head -n 1)
+click_blank
+sleep 1
+boxes=0
+for w in $(xdotool search --onlyvisible --pid "$pid"); do
+    [ "$w" = "$win" ] && continue
+    boxes=$((boxes + 1))
+    [ -z "$(xdotool getwindowname "$w")" ] || fail "box titled '$(xdotool getwindowname "$w")'"
+    xdotool windowfocus --sync "$w"
+    sleep 0.2
+    xdotool key Return
+done
+[ "$boxes" -eq 1 ] || fail "$boxes boxes, expected one"
+[ -z "$(title)" ] || fail "title is '$(title)', expected the empty reply"
 echo "window test passed"
