@@ -1,6 +1,8 @@
 #include "hex_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -265,27 +267,25 @@ HexReadResult parseHex(std::string_view text, const QString& fileName)
 
 HexReadResult readHexFile(const QString& path)
 {
+    const QString name = QDir::toNativeSeparators(path); // as the operator knows it
+    auto problem = [&name](HexError error, const QString& what) {
+        return HexReadResult{HexData{}, HexProblem{error, 0, name + QStringLiteral(": ") + what}};
+    };
+    const QFileInfo info(path);
+    // Opening a named pipe waits for a writer and a device may never end: only files are read.
+    if (info.exists() && !info.isFile())
+        return problem(HexError::CannotOpen, QStringLiteral("cannot open the file: it is not a regular file."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {HexData{}, HexProblem{HexError::CannotOpen, 0,
-                                      QStringLiteral("%1: cannot open the file: %2").arg(path, file.errorString())}};
-    const auto tooLarge = [&path] {
-        return HexReadResult{HexData{}, HexProblem{HexError::TooLarge, 0,
-                                                   QStringLiteral("%1: the file is larger than %2 bytes, far more "
-                                                                  "than a HEX file of a 64 KB image can hold.")
-                                                       .arg(path)
-                                                       .arg(kMaxHexFileSize)}};
-    };
-    if (!file.isSequential() && file.size() > kMaxHexFileSize)
-        return tooLarge();
-    // A device or pipe has no size to check beforehand: read one byte past the limit to tell.
-    const QByteArray content = file.isSequential() ? file.read(kMaxHexFileSize + 1) : file.readAll();
+        return problem(HexError::CannotOpen, QStringLiteral("cannot open the file: %1").arg(file.errorString()));
+    if (file.size() > kMaxHexFileSize)
+        return problem(HexError::TooLarge, QStringLiteral("the file is larger than %1 bytes, far more than a HEX file "
+                                                          "of a 64 KB image can hold.")
+                                               .arg(kMaxHexFileSize));
+    const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {HexData{}, HexProblem{HexError::CannotRead, 0,
-                                      QStringLiteral("%1: cannot read the file: %2").arg(path, file.errorString())}};
-    if (content.size() > kMaxHexFileSize)
-        return tooLarge();
-    return parseHex(std::string_view(content.constData(), static_cast<std::size_t>(content.size())), path);
+        return problem(HexError::CannotRead, QStringLiteral("cannot read the file: %1").arg(file.errorString()));
+    return parseHex(std::string_view(content.constData(), static_cast<std::size_t>(content.size())), name);
 }
 
 void applyHex(const HexData& data, CodeBuffer& buffer)

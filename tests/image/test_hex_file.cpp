@@ -193,6 +193,22 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"OUT.HEX"});
     }
+
+    // Only regular files are read: opening a named pipe would wait for a writer for ever.
+    void unreadableFilesAreRejected()
+    {
+        QTemporaryDir dir;
+        QStringList paths = {dir.path(), dir.filePath("gone.hex")};
+#ifdef Q_OS_UNIX
+        QCOMPARE(QProcess::execute("mkfifo", {dir.filePath("pipe.hex")}), 0);
+        paths << dir.filePath("pipe.hex");
+#endif
+        for (const QString& path : paths) {
+            const HexReadResult r = readHexFile(path);
+            QVERIFY(r.problem && r.problem->error == HexError::CannotOpen);
+            QVERIFY(r.problem->message.startsWith(QDir::toNativeSeparators(path) + ": cannot open the file: "));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHexFile)
