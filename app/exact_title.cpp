@@ -50,7 +50,8 @@ void clearX11Title(QWidget* window)
 
 void setExactTitle(QWidget* window, const QString& title)
 {
-    window->setWindowTitle(title);
+    // "[*]" is Qt's mark for unsaved changes; doubled it stands for itself.
+    window->setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 #ifdef BRINDLE_HAVE_XCB
     if (title.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
         clearX11Title(window);

@@ -140,6 +140,7 @@ void Form1::Load_Click()
         loadAccepted = false; // AUTO must not program the image that is still there
         MSFG->show();
         op_.messageBox(file.problem->message, link::Icon::Exclamation, QStringLiteral("LOAD"));
+        op_.beep();
         return;
     }
     if (ticked(Fillchk)) {
@@ -162,7 +163,7 @@ void Form1::showLoadedTitle()
 {
     const auto loaded = static_cast<std::uint32_t>(loadedEnd);
     const auto length = static_cast<std::uint32_t>(programLength);
-    setWindowTitle(QDir::toNativeSeparators(hexFileName) + QStringLiteral(" - ")
+    setExactTitle(this, QDir::toNativeSeparators(hexFileName) + QStringLiteral(" - ")
                    + QString::fromStdString(image::blankDecimal(loaded)) + QStringLiteral(" Bytes (")
                    + QString::fromStdString(image::hexText(length)) + QStringLiteral("H)"));
 }
@@ -171,6 +172,17 @@ void Form1::Save_Click()
 {
     const int size = deviceSize != 0 ? deviceSize : image::kImageSize;
     const int rows = size / image::kBytesPerRow;
+    // After a READ that failed part-way some cells are empty or half-filled: such an image is
+    // not saved, and the operator learns it before choosing a file.
+    const int bad = grid.firstMalformedCell(rows);
+    if (bad >= 0) {
+        op_.messageBox(QStringLiteral("The cell at address %1H does not hold two hexadecimal digits: "
+                                      "nothing was saved. READ the chip or LOAD a file again.")
+                           .arg(QString::fromStdString(image::fixedHex(std::uint32_t(bad), 4))),
+                       link::Icon::Exclamation, QStringLiteral("SAVE"));
+        op_.beep();
+        return;
+    }
     const std::optional<QString> chosen = op_.chooseFile(Operator::FileMode::Save);
     if (!chosen)
         return;
@@ -179,20 +191,13 @@ void Form1::Save_Click()
         return;
     }
     const QString path = QDir::toNativeSeparators(*chosen);
-    const int bad = grid.firstMalformedCell(rows);
-    if (bad >= 0) {
-        op_.messageBox(QStringLiteral("The cell at address %1H does not hold two hexadecimal digits.\n"
-                                      "Nothing was saved to %2.")
-                           .arg(QString::fromStdString(image::fixedHex(std::uint32_t(bad), 4)), path),
-                       link::Icon::Exclamation, QStringLiteral("SAVE"));
-        return;
-    }
     if (const std::optional<QString> reason = image::writeFileAtomically(*chosen, image::hexRecords(grid, rows))) {
-        op_.messageBox(QStringLiteral("Cannot save %1:\n%2").arg(path, *reason), link::Icon::Critical,
+        op_.messageBox(QStringLiteral("Cannot save %1:\n%2").arg(path, *reason), link::Icon::Exclamation,
                        QStringLiteral("SAVE"));
+        op_.beep();
         return;
     }
-    setWindowTitle(path);
+    setExactTitle(this, path);
     op_.beep();
 }
 

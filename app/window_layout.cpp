@@ -62,7 +62,8 @@ QPushButton* placeButton(QWidget* parent, const char* name, const QString& capti
 {
     auto* button = place(new QPushButton(caption, parent), name, rect);
     fitCaption(button);
-    button->setAutoDefault(false);
+    // Return or Enter on the focused button runs it, as the system's own buttons do.
+    button->setAutoDefault(true);
     nameForAssistiveTechnology(button, caption, {});
     return button;
 }

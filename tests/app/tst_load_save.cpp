@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(f.codeBuffer[0x4D1], std::uint8_t(0xFF));
         QCOMPARE(f.grid.text(1, 2), std::string("22"));
         QVERIFY(!f.MSFG->isHidden());
-        QCOMPARE(rig.op.beeps, 1);
+        QCOMPARE(rig.op.beeps, file.isEmpty() ? 1 : 2); // a rejection's box is followed by the beep
     }
 
     void unfilledLoadKeepsEarlierBytes()
@@ -136,7 +136,8 @@ private slots:
         QCOMPARE(rig.form.windowTitle(), title);
         QCOMPARE(rig.op.boxes.size(), qsizetype(boxNames.isEmpty() ? 0 : 1));
         QVERIFY(boxNames.isEmpty() || rig.op.boxes[0].contains(boxNames));
-        QCOMPARE(rig.op.beeps, p.isEmpty() ? 1 : 0); // an empty path only beeps
+        QCOMPARE(rig.op.beeps, 1); // an empty path only beeps; a box is followed by the beep
+        QCOMPARE(rig.op.dialogs.size(), qsizetype(boxNames == "1234" ? 0 : 1)); // cells first
     }
 };
 
