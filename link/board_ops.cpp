@@ -27,8 +27,12 @@ BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, int& de
 // Reset_Click
 void BoardOps::reset()
 {
-    if (!link_.open())
+    if (!link_.open()) {
+        // No chip was found: what an earlier RESET found no longer holds.
+        deviceSize_ = 0;
+        panel_.selectDevice(-1);
         return;
+    }
     (void)link_.input(); // stale characters of an earlier exchange
     deviceSize_ = 0;
     panel_.selectDevice(-1);
@@ -193,6 +197,8 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
                 cell(row, column, pairAt(link_.reply, position));
         rowBase += 2;
         panel_.progress(block + 1, blocks);
+        if (link_.stalled()) // no more "T"s to a board that stopped answering them
+            break;
     }
     link_.serialinput(1);
     panel_.progress(0, 0);
@@ -235,7 +241,8 @@ void BoardOps::verify()
         if (grid_.text(row, column) != pair)
             mismatches.emplace_back(row, column);
     });
-    panel_.markMismatches(mismatches);
+    // Only a completed exchange tells where the chip differs.
+    panel_.markMismatches(link_.reply == "R" ? mismatches : std::vector<std::pair<int, int>>{});
 
     if (link_.reply == "R" && mismatches.empty()) {
         panel_.log("Verify OK !");

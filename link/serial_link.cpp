@@ -48,12 +48,17 @@ bool SerialLink::open()
         return false;
     carried_.clear();
     silent_ = false;
+    lineFeedDue_ = false;
     const std::optional<OpenFailure> failure = port_.open();
     if (trace_)
         std::fprintf(stderr, "[%s open %s%s]\n", comName().c_str(), port_.deviceName().c_str(),
                      failure ? ": failed" : "");
-    if (!failure)
+    if (!failure) {
+        // Whatever an earlier opening left unread (a pseudo-terminal keeps it) is no reply to
+        // what this opening sends.
+        (void)input();
         return true;
+    }
     openFailed_ = true;
     const std::string device = port_.deviceName().empty() ? "no device" : port_.deviceName();
     std::string text = "Cannot open " + comName() + " (" + device + "): " + failure->reason + ".";
@@ -67,6 +72,7 @@ void SerialLink::close()
 {
     carried_.clear();
     silent_ = false;
+    lineFeedDue_ = false;
     if (trace_ && port_.isOpen())
         std::fprintf(stderr, "[%s close]\n", comName().c_str());
     port_.close();
@@ -95,6 +101,9 @@ void SerialLink::serialinput(int wanted)
     // last block); it belongs to the next call.
     if (reply.size() > static_cast<std::size_t>(std::max(wanted, 0)))
         carried_ = reply.substr(static_cast<std::size_t>(wanted));
+    // A board that ends a reply with CR LF may have the LF arrive in a later read; the pair is
+    // one line end, not the start of an empty next reply.
+    lineFeedDue_ = end != std::string::npos && end + 1 == received.size() && received[end] == '\r';
 
     panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
 }
@@ -110,7 +119,13 @@ std::string SerialLink::collect(std::size_t wanted)
     const auto deadline = Clock::now() + timeout_;
     bool napped = false;
     for (;;) {
-        received += input();
+        std::string arrived = input();
+        if (lineFeedDue_ && !arrived.empty()) {
+            if (arrived.front() == '\n')
+                arrived.erase(0, 1);
+            lineFeedDue_ = false;
+        }
+        received += arrived;
         if (received.size() >= wanted || lineEnd(received) != std::string::npos)
             return received;
         if (!port_.isOpen()) {

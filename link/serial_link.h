@@ -48,6 +48,9 @@ public:
 
     // True when the last serialinput ended at the time limit.
     bool timedOut() const { return timedOut_; }
+    // True when the last serialinput ended at the time limit or with the port gone: the
+    // board is not following the exchange, so there is no point sending it more.
+    bool stalled() const { return timedOut_ || lost_; }
     // True when the port could not be opened in this action (the operator was told).
     bool openFailed() const { return openFailed_; }
 
@@ -70,6 +73,7 @@ private:
     bool timedOut_ = false;
     bool silent_ = false; // a reply timed out since the port was opened
     bool lost_ = false;   // the port went away under the last reply
+    bool lineFeedDue_ = false; // the last reply ended at a CR whose LF has not come yet
     bool trace_ = false;
     int charsPerSecond_ = 1920;
     std::chrono::steady_clock::time_point lastIdle_{};

@@ -154,7 +154,7 @@ inline void addOpRows()
     row("lock 1 and 3") << "lockAC" << "21" << "" << "[I][AC]" << ok + "beep" << "2048/0" << "" << "C";
     const QString absent = "box:16:PORT:Cannot open COM1 (*): *.\n\nCheck that the programmer's cable*";
     for (const char* op : {"reset", "erase", "lockA", "program", "verify"})
-        row(op) << op << "21" << "absent" << "" << absent << "12345/0" << "" << "";
+        row(op) << op << "21" << "absent" << "" << absent << "0/0" << "" << ""; // no chip found
     row("lock none") << "lock" << "21" << "" << "[I][]" << ok + "beep" << "2048/0" << "" << "21";
     row("write 2 KB") << "program" << "21" << "length:2048;grid:A5" << "[I][W" + B + "]" << wrote << "2048/2048" << "" << "W";
     row("write 96 bytes to 4 KB") << "program" << "51" << "length:96" << "[I][W###Z]" << wrote << "4096/96" << "" << "W";
@@ -166,9 +166,11 @@ inline void addOpRows()
     row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*) was disconnected";
     row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
     row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read OK !|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
+    row("read silent") << "read" << "21" << "silent:T;grid:00" << "[I][RT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "1,1=;3,1=00" << quiet;
     row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
     row("verify") << "verify" << "21" << "" << "[I][R" + T64 + "]" << "close|marks:0|log:Verify OK !|close|beep" << "2048/0" << "" << "R";
     row("verify lower case") << "verify" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:2048|log:Verify Error !|box:48::Vefify ERROR|close|beep" << "2048/0" << "" << "R";
+    row("verify hang-up") << "verify" << "21" << "hangup:3;grid:00" << "[I][RTTTT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/0" << "" << "The programmer on COM1 (*) was disconnected";
     row("verify no chip") << "verify" << "none" << "" << "[I][R]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "0/0" << "" << "r";
 }
 

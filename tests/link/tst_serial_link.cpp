@@ -27,6 +27,7 @@ private slots:
         QTest::newRow("block, status in reads of 1, 2, 3") << 64 << block + "R" << QList<int>{1, 2, 3} << false << block + "R" << "R";
         QTest::newRow("block in reads of 1") << 64 << block + "R" << QList<int>{1} << false << block << "R";
         QTest::newRow("nothing carried over a close") << 1 << "SN" << QList<int>{} << true << "SN" << quiet;
+        QTest::newRow("CR and LF in separate reads") << 2 << "5\r\n1" << QList<int>{2, 1} << false << "5" << "1";
         QTest::newRow("half a code") << 2 << "5" << QList<int>{} << false
                                      << "The programmer on COM1 (/dev/scripted1) gave an incomplete answer: 5" << quiet;
     }
