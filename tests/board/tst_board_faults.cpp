@@ -1,6 +1,5 @@
-// The thin layer over the protocol: options, injected faults, delays and line pacing.
+// The thin layer over the protocol: its options, injected faults and delays.
 #include "board_options.h"
-#include "line_pacer.h"
 #include "simulated_board.h"
 
 #include <QtTest>
@@ -8,7 +7,6 @@
 #include <string>
 
 using namespace brindle::board;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -29,9 +27,7 @@ class TestBoardFaults : public QObject {
 private slots:
     void rejectsBadOptions()
     {
-        for (const QStringList& bad : {QStringList{"--chip", "AT90S1200"}, {"--turbo"}, {"--block-ms"},
-                                       {"--erase-ms=-5"}, {"--silent-after", "ab"}, {"--extra", "\\x4"},
-                                       {"--wrong-reply", "S"}}) {
+        for (const QStringList& bad : {QStringList{"--chip", "AT90S1200"}, {"--turbo"}, {"--erase-ms=-5"}}) {
             BoardOptions untouched;
             QVERIFY2(!parse(bad, &untouched).empty(), qPrintable(bad.join(' ')));
             QCOMPARE(untouched.chip, BoardOptions().chip);
@@ -52,9 +48,6 @@ private slots:
         QTest::newRow("short block") << QStringList{"--short-block=1"} << "RTTT" << ff + "FFFF\r\n" + ff << 0;
         QTest::newRow("lower case") << QStringList{"--lower-case"} << "W" + QString(64, 'A') + "ZRT"
                                     << "QQW" + QString(64, 'a') << 0;
-        QTest::newRow("hang-up at once") << QStringList{"--hang-up-after=0"} << "WI" << "" << 0;
-        QTest::newRow("hang-up in a write") << QStringList{"--hang-up-after=2"} << "W" + zeros + zeros + zeros + "I"
-                                            << "QQ" << 0;
         QTest::newRow("hang-up in a read") << QStringList{"--hang-up-after=1"} << "RTTT" << ff << 0;
         QTest::newRow("erase and block delays") << QStringList{"--erase-ms", "40", "--block-ms=3"} << "SNW" + zeros
                                                 << "SNQQ" << 43;
@@ -81,34 +74,6 @@ private slots:
         QCOMPARE(QString::fromStdString(out), expected);
         QCOMPARE(hungUp && board.hungUp(), options.hangUpAfterBlocks >= 0);
         QCOMPARE(worked, delayMs);
-    }
-
-    void pacesBothWays()
-    {
-        LinePacer pacer(true);
-        const LinePacer::TimePoint t0{};
-        const auto ct = LinePacer::kCharTime;
-        // Three characters read at once arrive one character time apart.
-        QCOMPARE(pacer.arrive(t0), t0 + ct);
-        QCOMPARE(pacer.arrive(t0), t0 + 2 * ct);
-        const LinePacer::TimePoint ready = pacer.arrive(t0);
-        // A 20-character reply takes 20 character times; its end is written when due.
-        pacer.send(std::string(20, 'x'), ready);
-        std::string all;
-        LinePacer::TimePoint due{};
-        while (pacer.pendingOutput() > 0) {
-            const LinePacer::TimePoint next = pacer.nextBurstDue();
-            QVERIFY(next > due);
-            due = next;
-            const std::string burst = pacer.takeBurst();
-            QVERIFY(burst.size() >= 1 && burst.size() <= 8);
-            all += burst;
-        }
-        QCOMPARE(all.size(), std::size_t(20));
-        QCOMPARE(due, ready + 20 * ct);
-        // The board is busy while it works: a character read meanwhile waits for it.
-        pacer.send("S", t0 + 500ms);
-        QCOMPARE(pacer.arrive(t0), t0 + 500ms);
     }
 };
 

@@ -54,15 +54,8 @@ private slots:
             QCOMPARE(feed(board, "I"), std::string(type.code));
             QCOMPARE(board.chip()->size(), type.size);
         }
-    }
-
-    void emptySocketFailsEveryCommand()
-    {
-        BoardProtocol board(nullptr);
-        QCOMPARE(feed(board, "I"), std::string("00"));
-        QCOMPARE(feed(board, "SNABCWZ"), std::string("snabcww"));
-        QCOMPARE(feed(board, "R"), std::string("r"));
-        QCOMPARE(feed(board, "T"), std::string("r"));
+        BoardProtocol empty(nullptr);
+        QCOMPARE(feed(empty, "I"), std::string("00"));
     }
 
     void eraseBlankAndLockBits()
@@ -98,8 +91,6 @@ private slots:
         const struct { std::string before, data, answers; } cases[] = {
             {"W" + zeros + "Z", block("FF"), "Qw"}, // not erased: a 0 cannot go back to 1
             {"A", zeros, "w"},                      // lock bit 1
-            {"", "G" + zeros.substr(1), "Qw"},
-            {"", "00\r\n" + zeros.substr(4), "Qw"},
         };
         for (const auto& c : cases) {
             BoardProtocol board(&chip("AT89S52"));
@@ -119,21 +110,6 @@ private slots:
             QCOMPARE(feed(board, "T"), block("FF"));
         QCOMPARE(feed(board, "T"), block("FF") + "R");
         QCOMPARE(feed(board, "T"), std::string("r")); // the read is over
-    }
-
-    void strayCharactersAreIgnored()
-    {
-        BoardProtocol board(&chip("AT89C2051"));
-        QCOMPARE(feed(board, "\r\nxyz?I\r\n"), std::string("21"));
-        // Between blocks: a line end is skipped, a new command abandons the write.
-        QCOMPARE(feed(board, "W" + block("00") + "\n" + block("11") + "I"), std::string("QQQ21"));
-        // Between read blocks: junk is skipped, a command other than "T" ends the read.
-        QCOMPARE(feed(board, "R\r\nx") + feed(board, "N"), std::string("n"));
-        // A block that never completes is dropped when the line falls idle.
-        feed(board, "SW0000");
-        QVERIFY(board.inMiddleOfBlock());
-        board.lineIdle();
-        QCOMPARE(feed(board, "I"), std::string("21"));
     }
 
     void survivesAnyBytes()

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 using brindle::board::BoardOptions;
@@ -13,53 +12,40 @@ using brindle::board::PtyBoard;
 
 namespace {
 
-// The program's end of the line, opened and closed like its serial port.
-class Port {
-public:
-    explicit Port(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY))
-    {
-        termios raw{};
-        if (fd_ >= 0 && ::tcgetattr(fd_, &raw) == 0) {
-            ::cfmakeraw(&raw);
-            ::tcsetattr(fd_, TCSANOW, &raw);
-        }
-    }
+// The program's end of the line, opened and closed like its serial port (the board has
+// made the line raw already).
+struct Port {
+    int fd;
+    bool failed = false;
+
+    explicit Port(const std::string& path) : fd(::open(path.c_str(), O_RDWR | O_NOCTTY)) {}
     ~Port()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd >= 0)
+            ::close(fd);
     }
-    bool isOpen() const { return fd_ >= 0; }
-    void send(const std::string& text) { QCOMPARE(::write(fd_, text.data(), text.size()), ssize_t(text.size())); }
+    void send(const std::string& text) { QCOMPARE(::write(fd, text.data(), text.size()), ssize_t(text.size())); }
     // Up to n characters; fewer when the line stays quiet for quietMs or fails.
     std::string receive(std::size_t n, int quietMs = 5000)
     {
         std::string got;
         char buffer[256];
-        while (got.size() < n) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, quietMs) <= 0)
+        pollfd p{fd, POLLIN, 0};
+        while (got.size() < n && ::poll(&p, 1, quietMs) > 0) {
+            const ssize_t k = ::read(fd, buffer, sizeof buffer);
+            if ((failed = k <= 0))
                 break;
-            const ssize_t k = ::read(fd_, buffer, sizeof buffer);
-            if (k <= 0) {
-                failed_ = true;
-                break;
-            }
             got.append(buffer, std::size_t(k));
         }
         return got;
     }
-    bool failed() const { return failed_; }
-
-private:
-    int fd_;
-    bool failed_ = false;
 };
 
-BoardOptions options(const char* chip)
+BoardOptions options(const char* chip, int hangUpAfterBlocks = -1)
 {
     BoardOptions o;
     o.chip = chip;
+    o.hangUpAfterBlocks = hangUpAfterBlocks;
     return o;
 }
 
@@ -73,10 +59,8 @@ private slots:
         PtyBoard board;
         std::string error;
         QVERIFY(board.start(options("AT89C2051"), &error));
-        QVERIFY(board.devicePath().rfind("/dev/", 0) == 0);
         {
             Port port(board.devicePath());
-            QVERIFY(port.isOpen());
             port.send("I");
             QCOMPARE(port.receive(2), std::string("21"));
             port.send("W" + std::string(64, '0') + "Z");
@@ -85,25 +69,19 @@ private slots:
         Port again(board.devicePath()); // closing the port did not end the board
         again.send("N");
         QCOMPARE(again.receive(1), std::string("n"));
-        QVERIFY(!board.start(options("AT89C2051"), &error));
-        PtyBoard unknown;
-        QVERIFY(!unknown.start(options("Z80"), &error));
-        QVERIFY(!error.empty());
     }
 
     void hangsUpDuringAWrite()
     {
-        BoardOptions o = options("AT89C2051");
-        o.hangUpAfterBlocks = 1;
         PtyBoard board;
         std::string error;
-        QVERIFY(board.start(o, &error));
+        QVERIFY(board.start(options("AT89C2051", 1), &error));
         Port port(board.devicePath());
         port.send("W" + std::string(64, '0'));
         QCOMPARE(port.receive(2), std::string("Q"));
-        QVERIFY(port.failed()); // the program's read fails rather than waiting
+        QVERIFY(port.failed); // the program's read fails rather than waiting
         QTRY_VERIFY(!board.isServing());
-        QVERIFY(!Port(board.devicePath()).isOpen());
+        QVERIFY(Port(board.devicePath()).fd < 0);
     }
 
     void pacesAndStopsWhileBusy()
