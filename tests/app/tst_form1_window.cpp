@@ -37,31 +37,25 @@ private slots:
         QCOMPARE(rig.port.selected(), 2);
     }
 
-    void geometry_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("rect");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("Reset") << "Reset" << QRect(16, 424, 73, 33) << "RESET";
-        QTest::newRow("autochk") << "autochk" << QRect(576, 400, 81, 17) << "Re Load";
-        QTest::newRow("Frame2") << "Frame2" << QRect(184, 360, 57, 41) << " 1    2 ";
-        QTest::newRow("Option2 in Frame2") << "Option2" << QRect(32, 16, 17, 17) << "";
-        QTest::newRow("AT89S8252 in Frame1") << "AT89S8252" << QRect(16, 192, 201, 17) << "AT89S8252   - 40P  (8KB + 2KB)";
-        QTest::newRow("MSFG") << "MSFG" << QRect(256, 16, 409, 361) << "";
-    }
+    // A spot check of places and captions, inside frames too.
     void geometry()
     {
-        QFETCH(QString, name);
-        QFETCH(QRect, rect);
-        QFETCH(QString, caption);
         WindowRig rig;
-        auto* w = rig.form.findChild<QWidget*>(name);
-        QVERIFY(w);
-        QCOMPARE(w->geometry(), rect);
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            QCOMPARE(b->text(), caption);
-        if (auto* g = qobject_cast<QGroupBox*>(w))
-            QCOMPARE(g->title(), caption);
+        const struct { const char* name; QRect rect; const char* caption; } controls[] = {
+            {"Reset", {16, 424, 73, 33}, "RESET"},
+            {"Frame2", {184, 360, 57, 41}, " 1    2 "},
+            {"AT89S8252", {16, 192, 201, 17}, "AT89S8252   - 40P  (8KB + 2KB)"},
+            {"MSFG", {256, 16, 409, 361}, ""},
+        };
+        for (const auto& c : controls) {
+            auto* w = rig.form.findChild<QWidget*>(c.name);
+            QVERIFY2(w, c.name);
+            QCOMPARE(w->geometry(), c.rect);
+            if (auto* b = qobject_cast<QAbstractButton*>(w))
+                QCOMPARE(b->text(), QString(c.caption));
+            if (auto* g = qobject_cast<QGroupBox*>(w))
+                QCOMPARE(g->title(), QString(c.caption));
+        }
     }
 
     void tabOrder()
