@@ -2,6 +2,7 @@
 // COM1 names a device no board action of these tests reaches.
 #pragma once
 
+#include "hex_record.h"
 #include "main_window.h"
 #include "operator.h"
 #include "qt_serial_port.h"
@@ -35,16 +36,6 @@ public:
     void messageBox(const QString& text, link::Icon, const QString&) override { boxes.push_back(text); }
     void beep() override { ++beeps; }
 };
-
-// One Intel HEX data record with its checksum.
-inline QByteArray hexRecord(int address, const QByteArray& bytes)
-{
-    const QByteArray record = QByteArray(1, char(bytes.size())) + char(address >> 8) + char(address) + '\0' + bytes;
-    char sum = 0;
-    for (char b : record)
-        sum = char(sum - b);
-    return ":" + (record + sum).toHex().toUpper() + "\r\n";
-}
 
 inline const QByteArray kEndRecord = ":00000001FF\r\n";
 

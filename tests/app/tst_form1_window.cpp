@@ -37,8 +37,8 @@ private slots:
         QCOMPARE(rig.port.selected(), 2);
     }
 
-    // A spot check of places and captions, inside frames too.
-    void geometry()
+    // A spot check of places and captions (inside frames too), and the tab order.
+    void layout()
     {
         WindowRig rig;
         const struct { const char* name; QRect rect; const char* caption; } controls[] = {
@@ -56,11 +56,6 @@ private slots:
             if (auto* g = qobject_cast<QGroupBox*>(w))
                 QCOMPARE(g->title(), QString(c.caption));
         }
-    }
-
-    void tabOrder()
-    {
-        WindowRig rig;
         const QStringList expected = {"Reset", "Load", "Erase", "Blank", "Program", "Verify", "Lock", "auto",
                                       "Read", "Save", "Erase_chk", "Blank_chk", "Program_chk", "Verify_chk",
                                       "AT89C1051", "AT89C2051", "AT89C4051", "AT89C8051", "AT89C8052", "MSFG",

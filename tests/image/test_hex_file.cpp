@@ -1,23 +1,13 @@
 // Intel HEX files: what LOAD stores and how far, why it rejects a file whole, the exact file
 // SAVE writes, and that a failed write leaves the old file.
 #include "hex_file.h"
+#include "hex_record.h"
 
 #include <QtTest>
 
 using namespace brindle::image;
 
 namespace {
-
-// One record line without its line ending; the checksum is made to match.
-QByteArray rec(int address, int type, const QByteArray& data)
-{
-    QByteArray body = QByteArray::number(qint64(data.size()) << 24 | address << 8 | type, 16).rightJustified(8, '0');
-    body += data.toHex();
-    unsigned sum = 0;
-    for (char b : QByteArray::fromHex(body))
-        sum += static_cast<unsigned char>(b);
-    return ':' + (body + QByteArray::number(0x100 | ((256 - sum % 256) % 256), 16).mid(1)).toUpper();
-}
 
 QByteArray bytesOf(int n, int first = 0)
 {
@@ -46,19 +36,19 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("loadedEnd");
-        const QByteArray a = rec(0, 0, bytesOf(16, 0xA0));
-        const QByteArray b = rec(16, 0, bytesOf(16, 0xB0));
+        const QByteArray a = hexRecord(0, bytesOf(16, 0xA0), 0, "");
+        const QByteArray b = hexRecord(16, bytesOf(16, 0xB0), 0, "");
         const QByteArray crlf = a + "\r\n" + b + "\r\n" + kEnd + "\r\n";
         QTest::newRow("empty file") << QByteArray() << 0;
         QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32;
         QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32;
         QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32;
-        QTest::newRow("later records win") << rec(8, 0, bytesOf(16, 0x55)) + "\n" + b + "\n" + a << 32;
-        QTest::newRow("zero-base 02 and 04") << rec(0, 2, QByteArray(2, 0)) + "\n" + rec(0, 4, QByteArray(2, 0)) +
-                                                    "\n" + crlf << 32;
-        QTest::newRow("start addresses 03 and 05") << a + "\n" + rec(0, 3, "\x12\x34\x56\x78") + "\n" +
-                                                          rec(0, 5, "\x9A\xBC\xDE\xF0") + "\n" + b << 32;
-        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + rec(0, 0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32;
+        QTest::newRow("later records win") << hexRecord(8, bytesOf(16, 0x55), 0, "\n") + b + "\n" + a << 32;
+        QTest::newRow("zero-base 02 and 04") << hexRecord(0, QByteArray(2, 0), 2, "\n") +
+                                                    hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32;
+        QTest::newRow("start addresses 03 and 05") << a + "\n" + hexRecord(0, "\x12\x34\x56\x78", 3, "\n") +
+                                                          hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32;
+        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32;
     }
     void accepted()
     {
@@ -83,7 +73,7 @@ private slots:
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("reason");
         const QByteArray ff = ":10001000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF";
-        const QByteArray good = rec(0, 0, bytesOf(16)) + "\r\n";
+        const QByteArray good = hexRecord(0, bytesOf(16));
         const QString onlyZero = "; the code memory ends at FFFF, so only 0000 fits.";
         QTest::newRow("checksum") << good + ff + "3F" << HexError::BadChecksum << 2
                                   << "checksum is 3F, the record needs F0.";
@@ -93,13 +83,13 @@ private slots:
                                 << "the line has 41 characters; its byte count 10 needs 43.";
         QTest::newRow("no ':'") << good + ff.mid(1) + "F0" << HexError::NoStartMark << 2
                                 << "the line starts with '1' instead of ':'.";
-        QTest::newRow("past FFFF") << good + rec(0xFFF8, 0, bytesOf(16)) << HexError::PastEnd << 2
+        QTest::newRow("past FFFF") << good + hexRecord(0xFFF8, bytesOf(16)) << HexError::PastEnd << 2
                                    << "16 bytes at FFF8 would run past FFFF.";
-        QTest::newRow("type 06") << good + rec(0, 6, "") << HexError::BadRecordType << 2
+        QTest::newRow("type 06") << good + hexRecord(0, "", 6) << HexError::BadRecordType << 2
                                  << "record type 06 is not one of 00 to 05.";
-        QTest::newRow("02 non-zero") << good + rec(0, 2, QByteArray("\x10\x00", 2)) << HexError::NonZeroBase << 2
+        QTest::newRow("02 non-zero") << good + hexRecord(0, QByteArray("\x10\x00", 2), 2) << HexError::NonZeroBase << 2
                                      << "record type 02 sets the base 1000" + onlyZero;
-        QTest::newRow("04 non-zero") << good + rec(0, 4, QByteArray("\x00\x01", 2)) << HexError::NonZeroBase << 2
+        QTest::newRow("04 non-zero") << good + hexRecord(0, QByteArray("\x00\x01", 2), 4) << HexError::NonZeroBase << 2
                                      << "record type 04 sets the base 0001" + onlyZero;
         QTest::newRow("binary") << good + QByteArray(":10\0", 4) << HexError::NotText << 2
                                 << "position 4 holds the byte 00, which is not text: this is not an Intel HEX file.";
