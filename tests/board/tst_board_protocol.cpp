@@ -36,11 +36,6 @@ std::string writeImage(BoardProtocol& board, int blocks, const char* byte)
     return answers;
 }
 
-const ChipType& chip(const char* name)
-{
-    return *findChipType(name);
-}
-
 } // namespace
 
 class TestBoardProtocol : public QObject {
@@ -59,7 +54,7 @@ private slots:
 
     void eraseBlankWriteAndLockBits()
     {
-        BoardProtocol board(&chip("AT89C1051"));
+        BoardProtocol board(findChipType("AT89C1051"));
         QCOMPARE(feed(board, "N"), std::string("N"));
         QCOMPARE(writeImage(board, 1, "5A"), std::string("QQW"));
         QCOMPARE(feed(board, "N"), std::string("n"));
@@ -79,7 +74,7 @@ private slots:
         const std::string full = std::string(32, 'Q') + "W"; // 32 blocks fill an AT89C1051
         for (const auto& [blocks, answers] :
              {std::pair<int, std::string>{0, "QW"}, {3, "QQQQW"}, {32, full}, {40, full}}) {
-            BoardProtocol board(&chip("AT89C1051"));
+            BoardProtocol board(findChipType("AT89C1051"));
             QCOMPARE(writeImage(board, blocks, "3C"), answers);
             for (int a = 0; a < 1024; ++a)
                 QCOMPARE(board.chip()->cell(a), a < std::min(blocks, 32) * 32 ? 0x3C : 0xFF);
@@ -89,7 +84,7 @@ private slots:
 
     void readSendsBlocksThenStatusInTheSameReply()
     {
-        BoardProtocol board(&chip("AT89C1051"));
+        BoardProtocol board(findChipType("AT89C1051"));
         feed(board, "W" + block("a5") + "Z"); // lower-case data is taken too
         QCOMPARE(feed(board, "R"), std::string());
         QCOMPARE(feed(board, "T"), block("A5"));
