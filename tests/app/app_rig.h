@@ -2,13 +2,14 @@
 // COM1 names a device no board action of these tests reaches.
 #pragma once
 
+#include "hex_grid_view.h"
 #include "hex_record.h"
 #include "main_window.h"
 #include "operator.h"
 #include "qt_serial_port.h"
 
-#include <QFile>
-#include <QStringList>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <deque>
 #include <vector>

@@ -1,20 +1,12 @@
 // The window as it starts: controls, their places and states, the log, the title.
 #include "app_rig.h"
-#include "hex_grid_view.h"
-
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QRadioButton>
-#include <QTest>
 
 using namespace brindle::app;
 
 class TestForm1Window : public QObject {
     Q_OBJECT
 private slots:
-    void startsAsDescribed()
+    void startsAsDescribedAndLogs()
     {
         WindowRig rig;
         Form1& f = rig.form;
@@ -35,6 +27,16 @@ private slots:
         QVERIFY(f.Option1->isChecked() && !f.Option2->isChecked());
         f.Option2->click();
         QCOMPARE(rig.port.selected(), 2);
+        // msgout shifts the four lines up.
+        const QString company = f.Label2->text(), web = f.Label4->text();
+        f.logMessage = QStringLiteral("Erase.");
+        f.msgout();
+        QCOMPARE(f.Label1->text(), company);
+        f.msgout(); // the same message twice
+        f.logMessage.clear();
+        f.msgout();
+        const QStringList lines = {f.Label1->text(), f.Label2->text(), f.Label3->text(), f.Label4->text()};
+        QCOMPARE(lines, (QStringList{web, "Erase.", "Erase.", ""}));
     }
 
     // A spot check of places and captions (inside frames too), and the tab order.
@@ -69,21 +71,6 @@ private slots:
             while (w->objectName().isEmpty() || w->focusPolicy() == Qt::NoFocus);
             QCOMPARE(w->objectName(), expected[i]);
         }
-    }
-
-    void msgoutShiftsLines()
-    {
-        WindowRig rig;
-        Form1& f = rig.form;
-        const QString company = f.Label2->text(), web = f.Label4->text();
-        f.logMessage = QStringLiteral("Erase.");
-        f.msgout();
-        QCOMPARE(f.Label1->text(), company);
-        f.msgout(); // the same message twice
-        f.logMessage.clear();
-        f.msgout();
-        const QStringList lines = {f.Label1->text(), f.Label2->text(), f.Label3->text(), f.Label4->text()};
-        QCOMPARE(lines, (QStringList{web, "Erase.", "Erase.", ""}));
     }
 };
 

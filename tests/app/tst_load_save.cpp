@@ -1,13 +1,6 @@
 // LOAD and SAVE in the window: titles, lengths, the dialog's answers, and files that are
 // rejected or cannot be written.
 #include "app_rig.h"
-#include "hex_grid_view.h"
-
-#include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace brindle::app;
 using brindle::image::rowOf;

@@ -1,16 +1,7 @@
 // Whole operator workflows in the real window, against the simulated board (a 2 KB
 // AT89C2051, freshly erased) on a pseudo-terminal reached through the real serial port.
 #include "app_rig.h"
-#include "hex_grid_view.h"
 #include "pty_board.h"
-
-#include <QCheckBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <functional>
 
