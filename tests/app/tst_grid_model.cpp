@@ -2,9 +2,7 @@
 // grid, one reset per full redraw, row updates for READ, and the VERIFY highlight.
 #include "grid_model.h"
 
-#include <QAbstractItemModelTester>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 using namespace brindle;
 
