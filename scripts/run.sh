@@ -6,6 +6,6 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$ROOT/scripts/deps.sh"
 install_missing "${BUILD_PACKAGES[@]}"
-configure_and_build "$ROOT/build"
+configure_and_build "$ROOT/build" brindle
 if [ $# -eq 0 ]; then set -- --simulate; fi
 exec "$ROOT/build/app/brindle" "$@"
