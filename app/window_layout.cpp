@@ -68,22 +68,28 @@ QPushButton* placeButton(QWidget* parent, const char* name, const QString& capti
     return button;
 }
 
+namespace {
+template <typename Button>
+Button* placeCaptioned(QWidget* parent, const char* name, const QString& caption, QRect rect,
+                       const QString& accessibleName)
+{
+    auto* button = place(new Button(caption, parent), name, rect);
+    fitCaption(button);
+    nameForAssistiveTechnology(button, caption, accessibleName);
+    return button;
+}
+} // namespace
+
 QCheckBox* placeCheckBox(QWidget* parent, const char* name, const QString& caption, QRect rect,
                          const QString& accessibleName)
 {
-    auto* box = place(new QCheckBox(caption, parent), name, rect);
-    fitCaption(box);
-    nameForAssistiveTechnology(box, caption, accessibleName);
-    return box;
+    return placeCaptioned<QCheckBox>(parent, name, caption, rect, accessibleName);
 }
 
 QRadioButton* placeRadioButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
                                const QString& accessibleName)
 {
-    auto* button = place(new QRadioButton(caption, parent), name, rect);
-    fitCaption(button);
-    nameForAssistiveTechnology(button, caption, accessibleName);
-    return button;
+    return placeCaptioned<QRadioButton>(parent, name, caption, rect, accessibleName);
 }
 
 QGroupBox* placeFrame(QWidget* parent, const char* name, const QString& caption, QRect rect)
