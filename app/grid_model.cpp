@@ -40,6 +40,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         if (markCount_ > 0 && isMarked(row, column))
             return mismatchBrush_;
         return cellBrush_.style() == Qt::NoBrush ? QVariant() : QVariant(cellBrush_);
+    case Qt::ToolTipRole:
+        if (markCount_ > 0 && isMarked(row, column)) {
+            const auto chip = chipTexts_.find(markIndex(row, column));
+            if (chip != chipTexts_.end())
+                return chip->second.empty() ? QStringLiteral("Chip: nothing received")
+                                            : QStringLiteral("Chip: %1").arg(QString::fromLatin1(chip->second));
+        }
+        return {};
     default:
         return {};
     }
@@ -77,16 +85,20 @@ void GridModel::rowsRewritten(int firstRow, int lastRow)
     emit dataChanged(index(firstRow - 1, 0), index(lastRow - 1, kBytesPerRow - 1), {Qt::DisplayRole});
 }
 
-void GridModel::markMismatches(const std::vector<std::pair<int, int>>& cells)
+void GridModel::markMismatches(const std::vector<std::pair<int, int>>& cells, const std::vector<std::string>& chipTexts)
 {
     if (markCount_ == 0 && cells.empty())
         return;
     std::fill(marks_.begin(), marks_.end(), false);
+    chipTexts_.clear();
     markCount_ = 0;
-    for (const auto& [row, column] : cells) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        const auto [row, column] = cells[k];
         if (row < 1 || row >= kGridRows || column < 1 || column > kBytesPerRow)
             continue;
         const auto i = static_cast<std::size_t>(markIndex(row, column));
+        if (k < chipTexts.size())
+            chipTexts_[markIndex(row, column)] = chipTexts[k];
         if (!marks_[i]) {
             marks_[i] = true;
             ++markCount_;

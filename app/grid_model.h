@@ -7,6 +7,8 @@
 #include <QAbstractTableModel>
 #include <QBrush>
 
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,8 +32,9 @@ public:
     // Grid rows first..last were rewritten.
     void rowsRewritten(int firstRow, int lastRow);
 
-    // Grid cells (row, column) to highlight; an empty list clears the marks.
-    void markMismatches(const std::vector<std::pair<int, int>>& cells);
+    // Grid cells (row, column) to highlight, with what the chip sent for each (shown as the
+    // cell's tooltip); an empty list clears the marks.
+    void markMismatches(const std::vector<std::pair<int, int>>& cells, const std::vector<std::string>& chipTexts = {});
     bool isMarked(int row, int column) const;
     // The view's area outside the cells has a colour of its own, so the cells carry theirs.
     void setBrushes(const QBrush& cell, const QBrush& mismatch)
@@ -45,6 +48,7 @@ private:
 
     const image::HexGrid& grid_;
     std::vector<bool> marks_;
+    std::unordered_map<int, std::string> chipTexts_; // by markIndex
     int markCount_ = 0;
     QBrush cellBrush_;
     QBrush mismatchBrush_;

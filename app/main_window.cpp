@@ -1,6 +1,5 @@
 #include "main_window.h"
 
-#include "device_table.h"
 #include "exact_title.h"
 #include "fonts.h"
 #include "hex_file.h"
@@ -33,7 +32,7 @@ constexpr int kClientHeight = 6990 / kTwipsPerPixel;  // 466
 const char* const kBanner[] = {
     "ATMEL 8051 Programmer",
     "Brindle Electronics Co., Ltd.",
-    "TEL: +82-2-555-0151",
+    "TEL: +00-0-000-0000",
     "WEB: www.brindle-electronics.example",
 };
 
@@ -64,7 +63,7 @@ Form1::BusyScope::~BusyScope()
 
 Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
     : QWidget(parent), op_(op), serialLink_(port, *this),
-      ops_(serialLink_, *this, grid, deviceSize, programLength)
+      ops_(serialLink_, *this, grid, session)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kInitialTitle);
@@ -325,9 +324,17 @@ void Form1::cellsChanged(int firstRow, int lastRow)
     MSFG->cells().rowsRewritten(firstRow, lastRow);
 }
 
-void Form1::markMismatches(const std::vector<std::pair<int, int>>& cells)
+void Form1::markMismatches(const std::vector<link::CellMismatch>& cells)
 {
-    MSFG->cells().markMismatches(cells);
+    std::vector<std::pair<int, int>> where;
+    std::vector<std::string> chip;
+    where.reserve(cells.size());
+    chip.reserve(cells.size());
+    for (const link::CellMismatch& cell : cells) {
+        where.emplace_back(cell.row, cell.column);
+        chip.push_back(cell.chip);
+    }
+    MSFG->cells().markMismatches(where, chip);
 }
 
 void Form1::idle()

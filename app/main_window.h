@@ -8,6 +8,7 @@
 #include "panel.h"
 #include "port.h"
 #include "serial_link.h"
+#include "session.h"
 
 #include <QString>
 #include <QWidget>
@@ -59,7 +60,7 @@ public:
     void selectDevice(int row) override;
     void progress(int done, int total) override;
     void cellsChanged(int firstRow, int lastRow) override;
-    void markMismatches(const std::vector<std::pair<int, int>>& cells) override;
+    void markMismatches(const std::vector<link::CellMismatch>& cells) override;
     void idle() override;
 
     link::SerialLink& serialLink() { return serialLink_; }
@@ -69,9 +70,10 @@ public:
     image::CodeBuffer codeBuffer;
     image::HexGrid grid; // MSFG's cell texts
     QString hexFileName;
-    int deviceSize = 0;
+    link::Session session; // what the board operations keep between them
+    int& deviceSize = session.deviceSize;
     int loadedEnd = 0;
-    int programLength = 0;
+    int& programLength = session.programLength;
     QString logMessage;
     bool autoReload = false;
     bool loadAccepted = false;

@@ -1,7 +1,7 @@
 // Form1's controls: their names, captions, places (in twips), groups and tab order.
 #include "main_window.h"
 
-#include "device_table.h"
+#include "chips.h"
 #include "fonts.h"
 #include "hex_grid_view.h"
 #include "window_layout.h"
@@ -100,8 +100,8 @@ void Form1::createDeviceFrame()
     };
     deviceGroup_ = new QButtonGroup(this);
     for (const auto& p : places) {
-        for (std::size_t row = 0; row < link::kDevices.size(); ++row) {
-            const link::Device& device = link::kDevices[row];
+        for (std::size_t row = 0; row < protocol::kChips.size(); ++row) {
+            const protocol::Chip& device = protocol::kChips[row];
             if (device.control != p.name)
                 continue;
             const QString caption = QString::fromLatin1(device.caption.data(), int(device.caption.size()));

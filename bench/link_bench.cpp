@@ -28,7 +28,7 @@ public:
     void selectDevice(int) override {}
     void progress(int, int) override {}
     void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<std::pair<int, int>>&) override {}
+    void markMismatches(const std::vector<CellMismatch>&) override {}
     void idle() override {}
     std::string lastLog;
 };
@@ -68,8 +68,8 @@ int main(int argc, char** argv)
         for (int a = 0; a < size; ++a)
             buffer[a] = static_cast<std::uint8_t>(a * 7);
         grid.redraw(buffer);
-        int deviceSize = 0, programLength = size;
-        BoardOps ops(link, panel, grid, deviceSize, programLength);
+        Session session{0, size};
+        BoardOps ops(link, panel, grid, session);
 
         for (const char* op : {"WRITE", "VERIFY", "READ"}) {
             link.beginAction();

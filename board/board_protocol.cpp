@@ -1,5 +1,7 @@
 #include "board_protocol.h"
 
+#include "letters.h"
+
 #include <array>
 #include <cctype>
 
@@ -7,8 +9,7 @@ namespace brindle::board {
 
 namespace {
 
-constexpr int kBlockBytes = 32;
-constexpr std::size_t kBlockChars = 2 * kBlockBytes;
+using namespace protocol;
 
 int hexValue(char c)
 {
@@ -21,15 +22,15 @@ int hexValue(char c)
     return -1;
 }
 
-char lower(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 bool isCommandLetter(char c)
 {
-    return std::string_view("ISNABCWZRT").find(c) != std::string_view::npos;
+    for (char command : {kIdentify, kErase, kBlank, kLockBit1, kLockBit2, kLockBit3, kWrite, kEndWrite, kRead, kFetch})
+        if (c == command)
+            return true;
+    return false;
 }
+
+std::string letter(char c) { return std::string(1, c); }
 
 } // namespace
 
@@ -68,45 +69,48 @@ BoardProtocol::Step BoardProtocol::command(char c)
     step.command = c;
     FlashChip* flash = chip();
     if (!flash) {
-        step.reply = c == 'I' ? "00" : c == 'Z' ? "w" : c == 'T' ? "r" : std::string(1, lower(c));
+        step.reply = c == kIdentify ? "00"
+                     : c == kEndWrite ? letter(failureLetter(kWrite))
+                     : c == kFetch    ? letter(failureLetter(kRead))
+                                      : letter(failureLetter(c));
         return step;
     }
     switch (c) {
-    case 'I':
+    case kIdentify:
         step.reply = std::string(flash->type().code);
         break;
-    case 'S':
+    case kErase:
         flash->erase();
-        step.reply = "S";
+        step.reply = letter(kErase);
         break;
-    case 'N':
-        step.reply = flash->isBlank() ? "N" : "n";
+    case kBlank:
+        step.reply = letter(flash->isBlank() ? kBlank : failureLetter(kBlank));
         break;
-    case 'A':
-    case 'B':
-    case 'C':
-        flash->setLockBit(c - 'A' + 1);
+    case kLockBit1:
+    case kLockBit2:
+    case kLockBit3:
+        flash->setLockBit(c - kLockBit1 + 1);
         step.reply = std::string(1, c);
         break;
-    case 'W':
+    case kWrite:
         if (flash->lockBit(1)) {
-            step.reply = "w";
+            step.reply = letter(failureLetter(kWrite));
         } else {
             mode_ = Mode::Writing;
             blockNumber_ = 0;
             block_.clear();
-            step.reply = "Q";
+            step.reply = letter(kNextBlock);
         }
         break;
-    case 'R':
+    case kRead:
         mode_ = Mode::Reading;
         blockNumber_ = 0;
         break;
-    case 'Z':
-        step.reply = "w";
+    case kEndWrite:
+        step.reply = letter(failureLetter(kWrite));
         break;
-    case 'T':
-        step.reply = "r";
+    case kFetch:
+        step.reply = letter(failureLetter(kRead));
         break;
     default:
         break;
@@ -117,11 +121,11 @@ BoardProtocol::Step BoardProtocol::command(char c)
 BoardProtocol::Step BoardProtocol::writeCharacter(char c)
 {
     if (block_.empty()) {
-        if (c == 'Z') {
+        if (c == kEndWrite) {
             mode_ = Mode::Idle;
             Step step;
-            step.command = 'Z';
-            step.reply = "W";
+            step.command = kEndWrite;
+            step.reply = letter(kWrite);
             return step;
         }
         if (c == '\r' || c == '\n')
@@ -132,7 +136,7 @@ BoardProtocol::Step BoardProtocol::writeCharacter(char c)
         }
     }
     block_.push_back(c);
-    if (block_.size() < kBlockChars)
+    if (block_.size() < std::size_t(kBlockChars))
         return {};
     return finishBlock();
 }
@@ -156,20 +160,20 @@ BoardProtocol::Step BoardProtocol::finishBlock()
     const bool programmed = wellFormed && flash.program(address, bytes.data(), kBlockBytes);
     ++blockNumber_;
     if (!programmed) {
-        step.reply = "w";
+        step.reply = letter(failureLetter(kWrite));
         mode_ = Mode::Idle;
     } else if (blockNumber_ * kBlockBytes >= flash.size()) {
-        step.reply = "W";
+        step.reply = letter(kWrite);
         mode_ = Mode::Idle;
     } else {
-        step.reply = "Q";
+        step.reply = letter(kNextBlock);
     }
     return step;
 }
 
 BoardProtocol::Step BoardProtocol::readCharacter(char c)
 {
-    if (c == 'T')
+    if (c == kFetch)
         return sendBlock();
     if (!isCommandLetter(c))
         return {};
@@ -182,7 +186,7 @@ BoardProtocol::Step BoardProtocol::sendBlock()
     static const char digits[] = "0123456789ABCDEF";
     const FlashChip& flash = *chip();
     Step step;
-    step.command = 'T';
+    step.command = kFetch;
     step.readBlock = blockNumber_;
     step.reply.reserve(kBlockChars + 1);
     const int address = blockNumber_ * kBlockBytes;
@@ -193,7 +197,7 @@ BoardProtocol::Step BoardProtocol::sendBlock()
     }
     ++blockNumber_;
     if (blockNumber_ * kBlockBytes >= flash.size()) {
-        step.reply.push_back(flash.readProtected() ? 'r' : 'R');
+        step.reply.push_back(flash.readProtected() ? failureLetter(kRead) : kRead);
         mode_ = Mode::Idle;
     }
     return step;

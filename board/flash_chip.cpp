@@ -1,42 +1,15 @@
 #include "flash_chip.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace brindle::board {
 
-const std::array<ChipType, 9>& chipTypes()
-{
-    static const std::array<ChipType, 9> types{{
-        {"AT89C1051", "11", 1024},
-        {"AT89C2051", "21", 2048},
-        {"AT89C4051", "41", 4096},
-        {"AT89C51", "51", 4096},
-        {"AT89C52", "52", 8192},
-        {"AT89S8252", "72", 10240},
-        {"AT89S51", "61", 4096},
-        {"AT89S52", "62", 8192},
-        {"AT89C55WD", "55", 20480},
-    }};
-    return types;
-}
-
-static bool sameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                  return std::toupper(static_cast<unsigned char>(x))
-                         == std::toupper(static_cast<unsigned char>(y));
-              });
-}
+const std::array<ChipType, 9>& chipTypes() { return protocol::kChips; }
 
 const ChipType* findChipType(std::string_view nameOrCode)
 {
-    for (const ChipType& type : chipTypes()) {
-        if (sameIgnoringCase(type.name, nameOrCode) || type.code == nameOrCode)
-            return &type;
-    }
-    return nullptr;
+    const int row = protocol::chipRowByName(nameOrCode);
+    return row < 0 ? nullptr : &protocol::kChips[static_cast<std::size_t>(row)];
 }
 
 FlashChip::FlashChip(const ChipType& type)

@@ -2,6 +2,8 @@
 // flash (erase sets every bit, programming can only clear them).
 #pragma once
 
+#include "chips.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -9,11 +11,8 @@
 
 namespace brindle::board {
 
-struct ChipType {
-    std::string_view name; // part number, as "AT89S52"
-    std::string_view code; // what the board answers to "I"
-    int size;              // bytes of code flash
-};
+// The chip table is the one the program reads.
+using ChipType = protocol::Chip;
 
 // The nine chips the board can identify.
 const std::array<ChipType, 9>& chipTypes();

@@ -1,12 +1,14 @@
 #include "simulated_board.h"
 
+#include "letters.h"
+
 #include <cctype>
 
 namespace brindle::board {
 
 namespace {
 
-constexpr std::size_t kBlockChars = 64;
+constexpr auto kBlockChars = static_cast<std::size_t>(protocol::kBlockChars);
 
 } // namespace
 
@@ -38,7 +40,7 @@ SimulatedBoard::Response SimulatedBoard::receive(char c)
         silent_ = true;
     if (step.writtenBlock >= 0)
         response.delayMs = options_.blockDelayMs;
-    else if (step.command == 'S' && protocol_.chip())
+    else if (step.command == protocol::kErase && protocol_.chip())
         response.delayMs = options_.eraseDelayMs;
     if (hangsUpNow(step)) {
         hungUp_ = true;
@@ -63,7 +65,7 @@ bool SimulatedBoard::hangsUpNow(const BoardProtocol::Step& step) const
         return false;
     if (step.writtenBlock >= 0)
         return step.writtenBlock + 1 == limit;
-    return step.command == 'W' && limit == 0;
+    return step.command == protocol::kWrite && limit == 0;
 }
 
 std::string SimulatedBoard::shapeReply(const BoardProtocol::Step& step) const

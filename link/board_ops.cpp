@@ -1,14 +1,16 @@
 #include "board_ops.h"
 
-#include "device_table.h"
+#include "letters.h"
 
 #include <algorithm>
 
 namespace brindle::link {
 
+using namespace protocol;
+
 namespace {
 
-constexpr int kBlockBytes = 32;
+std::string letter(char c) { return std::string(1, c); }
 
 // The two characters of a block reply that belong to the cell at 0-based `position`:
 // fewer when the reply ends sooner, none past its end.
@@ -17,185 +19,324 @@ std::string pairAt(const std::string& reply, std::size_t position)
     return position < reply.size() ? reply.substr(position, 2) : std::string();
 }
 
+// A byte as the board must send it: two upper-case hexadecimal digits.
+bool isUpperHexPair(const std::string& pair)
+{
+    const auto digit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    return pair.size() == 2 && digit(pair[0]) && digit(pair[1]);
+}
+
+bool isWellFormedBlock(const std::string& block)
+{
+    if (block.size() != std::size_t(kBlockChars))
+        return false;
+    for (std::size_t i = 0; i < block.size(); i += 2)
+        if (!isUpperHexPair(block.substr(i, 2)))
+            return false;
+    return true;
+}
+
+std::string hexAddress(int address) { return image::fixedHex(static_cast<std::uint32_t>(address), 4) + "H"; }
+
 } // namespace
 
-BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, int& deviceSize, int& programLength)
-    : link_(link), panel_(panel), grid_(grid), deviceSize_(deviceSize), programLength_(programLength)
+BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session)
+    : link_(link), panel_(panel), grid_(grid), session_(session)
 {
+}
+
+Outcome BoardOps::portFailure() const
+{
+    return Outcome::of(Result::PortError, "", link_.openFailureText());
+}
+
+Outcome BoardOps::linkFailure(const std::string& what) const
+{
+    Outcome outcome;
+    outcome.reply = link_.reply;
+    if (link_.lost()) {
+        outcome.result = Result::HungUp;
+        outcome.detail = "The board hung up during " + what + ".";
+    } else if (link_.timedOut()) {
+        outcome.result = Result::NoAnswer;
+        outcome.detail = link_.reply.empty() ? "The board did not answer " + what + "."
+                                             : "The board's answer to " + what + " stopped short: \"" + link_.reply + "\".";
+    } else {
+        outcome.result = Result::BadReply;
+        outcome.detail = "The board answered " + what + " with \"" + link_.reply + "\", which the protocol does not know.";
+    }
+    return outcome;
 }
 
 // Reset_Click
-void BoardOps::reset()
+Outcome BoardOps::reset()
 {
     if (!link_.open()) {
         // No chip was found: what an earlier RESET found no longer holds.
-        deviceSize_ = 0;
+        session_.deviceSize = 0;
+        session_.chipRow = -1;
         panel_.selectDevice(-1);
-        return;
+        return portFailure();
     }
     (void)link_.input(); // stale characters of an earlier exchange
-    deviceSize_ = 0;
+    session_.deviceSize = 0;
+    session_.chipRow = -1;
     panel_.selectDevice(-1);
-    link_.output("I");
-    link_.serialinput(2);
-    for (std::size_t row = 0; row < kDevices.size(); ++row) {
-        if (link_.reply == kDevices[row].code) {
-            panel_.selectDevice(static_cast<int>(row));
-            deviceSize_ = kDevices[row].size;
-            break;
-        }
+    link_.output(letter(kIdentify));
+    link_.serialinput(kCodeChars);
+    const int row = chipRowByCode(link_.reply);
+    if (row >= 0) {
+        panel_.selectDevice(row);
+        session_.chipRow = row;
+        session_.deviceSize = kChips[static_cast<std::size_t>(row)].size;
     }
     link_.close();
+    if (row >= 0)
+        return Outcome::of(Result::Ok, link_.reply);
+    if (link_.stalled())
+        return linkFailure("the identification");
+    return Outcome::of(Result::NoChip, link_.reply, "No chip was found in the socket (the board answered \"" + link_.reply + "\").");
 }
 
 struct BoardOps::OneLetter {
-    const char* command;
+    char command;
+    Work work;
     const char* okLog;
     const char* errorLog;
     const char* errorBox;
     const char* errorTitle;
     const char* systemTitle; // of the "System ERROR" box
+    const char* what;        // for the outcome's words
 };
 
 // Erase_Click
-void BoardOps::erase()
+Outcome BoardOps::erase()
 {
-    oneLetter({"S", "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE"});
+    return oneLetter({kErase, Work::Erase, "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE", "the erase"});
 }
 
 // Blank_Click
-void BoardOps::blank()
+Outcome BoardOps::blank()
 {
-    oneLetter({"N", "Blank OK !", "Blank Error !", "Blank Check ERROR", "BLANK CHECK", ""});
+    return oneLetter({kBlank, Work::BlankCheck, "Blank OK !", "Blank Error !", "Blank Check ERROR", "BLANK CHECK", "",
+                      "the blank check"});
 }
 
-void BoardOps::oneLetter(const OneLetter& op)
+Outcome BoardOps::oneLetter(const OneLetter& op)
 {
     reset();
     if (!link_.open())
-        return;
-    link_.output(op.command);
-    link_.serialinput(1);
+        return portFailure();
+    link_.output(letter(op.command));
+    link_.serialinput(1, op.work);
     link_.close();
-    const std::string failure(1, static_cast<char>(op.command[0] - 'A' + 'a'));
-    if (link_.reply == op.command) {
+    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    if (link_.reply == letter(op.command)) {
         panel_.log(op.okLog);
-    } else if (link_.reply == failure) {
+    } else if (link_.reply == letter(failureLetter(op.command))) {
         panel_.log(op.errorLog);
         panel_.messageBox(op.errorBox, Icon::Exclamation, op.errorTitle);
+        outcome = Outcome::of(Result::ChipFailed, link_.reply, std::string(op.errorBox));
     } else {
+        outcome = linkFailure(op.what);
         panel_.messageBox("System ERROR", Icon::Critical, op.systemTitle);
     }
     panel_.beep();
+    return outcome;
 }
 
-// Lock_Click; the replies are not examined.
-void BoardOps::lock(bool lb1, bool lb2, bool lb3)
+// Lock_Click. The board answers a lock bit with its letter, in lower case when the chip
+// refused it; once it stops answering, no further bit is sent.
+Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
 {
     reset();
     if (!link_.open())
-        return;
-    if (lb1) {
-        link_.output("A");
-        link_.serialinput(1);
-    }
-    if (lb2) {
-        link_.output("B");
-        link_.serialinput(1);
-    }
-    if (lb3) {
-        link_.output("C");
-        link_.serialinput(1);
+        return portFailure();
+    Outcome outcome;
+    std::string refused;
+    bool silent = false;
+    const bool wanted[] = {lb1, lb2, lb3};
+    for (int bit = 1; bit <= 3 && !silent; ++bit) {
+        if (!wanted[bit - 1])
+            continue;
+        const char command = lockBitLetter(bit);
+        link_.output(letter(command));
+        link_.serialinput(1, Work::Program);
+        silent = link_.stalled();
+        if (link_.reply == letter(failureLetter(command)))
+            refused += (refused.empty() ? "" : ", ") + std::to_string(bit);
+        else if (link_.reply != letter(command) && (silent || outcome.ok()))
+            outcome = linkFailure("lock bit " + std::to_string(bit));
     }
     link_.close();
+    if (silent) {
+        panel_.messageBox("System ERROR", Icon::Critical, "LOCK");
+    } else if (!refused.empty()) {
+        panel_.log("Lock Error !");
+        panel_.messageBox("Lock ERROR", Icon::Exclamation, "LOCK");
+        outcome = Outcome::of(Result::ChipFailed, link_.reply, "The chip refused lock bit " + refused + ".");
+    }
     panel_.beep();
+    return outcome;
 }
 
-// Program_Click
-void BoardOps::program()
+// Program_Click: identify; refuse without a chip or with a cell that is no byte; then "W" and
+// the image block by block, each after the board's "Q"; then the status.
+Outcome BoardOps::program()
 {
-    reset();
+    Outcome outcome = reset();
     if (link_.openFailed())
-        return;
-    if (deviceSize_ == 0) {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-        return;
+        return portFailure();
+    if (refuseWrite(outcome))
+        return outcome;
+    if (!link_.open())
+        return portFailure();
+
+    const int length = std::clamp(session_.programLength, 0, image::kImageSize);
+    link_.output(letter(kWrite));
+    const bool statusIn = sendBlocks(length, outcome);
+    if (outcome.result == Result::Interrupted) {
+        link_.close();
+        panel_.progress(0, 0);
+        return outcome;
     }
-    const int length = std::clamp(programLength_, 0, image::kImageSize);
+    if (!statusIn)
+        askWriteStatus();
+    panel_.progress(0, 0);
+    reportWrite(outcome);
+    link_.close();
+    panel_.beep();
+    return outcome;
+}
+
+bool BoardOps::refuseWrite(Outcome& outcome)
+{
+    if (session_.deviceSize == 0) {
+        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        // `outcome` holds the identification's: no chip, or a board that did not answer.
+        outcome.detail += " Nothing was written.";
+        return true;
+    }
+    const int length = std::clamp(session_.programLength, 0, image::kImageSize);
     // A cell left empty or half-filled by a failed READ would send a short block: the
     // board would wait for the missing characters and leave the chip half-written.
     const int bad = grid_.firstMalformedCell(length / image::kBytesPerRow);
-    if (bad >= 0) {
-        panel_.messageBox("Nothing was written: the byte at address " + image::fixedHex(static_cast<unsigned>(bad), 4)
-                              + " is not two hexadecimal digits. LOAD or READ the image again.",
-                          Icon::Exclamation, "PROGRAM");
-        return;
-    }
-    if (!link_.open())
-        return;
-
-    const int blocks = length / kBlockBytes;
-    int remaining = length;
-    int rowBase = 0;
-    bool statusIn = false; // the board answered a block with its status instead of "Q"
-    link_.output("W");
-    while (remaining > 0) {
-        link_.serialinput(1);
-        if (link_.reply != "Q") {
-            statusIn = true;
-            break;
-        }
-        for (int row = rowBase + 1; row <= rowBase + 2; ++row)
-            for (int column = 1; column <= image::kBytesPerRow; ++column)
-                link_.output(grid_.text(row, column));
-        rowBase += 2;
-        remaining -= kBlockBytes;
-        panel_.progress(rowBase / 2, blocks);
-    }
-    if (!statusIn && deviceSize_ != programLength_) {
-        link_.serialinput(1); // the board's request for a further block
-        // A board that failed the last block answers with its status here: judging the
-        // reply to a stray "Z" instead could report the failure as success.
-        statusIn = link_.reply != "Q";
-        if (!statusIn)
-            link_.output("Z");
-    }
-    if (!statusIn)
-        link_.serialinput(1);
-    panel_.progress(0, 0);
-
-    if (link_.reply == "W") {
-        panel_.log("Write OK !");
-        if (programLength_ > deviceSize_)
-            panel_.messageBox("The program is " + std::to_string(programLength_) + " bytes long, the chip holds only "
-                                  + std::to_string(deviceSize_) + ": the last "
-                                  + std::to_string(programLength_ - deviceSize_)
-                                  + " bytes (from address " + image::fixedHex(static_cast<unsigned>(deviceSize_), 4)
-                                  + ") did not fit into the chip.",
-                              Icon::Exclamation, "PROGRAM");
-    } else if (link_.reply == "w") {
-        panel_.log("Write Error !");
-        panel_.messageBox("Write ERROR", Icon::Exclamation, "");
-    } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-    }
-    link_.close();
-    panel_.beep();
+    if (bad < 0)
+        return false;
+    const std::string text = "Nothing was written: the byte at address " + image::fixedHex(static_cast<unsigned>(bad), 4)
+                             + " is not two hexadecimal digits. LOAD or READ the image again.";
+    panel_.messageBox(text, Icon::Exclamation, "PROGRAM");
+    outcome = Outcome::of(Result::BadImage, link_.reply, text, bad);
+    return true;
 }
 
-void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell)
+// True when the board answered something else than "Q": that reply is the write's status.
+bool BoardOps::sendBlocks(int length, Outcome& outcome)
 {
-    const int blocks = std::clamp(deviceSize_, 0, image::kImageSize) / kBlockBytes;
-    int rowBase = 0;
-    link_.output("R");
+    const int blocks = length / kBlockBytes;
     for (int block = 0; block < blocks; ++block) {
-        link_.output("T");
-        link_.serialinput(64);
+        // The first "Q" answers "W" at once; the others come once a block is programmed.
+        link_.serialinput(1, block == 0 ? Work::None : Work::Program);
+        if (link_.reply != letter(kNextBlock))
+            return true;
+        if (interrupted()) {
+            outcome = Outcome::of(Result::Interrupted, link_.reply, "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
+                       block * kBlockBytes);
+            outcome.bytesDone = block * kBlockBytes;
+            return true;
+        }
+        sendBlock(2 * block);
+        outcome.bytesDone = (block + 1) * kBlockBytes;
+        panel_.progress(block + 1, blocks);
+    }
+    return false;
+}
+
+// The block's two grid rows, a cell to each output, as the board takes them.
+void BoardOps::sendBlock(int rowBase)
+{
+    for (int row = rowBase + 1; row <= rowBase + 2; ++row)
+        for (int column = 1; column <= image::kBytesPerRow; ++column)
+            link_.output(grid_.text(row, column));
+}
+
+// After the image's last block: a chip of another size than the image asks for a further
+// block, which "Z" declines; then the status.
+void BoardOps::askWriteStatus()
+{
+    const Work last = session_.programLength > 0 ? Work::Program : Work::None;
+    if (session_.deviceSize != session_.programLength) {
+        link_.serialinput(1, last);
+        // A board that failed the last block answers with its status here: judging the
+        // reply to a stray "Z" instead could report the failure as success.
+        if (link_.reply != letter(kNextBlock))
+            return;
+        link_.output(letter(kEndWrite));
+        link_.serialinput(1, Work::Program);
+        return;
+    }
+    link_.serialinput(1, last);
+}
+
+void BoardOps::reportWrite(Outcome& outcome)
+{
+    const int programLength = session_.programLength, deviceSize = session_.deviceSize;
+    const int done = outcome.bytesDone;
+    outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome.bytesDone = done;
+    if (link_.reply == letter(kWrite)) {
+        panel_.log("Write OK !");
+        if (programLength > deviceSize) {
+            const std::string text = "The program is " + std::to_string(programLength) + " bytes long, the chip holds only "
+                                     + std::to_string(deviceSize) + ": the last "
+                                     + std::to_string(programLength - deviceSize) + " bytes (from address "
+                                     + image::fixedHex(static_cast<unsigned>(deviceSize), 4)
+                                     + ") did not fit into the chip.";
+            panel_.messageBox(text, Icon::Exclamation, "PROGRAM");
+            outcome = Outcome::of(Result::BadImage, link_.reply, text, deviceSize);
+            outcome.bytesDone = done;
+        }
+    } else if (link_.reply == letter(failureLetter(kWrite))) {
+        panel_.log("Write Error !");
+        panel_.messageBox("Write ERROR", Icon::Exclamation, "");
+        outcome = Outcome::of(Result::ChipFailed, link_.reply, "The board could not program the chip (\"w\") after "
+                                                        + std::to_string(done) + " bytes.");
+        outcome.address = done;
+        outcome.bytesDone = done;
+    } else {
+        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        outcome = linkFailure("the write");
+        outcome.bytesDone = done;
+    }
+}
+
+void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell,
+                           Outcome& outcome)
+{
+    const int blocks = std::clamp(session_.deviceSize, 0, image::kImageSize) / kBlockBytes;
+    int rowBase = 0;
+    link_.output(letter(kRead));
+    for (int block = 0; block < blocks; ++block) {
+        if (interrupted()) {
+            outcome = Outcome::of(Result::Interrupted, "", "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
+                       block * kBlockBytes);
+            outcome.bytesDone = block * kBlockBytes;
+            return;
+        }
+        link_.output(letter(kFetch));
+        link_.serialinput(kBlockChars);
         std::size_t position = 0;
         for (int row = rowBase + 1; row <= rowBase + 2; ++row)
             for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
                 cell(row, column, pairAt(link_.reply, position));
+        if (outcome.address < 0 && !isWellFormedBlock(link_.reply.substr(0, kBlockChars))) {
+            outcome.address = block * kBlockBytes;
+            outcome.detail = "The block at " + hexAddress(block * kBlockBytes) + " came back "
+                             + (link_.reply.size() < std::size_t(kBlockChars) ? "short" : "malformed") + ": "
+                             + std::to_string(link_.reply.size()) + " characters received, \"" + link_.reply + "\".";
+        }
         rowBase += 2;
+        outcome.bytesDone = (block + 1) * kBlockBytes;
         panel_.progress(block + 1, blocks);
         if (link_.stalled()) // no more "T"s to a board that stopped answering them
             break;
@@ -204,56 +345,97 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
     panel_.progress(0, 0);
 }
 
-// Read_Click
-void BoardOps::read()
+// Read_Click. The cells get what arrived, whatever it is; a block that came back short or
+// malformed makes the read a failure all the same.
+Outcome BoardOps::read()
 {
     reset();
     if (!link_.open())
-        return;
+        return portFailure();
     panel_.markMismatches({});
-    programLength_ = deviceSize_;
+    session_.programLength = session_.deviceSize;
+    Outcome blocks;
     fetchBlocks([&](int row, int column, const std::string& pair) {
         grid_.setText(row, column, pair);
         if (row % 2 == 0 && column == image::kBytesPerRow) // the block's last cell
             panel_.cellsChanged(row - 1, row);
-    });
+    }, blocks);
+    if (blocks.result == Result::Interrupted) {
+        link_.close();
+        panel_.progress(0, 0);
+        return blocks;
+    }
 
-    if (link_.reply == "R") {
+    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome.bytesDone = blocks.bytesDone;
+    const bool badBlock = blocks.address >= 0;
+    if (link_.reply == letter(kRead) && !badBlock) {
         panel_.log("Read OK !");
-    } else if (link_.reply == "r") {
+    } else if (link_.reply == letter(kRead) || link_.reply == letter(failureLetter(kRead))) {
         panel_.log("Read Error !");
-        panel_.messageBox("Read ERROR", Icon::Exclamation, "");
+        panel_.messageBox(badBlock ? "Read ERROR\n\n" + blocks.detail : "Read ERROR", Icon::Exclamation, "");
+        outcome.result = badBlock ? Result::BadReply : Result::ChipFailed;
+        outcome.detail = badBlock ? blocks.detail : "The board could not read the chip (\"r\").";
+        outcome.address = blocks.address;
     } else {
         panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        outcome = linkFailure("the read");
+        outcome.bytesDone = blocks.bytesDone;
     }
     link_.close();
     panel_.beep();
+    return outcome;
 }
 
-// Verify_Click
-void BoardOps::verify()
+// Verify_Click. A chip byte that is not two upper-case hexadecimal digits differs whatever
+// the cell holds: an empty pair must not equal an empty cell.
+Outcome BoardOps::verify()
 {
     reset();
     if (!link_.open())
-        return;
-    std::vector<std::pair<int, int>> mismatches;
+        return portFailure();
+    std::vector<CellMismatch> mismatches;
+    std::vector<Difference> differences;
+    Outcome blocks;
     fetchBlocks([&](int row, int column, const std::string& pair) {
-        if (grid_.text(row, column) != pair)
-            mismatches.emplace_back(row, column);
-    });
+        const std::string& cell = grid_.text(row, column);
+        if (cell != pair || !isUpperHexPair(pair)) {
+            mismatches.push_back({row, column, pair});
+            differences.push_back({image::addressOf(row, column), cell, pair});
+        }
+    }, blocks);
+    if (blocks.result == Result::Interrupted) {
+        link_.close();
+        panel_.progress(0, 0);
+        return blocks;
+    }
+    const bool completed = link_.reply == letter(kRead);
     // Only a completed exchange tells where the chip differs.
-    panel_.markMismatches(link_.reply == "R" ? mismatches : std::vector<std::pair<int, int>>{});
+    panel_.markMismatches(completed ? mismatches : std::vector<CellMismatch>{});
 
-    if (link_.reply == "R" && mismatches.empty()) {
+    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome.bytesDone = blocks.bytesDone;
+    if (completed && differences.empty()) {
         panel_.log("Verify OK !");
-    } else if (link_.reply == "R") {
+    } else if (completed) {
+        const Difference& first = differences.front();
+        const std::string summary = std::to_string(differences.size()) + (differences.size() == 1 ? " byte differs" : " bytes differ")
+                                    + ", the first at " + hexAddress(first.address) + ": grid \"" + first.expected
+                                    + "\", chip \"" + first.chip + "\".";
         panel_.log("Verify Error !");
-        panel_.messageBox("Vefify ERROR", Icon::Exclamation, "");
+        panel_.messageBox("Vefify ERROR\n\n" + summary, Icon::Exclamation, "");
+        outcome.result = Result::ChipFailed;
+        outcome.detail = summary;
+        outcome.address = first.address;
+        outcome.differences = std::move(differences);
     } else {
         panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        outcome = linkFailure("the verify");
+        outcome.bytesDone = blocks.bytesDone;
     }
     link_.close();
     panel_.beep();
+    return outcome;
 }
 
 } // namespace brindle::link

@@ -1,11 +1,15 @@
 // The board operations: RESET, ERASE, BLANK, LOCK, WRITE, READ and VERIFY. Each runs to its
-// end and reports through the panel; none returns a status.
+// end and reports through the panel, as the window has always shown it, and returns what it
+// came to for a front end that reports in its own way.
 #pragma once
 
 #include "code_image.h"
+#include "outcome.h"
 #include "panel.h"
 #include "serial_link.h"
+#include "session.h"
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -13,30 +17,47 @@ namespace brindle::link {
 
 class BoardOps {
 public:
-    // deviceSize and programLength are the main window's; the operations read and set them.
-    BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, int& deviceSize, int& programLength);
+    BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session);
 
-    void reset();
-    void erase();
-    void blank();
-    void lock(bool lb1, bool lb2, bool lb3);
-    void program();
-    void read();
-    void verify();
+    // Set by another thread (Ctrl-C) to end a transfer between blocks; null: never.
+    void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
+
+    Outcome reset();
+    Outcome erase();
+    Outcome blank();
+    Outcome lock(bool lb1, bool lb2, bool lb3);
+    Outcome program();
+    Outcome read();
+    Outcome verify();
 
 private:
     struct OneLetter;
     // ERASE and BLANK: one letter out, one back, judged by its case.
-    void oneLetter(const OneLetter& op);
+    Outcome oneLetter(const OneLetter& op);
+
+    // WRITE's steps.
+    bool refuseWrite(Outcome& outcome);
+    bool sendBlocks(int length, Outcome& outcome);
+    void sendBlock(int rowBase);
+    void askWriteStatus();
+    void reportWrite(Outcome& outcome);
+
     // READ and VERIFY after the port is open: "R", then per block "T" and its 64 characters,
-    // each cell's pair handed to `cell`; then the status letter.
-    void fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell);
+    // each cell's pair handed to `cell`; then the status letter. Notes the first block that
+    // came back short or malformed.
+    void fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell, Outcome& outcome);
+
+    // What a reply that is none of the expected letters means: silence, a hang-up, or an
+    // answer outside the protocol.
+    Outcome linkFailure(const std::string& what) const;
+    Outcome portFailure() const;
+    bool interrupted() const { return interrupt_ && interrupt_->load(); }
 
     SerialLink& link_;
     Panel& panel_;
     image::HexGrid& grid_;
-    int& deviceSize_;
-    int& programLength_;
+    Session& session_;
+    const std::atomic<bool>* interrupt_ = nullptr;
 };
 
 } // namespace brindle::link

@@ -3,12 +3,18 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace brindle::link {
 
 enum class Icon { Critical = 16, Exclamation = 48 };
+
+// A grid cell in which the chip differs after VERIFY, with what the chip sent for it.
+struct CellMismatch {
+    int row = 0;
+    int column = 0;
+    std::string chip;
+};
 
 class Panel {
 public:
@@ -29,7 +35,7 @@ public:
     virtual void cellsChanged(int firstRow, int lastRow) = 0;
     // The cells (row, column) in which the chip differs from the grid after VERIFY; an empty
     // list clears the marks.
-    virtual void markMismatches(const std::vector<std::pair<int, int>>& cells) = 0;
+    virtual void markMismatches(const std::vector<CellMismatch>& cells) = 0;
     // Called now and then while waiting for the board, so a window can repaint.
     virtual void idle() = 0;
 };

@@ -40,7 +40,11 @@ int SerialLink::commPort() const { return port_.selected(); }
 
 std::string SerialLink::comName() const { return "COM" + std::to_string(port_.selected()); }
 
-void SerialLink::beginAction() { openFailed_ = false; }
+void SerialLink::beginAction()
+{
+    openFailed_ = false;
+    openFailureText_.clear();
+}
 
 bool SerialLink::open()
 {
@@ -64,6 +68,7 @@ bool SerialLink::open()
     std::string text = "Cannot open " + comName() + " (" + device + "): " + failure->reason + ".";
     if (!failure->advice.empty())
         text += "\n\n" + failure->advice;
+    openFailureText_ = text;
     panel_.messageBox(text, Icon::Critical, "PORT");
     return false;
 }
@@ -91,9 +96,10 @@ std::string SerialLink::input()
     return text;
 }
 
-void SerialLink::serialinput(int wanted)
+void SerialLink::serialinput(int wanted, Work work)
 {
-    const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)));
+    const auto limit = fixedTimeout_.count() > 0 ? fixedTimeout_ : ReplyLimits::forReply(wanted, work, timeoutScale_);
+    const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)), limit);
 
     const std::size_t end = lineEnd(received);
     reply = received.substr(0, end);
@@ -109,14 +115,14 @@ void SerialLink::serialinput(int wanted)
 }
 
 // Accumulates characters until `wanted` have arrived, a line end has, or the time is up.
-std::string SerialLink::collect(std::size_t wanted)
+std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds timeout)
 {
     std::string received = std::move(carried_);
     carried_.clear();
     timedOut_ = false;
     lost_ = false;
 
-    const auto deadline = Clock::now() + timeout_;
+    const auto deadline = Clock::now() + timeout;
     bool napped = false;
     for (;;) {
         std::string arrived = input();

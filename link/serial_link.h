@@ -4,6 +4,7 @@
 
 #include "panel.h"
 #include "port.h"
+#include "reply_limits.h"
 
 #include <chrono>
 #include <string>
@@ -11,14 +12,15 @@
 
 namespace brindle::link {
 
-// Longest wait for one reply. The slowest chip erase (AT89S52) takes about half a second.
-inline constexpr std::chrono::milliseconds kReplyTimeout{3000};
 
 class SerialLink {
 public:
     SerialLink(Port& port, Panel& panel);
 
-    void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+    // One fixed limit for every reply instead of the limits by the board's work (tests).
+    void setTimeout(std::chrono::milliseconds timeout) { fixedTimeout_ = timeout; }
+    // Stretches every limit, for a board slower than the usual ones.
+    void setTimeoutScale(double scale) { timeoutScale_ = scale; }
     // Characters a second on the line (19200 baud, 10 bits a character). A block that has
     // begun to arrive is slept through at this rate instead of waking per character; 0
     // wakes at every arrival.
@@ -43,16 +45,21 @@ public:
     std::string input();
 
     // Collects one reply of `wanted` characters, or up to a line end, or what arrived by
-    // the time limit. Sets reply and the window title.
-    void serialinput(int wanted);
+    // the time limit, which allows for the chip work the board does first. Sets reply and the
+    // window title.
+    void serialinput(int wanted, Work work = Work::None);
 
     // True when the last serialinput ended at the time limit.
     bool timedOut() const { return timedOut_; }
     // True when the last serialinput ended at the time limit or with the port gone: the
     // board is not following the exchange, so there is no point sending it more.
     bool stalled() const { return timedOut_ || lost_; }
+    // True when the last serialinput ended with the port gone.
+    bool lost() const { return lost_; }
     // True when the port could not be opened in this action (the operator was told).
     bool openFailed() const { return openFailed_; }
+    // What the operator was told when the port did not open.
+    const std::string& openFailureText() const { return openFailureText_; }
 
     // Every character at the port boundary, in hex with its direction, to stderr. Also
     // switched on by the environment variable BRINDLE_TRACE=1.
@@ -61,13 +68,15 @@ public:
     std::string reply;
 
 private:
-    std::string collect(std::size_t wanted);
+    std::string collect(std::size_t wanted, std::chrono::milliseconds timeout);
     void traceBytes(const char* direction, std::string_view bytes) const;
     std::string silenceTitle(const std::string& received) const;
 
     Port& port_;
     Panel& panel_;
-    std::chrono::milliseconds timeout_ = kReplyTimeout;
+    std::chrono::milliseconds fixedTimeout_{0}; // 0: by the board's work
+    double timeoutScale_ = 1.0;
+    std::string openFailureText_;
     std::string carried_; // characters beyond the last reply, kept while the port stays open
     bool openFailed_ = false;
     bool timedOut_ = false;

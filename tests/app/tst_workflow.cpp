@@ -149,7 +149,7 @@ private slots:
         f.auto_Click();
         QCOMPARE(rig.port.wire, QByteArray("IWIRTIA"));
         QCOMPARE((QStringList{f.Label3->text(), f.Label4->text()}), (QStringList{"Write Error !", "Verify Error !"}));
-        QCOMPARE(rig.op.boxes, (QStringList{"Write ERROR", "Vefify ERROR"}));
+        QCOMPARE(rig.op.boxes, (QStringList{"Write ERROR", "Vefify ERROR\n\n93 bytes differ, the first at 0040H: grid \"55\", chip \"40\"."}));
     }
 
     void inputIsDroppedWhileBusy()

@@ -27,7 +27,7 @@ public:
     void selectDevice(int) override {}
     void progress(int, int) override {}
     void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<std::pair<int, int>>& cells) override { add("marks:" + std::to_string(cells.size())); }
+    void markMismatches(const std::vector<CellMismatch>& cells) override { add("marks:" + std::to_string(cells.size())); }
     void idle() override { ++idles; }
     void add(const std::string& event) { events << QString::fromStdString(event); }
 
@@ -106,7 +106,7 @@ struct OpRig {
     // path: the device COM1 stands for; none: the scripted port.
     explicit OpRig(const std::string& path = {})
         : real(path.empty() ? nullptr : std::make_unique<QtSerialPort>(std::array<QString, 2>{QString::fromStdString(path), {}})),
-          port(panel, real.get()), link(port, panel), ops(link, panel, grid, deviceSize, programLength)
+          port(panel, real.get()), link(port, panel), ops(link, panel, grid, session)
     {
         link.setTimeout(std::chrono::milliseconds(300));
         if (!real)
@@ -118,7 +118,9 @@ struct OpRig {
     TestPort port;
     SerialLink link;
     image::HexGrid grid;
-    int deviceSize = 12345, programLength = 0;
+    Session session{12345, 0};
+    int& deviceSize = session.deviceSize;
+    int& programLength = session.programLength;
     BoardOps ops;
 };
 
@@ -165,11 +167,11 @@ inline void addOpRows()
     row("write no chip") << "program" << "none" << "length:2048" << "[I]" << "close|box:16:PROGRAM:System ERROR" << "0/2048" << "" << "00";
     row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*) was disconnected";
     row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
-    row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read OK !|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
+    row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back short: 4 characters received, \"FFFF\".|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
     row("read silent") << "read" << "21" << "silent:T;grid:00" << "[I][RT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "1,1=;3,1=00" << quiet;
     row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
     row("verify") << "verify" << "21" << "" << "[I][R" + T64 + "]" << "close|marks:0|log:Verify OK !|close|beep" << "2048/0" << "" << "R";
-    row("verify lower case") << "verify" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:2048|log:Verify Error !|box:48::Vefify ERROR|close|beep" << "2048/0" << "" << "R";
+    row("verify lower case") << "verify" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:2048|log:Verify Error !|box:48::Vefify ERROR\n\n2048 bytes differ, the first at 0000H: grid \"FF\", chip \"ff\".|close|beep" << "2048/0" << "" << "R";
     row("verify hang-up") << "verify" << "21" << "hangup:3;grid:00" << "[I][RTTTT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/0" << "" << "The programmer on COM1 (*) was disconnected";
     row("verify no chip") << "verify" << "none" << "" << "[I][R]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "0/0" << "" << "r";
 }
