@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdint>
@@ -48,6 +49,8 @@ Form1::BusyScope::BusyScope(Form1& form) : form_(form)
     if (form_.busyDepth_++ == 0) {
         form_.serialLink_.beginAction();
         form_.inputGuard_->setActive(true);
+        // On the window only: the boxes an operation shows keep the ordinary cursor.
+        form_.setCursor(Qt::WaitCursor);
     }
 }
 
@@ -57,8 +60,13 @@ Form1::BusyScope::~BusyScope()
         form_.progress(0, 0);
         form_.inputGuard_->drainPendingInput();
         form_.inputGuard_->setActive(false);
+        form_.unsetCursor();
     }
-    --form_.busyDepth_;
+    if (--form_.busyDepth_ == 0 && form_.closeRequested_) {
+        // The operator asked to close while the board worked; the operation and its boxes are
+        // done now. Queued, so the handler that is ending returns first.
+        QTimer::singleShot(0, &form_, &QWidget::close);
+    }
 }
 
 Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
@@ -345,10 +353,12 @@ void Form1::idle()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    if (isBusy())
+    if (isBusy()) {
+        closeRequested_ = true; // closed once the operation has ended
         event->ignore();
-    else
+    } else {
         event->accept();
+    }
 }
 
 } // namespace brindle::app

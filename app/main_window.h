@@ -119,6 +119,7 @@ private:
     QButtonGroup* portGroup_ = nullptr;
     InputGuard* inputGuard_ = nullptr;
     int busyDepth_ = 0;
+    bool closeRequested_ = false;
 };
 
 } // namespace brindle::app

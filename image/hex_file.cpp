@@ -150,6 +150,7 @@ HexReadResult HexParser::run()
     data_.bytes.reserve((end - pos) / 2);
 
     int lineNumber = 0;
+    bool anyRecord = false;
     while (pos < end) {
         ++lineNumber;
         std::size_t stop = pos;
@@ -170,11 +171,15 @@ HexReadResult HexParser::run()
         Record rec;
         if (auto fault = checkRecord(line, rec))
             return reject(*fault, lineNumber);
+        anyRecord = true;
         if (rec.type == 1) // end of data: nothing after it is read
             break;
         if (auto fault = store(rec))
             return reject(*fault, lineNumber);
     }
+    if (!anyRecord)
+        return {HexData{}, HexProblem{HexError::NoRecords, 0,
+                                      QStringLiteral("%1: the file holds no records (did its build fail?).").arg(fileName_)}};
     return {std::move(data_), std::nullopt};
 }
 

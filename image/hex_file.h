@@ -25,6 +25,7 @@ enum class HexError {
     BadRecordType,  // a record type other than 00 to 05
     NonZeroBase,    // an extended address record (02, 04) with a base other than zero
     TooLarge,       // the file is far larger than any HEX file of a 64 KB image
+    NoRecords,      // empty, or blank lines only: most often a build that failed
 };
 
 // Generous: a 64 KB image in one-byte records takes about 1 MB.

@@ -39,7 +39,7 @@ private slots:
         const QByteArray a = hexRecord(0, bytesOf(16, 0xA0), 0, "");
         const QByteArray b = hexRecord(16, bytesOf(16, 0xB0), 0, "");
         const QByteArray crlf = a + "\r\n" + b + "\r\n" + kEnd + "\r\n";
-        QTest::newRow("empty file") << QByteArray() << 0;
+        QTest::newRow("end record only") << kEnd + "\r\n" << 0;
         QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32;
         QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32;
         QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32;
@@ -110,6 +110,16 @@ private slots:
         QCOMPARE(r.problem->message, QString("T.HEX, line %1: %2").arg(line).arg(reason));
         QVERIFY(r.data.runs.empty() && r.data.bytes.empty());
         QCOMPARE(r.data.loadedEnd, 0);
+    }
+
+    // An empty file is most often a build that failed; WRITE after it would write nothing.
+    void noRecordsRejected()
+    {
+        for (const QByteArray& text : {QByteArray(), QByteArray("\r\n \n\t\r\n"), QByteArray("\xEF\xBB\xBF\x1A")}) {
+            const HexReadResult r = parse(text);
+            QVERIFY2(r.problem && r.problem->error == HexError::NoRecords, text.toHex().constData());
+            QCOMPARE(r.problem->message, QString("T.HEX: the file holds no records (did its build fail?)."));
+        }
     }
 
     void saveExampleLines()
