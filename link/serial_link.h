@@ -54,8 +54,9 @@ public:
     // True when the port could not be opened in this action (the operator was told).
     bool openFailed() const { return openFailed_; }
 
-    // Every character at the port boundary, in hex with its direction, to stderr. Also
-    // switched on by the environment variable BRINDLE_TRACE=1.
+    // Every character at the port boundary, in hex and ASCII with its direction, to stderr
+    // (brindle-board --replay reads it back). Also switched on by the environment variable
+    // BRINDLE_TRACE=1.
     void setTrace(bool on) { trace_ = on; }
 
     std::string reply;
