@@ -3,6 +3,7 @@
 #include "pty_board.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -35,11 +36,11 @@ std::optional<std::string> replayFile(const std::vector<std::string>& args, std:
 std::vector<brindle::board::TraceExchange> loadTrace(const std::string& path, std::string* error)
 {
     std::ifstream file(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.is_open() || file.bad()) {
+    if (!file) {
         *error = path + ": " + std::strerror(errno);
         return {};
     }
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     brindle::board::ParsedTrace trace = brindle::board::parseTrace(text);
     if (!trace.error.empty())
         *error = path + ": " + trace.error;

@@ -31,7 +31,6 @@ private slots:
         QTest::newRow("com1 and com2") << QStringList{"--com1", "/dev/pts/7", "--com2=/dev/ttyUSB1"} << false << s52
                                        << true << "/dev/pts/7" << "/dev/ttyUSB1" << false << "";
         QTest::newRow("help") << QStringList{"--help"} << false << s52 << true << "" << "" << true << "";
-        QTest::newRow("-h") << QStringList{"-h"} << false << s52 << true << "" << "" << true << "";
         QTest::newRow("unknown chip") << QStringList{"--simulate=AT89C99"} << true << "AT89C99" << true << "" << ""
                                       << false << "--simulate=AT89C99|AT89C1051, AT89C2051|AT89C55WD, or none";
         QTest::newRow("empty chip") << QStringList{"--simulate="} << true << "" << true << "" << "" << false
@@ -40,10 +39,6 @@ private slots:
                                             << "" << false << "AT89C51|--simulate=AT89C51";
         QTest::newRow("simulate with com1") << QStringList{"--simulate", "--com1", "/dev/ttyS0"} << true << s52
                                             << true << "/dev/ttyS0" << "" << false << "--com1";
-        QTest::newRow("com1 without path") << QStringList{"--com1"} << false << s52 << true << "" << "" << false
-                                           << "com1";
-        QTest::newRow("unknown option") << QStringList{"--turbo"} << false << s52 << true << "" << "" << false
-                                        << "turbo";
         QTest::newRow("stray word") << QStringList{"blink.hex"} << false << s52 << true << "" << "" << false
                                     << "blink.hex";
     }
@@ -72,14 +67,6 @@ private slots:
                                  "AT89C1051", "AT89C55WD", "BRINDLE_TRACE=1", "--replay"})
             QVERIFY2(help.contains(word), word);
         QVERIFY(!help.contains("<=CHIP>"));
-    }
-
-    void overridesReplaceOnlyWhatIsNamed()
-    {
-        const CommandLine c = parseCommandLine({"brindle", "--com2", "/dev/pts/3"});
-        const auto devices = brindle::app::applyOverrides({"/dev/ttyUSB0", "/dev/ttyS0"}, c);
-        QCOMPARE(devices[0], QString("/dev/ttyUSB0"));
-        QCOMPARE(devices[1], QString("/dev/pts/3"));
     }
 };
 
