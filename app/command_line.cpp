@@ -1,8 +1,30 @@
 #include "command_line.h"
 
+#include "flash_chip.h"
+
 #include <QCommandLineParser>
 
 namespace brindle::app {
+
+namespace {
+
+// The chips the simulated board takes, as a sentence: "AT89C1051, ..., AT89C55WD, or none".
+QString simulatedChips()
+{
+    QStringList names;
+    for (const board::ChipType& type : board::chipTypes())
+        names << QString::fromLatin1(type.name.data(), static_cast<int>(type.name.size()));
+    return names.join(QStringLiteral(", ")) + QStringLiteral(", or none");
+}
+
+const char kEnvironmentHelp[] =
+    "\nEnvironment:\n"
+    "  BRINDLE_TRACE=1     Print every byte on the port to standard error (time in\n"
+    "                      ms, direction, hex and ASCII), and each opening and\n"
+    "                      closing of the port. brindle-board --replay FILE answers\n"
+    "                      with the replies such a trace recorded.\n";
+
+} // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
 {
@@ -19,8 +41,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     // Shown in the help only: its value is optional, which the parser cannot express.
     QCommandLineOption simulateOption(QStringLiteral("simulate"),
                                       QStringLiteral("Start the simulated board (default chip AT89S52; any of "
-                                                     "AT89C1051, AT89C2051, AT89C4051, AT89C51, AT89C52, AT89S8252, "
-                                                     "AT89S51, AT89S52, AT89C55WD, or none) and map COM1 to it."),
+                                                     "%1) and map COM1 to it.").arg(simulatedChips()),
                                       QStringLiteral("=CHIP"));
     const QCommandLineOption noPaceOption(QStringLiteral("no-pace"),
                                           QStringLiteral("With --simulate: answer at once instead of at the "
@@ -33,7 +54,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
     CommandLine result;
     result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
-                                                QStringLiteral("--simulate[=CHIP] "));
+                                                QStringLiteral("--simulate[=CHIP] "))
+                      + QLatin1String(kEnvironmentHelp);
     QStringList rest;
     for (const QString& argument : arguments) {
         if (argument == QLatin1String("--simulate")) {
@@ -50,7 +72,16 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        result.error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        const QString first = parser.positionalArguments().first();
+        result.error = QStringLiteral("Unexpected argument: %1").arg(first);
+        if (board::findChipType(first.toStdString()) || first == QLatin1String("none"))
+            result.error += QStringLiteral(" (a chip is given as --simulate=%1)").arg(first);
+        return result;
+    }
+    if (result.simulate && result.simulatedChip != QLatin1String("none")
+        && !board::findChipType(result.simulatedChip.toStdString())) {
+        result.error = QStringLiteral("--simulate=%1: no such chip. CHIP is one of %2.")
+                           .arg(result.simulatedChip, simulatedChips());
         return result;
     }
     result.showHelp = parser.isSet(helpOption);

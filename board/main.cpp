@@ -2,14 +2,50 @@
 // to open (as with --com1) and serves until SIGTERM or SIGINT, or until it hangs up.
 #include "pty_board.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The file named by --replay FILE or --replay=FILE; nullopt without that option. The other
+// options describe a chip, which a replay has none of.
+std::optional<std::string> replayFile(const std::vector<std::string>& args, std::string* error)
+{
+    const auto isReplay = [](const std::string& arg) { return arg.rfind("--replay", 0) == 0; };
+    if (std::none_of(args.begin(), args.end(), isReplay))
+        return std::nullopt;
+    if (args.size() == 1 && args[0].rfind("--replay=", 0) == 0)
+        return args[0].substr(9);
+    if (args.size() == 2 && args[0] == "--replay")
+        return args[1];
+    *error = args == std::vector<std::string>{"--replay"} ? "option --replay needs a value"
+                                                          : "--replay takes no other option";
+    return std::nullopt;
+}
+
+// The exchanges of a trace file; empty with *error set when it cannot be read or holds none.
+std::vector<brindle::board::TraceExchange> loadTrace(const std::string& path, std::string* error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = path + ": " + std::strerror(errno);
+        return {};
+    }
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    brindle::board::ParsedTrace trace = brindle::board::parseTrace(text);
+    if (!trace.error.empty())
+        *error = path + ": " + trace.error;
+    return std::move(trace.exchanges);
+}
 
 void printHelp()
 {
@@ -17,7 +53,13 @@ void printHelp()
                 "Serves a simulated programmer board on a pseudo-terminal and prints its device\n"
                 "path as the first line; open that path as COM1 (brindle --com1 PATH).\n"
                 "Runs until SIGTERM or SIGINT, or until a --hang-up-after fault closes the line.\n\n"
-                "  -h, --help          this text\n%s",
+                "  -h, --help          this text\n%s"
+                "Replay, in place of a chip:\n"
+                "  --replay TRACE      answer with the replies recorded in TRACE, the standard\n"
+                "                      error of brindle run with BRINDLE_TRACE=1, at their\n"
+                "                      recorded delays. The program's bytes must follow the\n"
+                "                      trace; where they differ the board says so on standard\n"
+                "                      error and stays silent. Takes no other option.\n",
                 brindle::board::boardOptionsHelp().c_str());
 }
 
@@ -34,9 +76,18 @@ int main(int argc, char** argv)
     }
     brindle::board::BoardOptions options;
     std::string error;
-    if (!brindle::board::parseBoardOptions(args, &options, &error)) {
+    const std::optional<std::string> replay = replayFile(args, &error);
+    if (!error.empty() || (!replay && !brindle::board::parseBoardOptions(args, &options, &error))) {
         std::fprintf(stderr, "brindle-board: %s (see --help)\n", error.c_str());
         return 2;
+    }
+    std::vector<brindle::board::TraceExchange> exchanges;
+    if (replay) {
+        exchanges = loadTrace(*replay, &error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "brindle-board: %s\n", error.c_str());
+            return 2;
+        }
     }
 
     // Blocked before the board's thread starts, so only sigtimedwait below receives them.
@@ -47,7 +98,8 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     brindle::board::PtyBoard board;
-    if (!board.start(options, &error)) {
+    const auto notice = [](const std::string& line) { std::fprintf(stderr, "brindle-board: %s\n", line.c_str()); };
+    if (!(replay ? board.startReplay(std::move(exchanges), notice, &error) : board.start(options, &error))) {
         std::fprintf(stderr, "brindle-board: %s\n", error.c_str());
         return 1;
     }

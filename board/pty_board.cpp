@@ -81,6 +81,8 @@ struct PtyBoard::Impl {
     std::atomic<bool> serving{false};
 
     std::optional<SimulatedBoard> board;
+    std::optional<TraceReplay> replay; // in place of the board
+    std::function<void(const std::string&)> notice;
     std::optional<LinePacer> pacer;
     std::optional<TimePoint> hangUpAt;
     TimePoint lastInput{};
@@ -90,6 +92,7 @@ struct PtyBoard::Impl {
     void closeAll();
     void serve();
     bool readInput();
+    void replayCharacter(char c, TimePoint at);
     bool writeDue(TimePoint now);
     bool drained(TimePoint now) const;
     std::optional<TimePoint> nextDeadline(TimePoint now, bool canRead) const;
@@ -148,6 +151,10 @@ bool PtyBoard::Impl::readInput()
     lastInput = readAt;
     for (ssize_t i = 0; i < n && !hangUpAt; ++i) {
         const TimePoint at = pacer->arrive(readAt);
+        if (replay) {
+            replayCharacter(buffer[i], at);
+            continue;
+        }
         const SimulatedBoard::Response response = board->receive(buffer[i]);
         const TimePoint ready = at + milliseconds(response.delayMs);
         pacer->send(response.text, ready);
@@ -155,6 +162,14 @@ bool PtyBoard::Impl::readInput()
             hangUpAt = std::max(ready, pacer->lastDeparture());
     }
     return n > 0;
+}
+
+void PtyBoard::Impl::replayCharacter(char c, TimePoint at)
+{
+    for (const TraceReplay::Reply& reply : replay->receive(c))
+        pacer->send(reply.text, at + milliseconds(reply.delayMs));
+    if (const std::string line = replay->takeNotice(); !line.empty() && notice)
+        notice(line);
 }
 
 // Writes every burst that is due. Characters the pseudo-terminal cannot take (nobody reads the
@@ -191,7 +206,7 @@ std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRea
         consider(pacer->nextBurstDue());
     else if (hangUpAt)
         consider(*hangUpAt);
-    if (board->inMiddleOfBlock())
+    if (board && board->inMiddleOfBlock())
         consider(lastInput + kIdleBlockTimeout);
     if (!canRead && !hangUpAt && pacer->inputClock() > now + kReadAhead)
         consider(pacer->inputClock() - kReadAhead);
@@ -214,7 +229,7 @@ void PtyBoard::Impl::serve()
             std::this_thread::sleep_for(milliseconds(2));
             continue;
         }
-        if (board->inMiddleOfBlock() && now - lastInput >= kIdleBlockTimeout)
+        if (board && board->inMiddleOfBlock() && now - lastInput >= kIdleBlockTimeout)
             board->lineIdle();
         const bool canRead = !hangUpAt && pacer->inputClock() <= now + kReadAhead
                              && pacer->pendingOutput() < kMaxQueuedOutput;
@@ -252,25 +267,51 @@ PtyBoard::~PtyBoard()
 
 bool PtyBoard::start(const BoardOptions& options, std::string* error)
 {
-    if (impl_->thread.joinable()) {
-        *error = "the simulated board is already running";
-        return false;
-    }
     bool known = false;
     chipForOptions(options, &known);
     if (!known) {
         *error = "unknown chip " + options.chip;
         return false;
     }
+    if (!begin(error))
+        return false;
+    impl_->board.emplace(options);
+    impl_->pacer.emplace(options.pacing);
+    impl_->serving = true;
+    impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
+    return true;
+}
+
+bool PtyBoard::startReplay(std::vector<TraceExchange> exchanges, std::function<void(const std::string&)> notice,
+                           std::string* error)
+{
+    if (!begin(error))
+        return false;
+    impl_->replay.emplace(std::move(exchanges));
+    impl_->notice = std::move(notice);
+    impl_->pacer.emplace(false); // the recorded delays hold the line time already
+    const TimePoint now = Clock::now();
+    for (const TraceReplay::Reply& reply : impl_->replay->start())
+        impl_->pacer->send(reply.text, now + milliseconds(reply.delayMs));
+    impl_->serving = true;
+    impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
+    return true;
+}
+
+// What both kinds of serving set up first.
+bool PtyBoard::begin(std::string* error)
+{
+    if (impl_->thread.joinable()) {
+        *error = "the simulated board is already running";
+        return false;
+    }
     if (!impl_->openLine(error)) {
         impl_->closeAll();
         return false;
     }
-    impl_->board.emplace(options);
-    impl_->pacer.emplace(options.pacing);
+    impl_->board.reset();
+    impl_->replay.reset();
     impl_->hangUpAt.reset();
-    impl_->serving = true;
-    impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
     return true;
 }
 

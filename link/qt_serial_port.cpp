@@ -1,6 +1,7 @@
 #include "qt_serial_port.h"
 
-#include <QFileInfo>
+#include "port_advice.h"
+
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -14,22 +15,13 @@ std::string adviceFor(QSerialPort::SerialPortError error, const QString& device)
 {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return "Check that the programmer's cable or USB serial adapter is plugged in, "
-               "then choose the port again.";
-    case QSerialPort::PermissionError: {
-        // Qt reports both "no access" and "in use" as a permission error; the file's
-        // rights tell them apart.
-        const QFileInfo info(device);
-        if (info.exists() && (!info.isReadable() || !info.isWritable())) {
-            const QString group = info.group().isEmpty() ? QStringLiteral("dialout") : info.group();
-            return "You may not use this device. Join the group that owns it (" + group.toStdString()
-                   + ", usually dialout), e.g. sudo usermod -aG " + group.toStdString()
-                   + " $USER, then log out and in again.";
-        }
-        return "The port is in use. Close the other program that uses it, then try again.";
-    }
+        return openAdvice(OpenRefusal::NotFound, {});
+    case QSerialPort::PermissionError:
+        // Qt reports both "no access" and "in use" as a permission error; the device's owner,
+        // group and mode and its lock file tell them apart.
+        return openAdvice(OpenRefusal::Refused, gatherPortFacts(device.toStdString()));
     case QSerialPort::OpenError:
-        return "The port is already open. Close the other program that uses it, then try again.";
+        return openAdvice(OpenRefusal::AlreadyOpen, {});
     default:
         return {};
     }

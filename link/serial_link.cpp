@@ -180,13 +180,16 @@ void SerialLink::traceBytes(const char* direction, std::string_view bytes) const
     if (!trace_ || bytes.empty())
         return;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - traceStart_);
-    std::string line;
+    // Hex for the replay to read, then the same bytes as text for a person (others as '.').
+    std::string line, text;
     for (unsigned char c : bytes) {
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02X", c);
         line += hex;
+        text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
     }
-    std::fprintf(stderr, "%8lld %s%s\n", static_cast<long long>(ms.count()), direction, line.c_str());
+    std::fprintf(stderr, "%8lld %s%s  |%s|\n", static_cast<long long>(ms.count()), direction, line.c_str(),
+                 text.c_str());
 }
 
 } // namespace brindle::link

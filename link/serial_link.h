@@ -61,8 +61,9 @@ public:
     // What the operator was told when the port did not open.
     const std::string& openFailureText() const { return openFailureText_; }
 
-    // Every character at the port boundary, in hex with its direction, to stderr. Also
-    // switched on by the environment variable BRINDLE_TRACE=1.
+    // Every character at the port boundary, in hex and ASCII with its direction, to stderr
+    // (brindle-board --replay reads it back). Also switched on by the environment variable
+    // BRINDLE_TRACE=1.
     void setTrace(bool on) { trace_ = on; }
 
     std::string reply;

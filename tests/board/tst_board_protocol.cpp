@@ -82,6 +82,49 @@ private slots:
         }
     }
 
+    // Each lock bit alone on a programmed chip: what a read, a blank check and a further write
+    // then meet, and that an erase clears it. Lock bit 2 hides the data (FF blocks, then "r");
+    // lock bit 3 leaves reading and writing as they were.
+    void lockBitsOneByOne_data()
+    {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("firstBlock");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("rewrite");
+        QTest::newRow("LB1") << "A" << "5A" << "R" << "w";
+        QTest::newRow("LB2") << "B" << "FF" << "r" << "QQW";
+        QTest::newRow("LB3") << "C" << "5A" << "R" << "QQW";
+    }
+    void lockBitsOneByOne()
+    {
+        QFETCH(QString, letter);
+        QFETCH(QString, firstBlock);
+        QFETCH(QString, status);
+        QFETCH(QString, rewrite);
+        BoardProtocol board(findChipType("AT89C1051"));
+        QCOMPARE(writeImage(board, 1, "5A"), std::string("QQW"));
+        QCOMPARE(feed(board, letter.toStdString()), letter.toStdString());
+        const int bit = letter.at(0).toLatin1() - 'A' + 1;
+        for (int b = 1; b <= 3; ++b)
+            QCOMPARE(board.chip()->lockBit(b), b == bit);
+
+        const std::string ff = block("FF");
+        std::string read = feed(board, "R"), expected = block(firstBlock.toLatin1().constData());
+        for (int b = 0; b < 32; ++b)
+            read += feed(board, "T");
+        for (int b = 1; b < 32; ++b)
+            expected += ff;
+        QCOMPARE(read, expected + status.toStdString());
+        QCOMPARE(feed(board, "N"), std::string("n")); // the flash itself still holds the data
+        QCOMPARE(writeImage(board, 1, "00"), rewrite.toStdString());
+
+        QCOMPARE(feed(board, "S"), std::string("S"));
+        for (int b = 1; b <= 3; ++b)
+            QVERIFY(!board.chip()->lockBit(b));
+        QCOMPARE(feed(board, "N"), std::string("N"));
+        QCOMPARE(feed(board, "RT"), ff);
+    }
+
     void readSendsBlocksThenStatusInTheSameReply()
     {
         BoardProtocol board(findChipType("AT89C1051"));

@@ -10,21 +10,51 @@ if [ -z "${BRINDLE_E2E_DISPLAY:-}" ]; then
     for tool in xvfb-run xdotool import; do
         command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/test.sh installs it)"; exit 1; }
     done
-    exec xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_E2E_DISPLAY=1 bash "$0" "$@"
+    # A bound on the whole run below ctest's, so that even a wait missed here ends in a FAIL line.
+    rc=0
+    timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_E2E_DISPLAY=1 bash "$0" "$@" || rc=$?
+    [ "$rc" -ne 124 ] || echo "FAIL: the window test did not end within 240 s"
+    exit "$rc"
 fi
 unset QT_QPA_PLATFORM
 
 mkdir -p "$artefacts"
 work=$(mktemp -d)
-trap 'kill "$pid" ${board:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill ${pid:-} ${board:-} 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$hex" "$work/blink.hex"
 
-fail() { echo "FAIL: $*"; import -window root "$artefacts/window_failure.png" 2>/dev/null || true; exit 1; }
+fail() {
+    echo "FAIL: $*"
+    timeout 20 import -window root "$artefacts/window_failure.png" 2>/dev/null || true
+    exit 1
+}
+
+# Every wait below has its own bound, and says what it waited for when the bound is reached.
+visible_window() { # regex [pid]: the first visible window whose name matches, if any
+    xdotool search --onlyvisible ${2:+--pid "$2"} --name "$1" 2>/dev/null | head -n 1 || true
+}
+wait_window() { # regex seconds: prints the window's id; fails (status 1) at the bound
+    local end=$((SECONDS + $2)) id
+    while [ $SECONDS -lt "$end" ]; do
+        id=$(visible_window "$1")
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+focus() { # window what
+    timeout 5 xdotool windowfocus --sync "$1" || fail "$2 did not take the focus within 5 s"
+}
+stop_app() {
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then fail "the program did not end within 5 s of SIGTERM"; fi
+    wait "$pid" 2>/dev/null || true
+}
 
 "$app" --simulate=AT89C2051 --no-pace >"$work/app.log" 2>&1 &
 pid=$!
-win=$(xdotool search --sync --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" | head -n 1)
-[ -n "$win" ] || fail "no window"
+win=$(wait_window "^Brindle  ATMEL 8051 Programmer" 20) || fail "no main window within 20 s"
 
 title() { xdotool getwindowname "$win"; }
 wait_title() { # regex, seconds
@@ -46,8 +76,8 @@ click_auto() { click 588 440; }
 
 answer_dialog() { # path typed into the file dialog
     local dlg
-    dlg=$(xdotool search --sync --onlyvisible --name "^Select HEX File$" | head -n 1)
-    xdotool windowfocus --sync "$dlg"
+    dlg=$(wait_window "^Select HEX File$" 10) || fail "no file dialog within 10 s"
+    focus "$dlg" "the file dialog"
     sleep 0.3
     xdotool key --window "$dlg" ctrl+a
     xdotool type --delay 5 "$1"
@@ -55,9 +85,8 @@ answer_dialog() { # path typed into the file dialog
 }
 answer_box() { # title of the box; answered with the Return key
     local box
-    box=$(xdotool search --sync --onlyvisible --name "^$1$" | head -n 1)
-    [ -n "$box" ] || fail "no box titled $1"
-    xdotool windowfocus --sync "$box"
+    box=$(wait_window "^$1$" 10) || fail "no box titled $1 within 10 s"
+    focus "$box" "the box titled $1"
     sleep 0.2
     xdotool key Return
 }
@@ -87,7 +116,7 @@ click_save
 answer_dialog "$work/saved.hex"
 wait_title "saved\.hex$" 10
 sleep 0.5
-import -window root "$artefacts/window.png"
+timeout 20 import -window root "$artefacts/window.png" || fail "no screenshot within 20 s"
 
 [ -f "$work/saved.hex" ] || fail "no saved file"
 size=$(stat -c %s "$work/saved.hex")
@@ -97,7 +126,7 @@ grep -q $'^:1000000002000602007B75810712009BE5826003F7\r$' "$work/saved.hex" || 
 grep -q $'^:100090000062D0070FEFF4F5B080E575820022FF13\r$' "$work/saved.hex" || fail "record 0090"
 [ "$(tail -c 15 "$work/saved.hex" | od -An -tx1 | tr -d ' \n')" = 3a303030303030303146460d0a0d0a ] \
     || fail "end record"
-kill "$pid"; wait "$pid" 2>/dev/null || true
+stop_app
 
 # A board that answers BLANK with a bare line end, reached by its device path: the title is the
 # empty reply, and the "System ERROR" box has no title either (the toolkit would put the
@@ -105,20 +134,23 @@ kill "$pid"; wait "$pid" 2>/dev/null || true
 "$boardexe" --chip AT89C2051 --wrong-reply 'N=\r' >"$work/board.out" &
 board=$!
 for _ in $(seq 50); do [ -s "$work/board.out" ] && break; sleep 0.1; done
+[ -s "$work/board.out" ] || fail "brindle-board printed no device path within 5 s"
 "$app" --com1 "$(head -n 1 "$work/board.out")" >"$work/app2.log" 2>&1 &
 pid=$!
-win=$(xdotool search --sync --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" | head -n 1)
+win=$(wait_window "^Brindle  ATMEL 8051 Programmer" 20) || fail "no main window within 20 s"
 click_blank
-sleep 1
+others() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$win" || true; }
+end=$((SECONDS + 10))
+while [ -z "$(others)" ] && [ $SECONDS -lt "$end" ]; do sleep 0.1; done
+sleep 0.5 # a second box would be up by now
 boxes=0
-for w in $(xdotool search --onlyvisible --pid "$pid"); do
-    [ "$w" = "$win" ] && continue
+for w in $(others); do
     boxes=$((boxes + 1))
     [ -z "$(xdotool getwindowname "$w")" ] || fail "box titled '$(xdotool getwindowname "$w")'"
-    xdotool windowfocus --sync "$w"
+    focus "$w" "the untitled box"
     sleep 0.2
     xdotool key Return
 done
-[ "$boxes" -eq 1 ] || fail "$boxes boxes, expected one"
+[ "$boxes" -eq 1 ] || fail "$boxes boxes within 10 s of BLANK, expected one"
 [ -z "$(title)" ] || fail "title is '$(title)', expected the empty reply"
 echo "window test passed"

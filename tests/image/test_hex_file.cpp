@@ -5,6 +5,11 @@
 
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace brindle::image;
 
 namespace {
@@ -48,6 +53,7 @@ private slots:
                                                     hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32;
         QTest::newRow("start addresses 03 and 05") << a + "\n" + hexRecord(0, "\x12\x34\x56\x78", 3, "\n") +
                                                           hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32;
+        QTest::newRow("byte-order mark, DOS end marks") << "\xEF\xBB\xBF" + crlf + "\x1A\x1A" << 32;
         QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32;
     }
     void accepted()
@@ -93,6 +99,11 @@ private slots:
                                      << "record type 04 sets the base 0001" + onlyZero;
         QTest::newRow("binary") << good + QByteArray(":10\0", 4) << HexError::NotText << 2
                                 << "position 4 holds the byte 00, which is not text: this is not an Intel HEX file.";
+        // Both marks are passed over only where editors put them.
+        QTest::newRow("DOS end mark inside") << good.chopped(2) + "\x1A\r\n" + good << HexError::NotText << 1
+                                             << "position 44 holds the byte 1A, which is not text: this is not an Intel HEX file.";
+        QTest::newRow("byte-order mark on line 2") << good + "\xEF\xBB\xBF" + good << HexError::NotText << 2
+                                                   << "position 1 holds the byte EF, which is not text: this is not an Intel HEX file.";
         QTest::newRow("lines counted over all endings") << "\r\n\n\r" + good + "\n" + kEnd.mid(1)
                                                         << HexError::NoStartMark << 6
                                                         << "the line starts with '0' instead of ':'.";
@@ -174,6 +185,36 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"OUT.HEX"});
     }
+
+#ifdef Q_OS_UNIX
+    // The write itself fails half-way over an existing file. File modes would not stop root, so
+    // the process may not make files longer than the old one (SIGXFSZ ignored: write() fails
+    // with EFBIG instead of the signal ending the test).
+    void failedWriteOverAnExistingFileKeepsIt()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("OUT.HEX");
+        const std::string old(3000, 'o');
+        QCOMPARE(writeFileAtomically(path, old), std::nullopt);
+
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const std::optional<QString> reason = writeFileAtomically(path, std::string(100000, 'n'));
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY2(reason.has_value() && !reason->isEmpty(), "a write past the size limit was reported as done");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().toStdString(), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"OUT.HEX"});
+    }
+#endif
 
     // Only regular files are read: opening a named pipe would wait for a writer for ever.
     void unreadableFilesAreRejected()

@@ -1,0 +1,146 @@
+// The advice for a port that cannot be opened, from the facts of the device, the account and
+// the lock file; and how those facts are found.
+#include "port_advice.h"
+
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace brindle::link;
+
+using Ids = QList<unsigned>;
+
+class TestPortAdvice : public QObject {
+    Q_OBJECT
+private slots:
+    // The account is alice (uid 1000, group 1000); dialout is group 20. device: empty when the
+    // system tells nothing of it. lockPid: -1 for no lock file.
+    void refused_data()
+    {
+        QTest::addColumn<unsigned>("uid");
+        QTest::addColumn<Ids>("groups");
+        QTest::addColumn<Ids>("atLogin");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<unsigned>("owner");
+        QTest::addColumn<unsigned>("group");
+        QTest::addColumn<unsigned>("mode");
+        QTest::addColumn<int>("lockPid");
+        QTest::addColumn<bool>("lockAlive");
+        QTest::addColumn<QString>("advice"); // "*" matches anything
+        const Ids alice{1000}, dialout{1000, 20};
+        const QString dev = "/dev/ttyUSB0", lock = "/var/lock/LCK..ttyUSB0";
+        const QString closed = "* is closed to your account and its groups, so joining a group would not help. A udev "
+                               "rule or the administrator must open it to you*";
+        const QString inUse = "The port is in use. Close the other program that uses it, then try again.";
+        QTest::newRow("root's device, 0600") << 1000u << alice << alice << dev << 0u << 0u << 0600u << -1 << false
+                                             << "/dev/ttyUSB0 (owner root, group root, mode 0600)" + closed;
+        QTest::newRow("group root, 0660") << 1000u << alice << alice << dev << 0u << 0u << 0660u << -1 << false << closed;
+        QTest::newRow("dialout, 0660")
+            << 1000u << alice << alice << dev << 0u << 20u << 0660u << -1 << false
+            << "Your account may not use /dev/ttyUSB0 (owner root, group dialout, mode 0660). Members of the group "
+               "dialout may: join it (the administrator runs: usermod -aG dialout alice), then log out and in again.";
+        QTest::newRow("dialout may only read") << 1000u << alice << alice << dev << 0u << 20u << 0640u << -1 << false
+                                               << closed;
+        QTest::newRow("joined since the login") << 1000u << alice << dialout << dev << 0u << 20u << 0660u << -1
+                                                << false << "*yet: it has joined the group dialout, which may use it, "
+                                                            "since this session began. Log out and in again.";
+        QTest::newRow("member: in use") << 1000u << dialout << dialout << dev << 0u << 20u << 0660u << -1 << false
+                                        << inUse;
+        QTest::newRow("stale lock") << 1000u << dialout << dialout << dev << 0u << 20u << 0660u << 4242 << false
+                                    << "The port is locked by the file " + lock + ", left by process 4242, which no "
+                                       "longer runs. Delete that file, then try again.";
+        QTest::newRow("lock of a running program") << 0u << Ids{0} << Ids{0} << dev << 0u << 0u << 0600u << 4242
+                                                   << true << "The port is in use by process 4242 (lock file " + lock
+                                                                  + "). Close the other program that uses it, then "
+                                                                    "try again.";
+        QTest::newRow("lock naming no process") << 1000u << alice << alice << dev << 0u << 20u << 0666u << 0 << false
+                                                << "The port is in use: the lock file " + lock + " names no process.*";
+        QTest::newRow("device unknown") << 1000u << alice << alice << "" << 0u << 0u << 0u << -1 << false << inUse;
+    }
+    void refused()
+    {
+        QFETCH(unsigned, uid);
+        QFETCH(Ids, groups);
+        QFETCH(Ids, atLogin);
+        QFETCH(QString, device);
+        QFETCH(unsigned, owner);
+        QFETCH(unsigned, group);
+        QFETCH(unsigned, mode);
+        QFETCH(int, lockPid);
+        QFETCH(bool, lockAlive);
+        QFETCH(QString, advice);
+        PortFacts facts;
+        facts.user = {uid == 0 ? "root" : "alice", uid, {groups.begin(), groups.end()}, {atLogin.begin(), atLogin.end()}};
+        if (!device.isEmpty())
+            facts.device = DeviceFacts{device.toStdString(), owner, group, owner == 0 ? "root" : "alice",
+                                       group == 0 ? "root" : group == 20 ? "dialout" : "", mode};
+        if (lockPid >= 0)
+            facts.lock = LockFacts{"/var/lock/LCK..ttyUSB0", lockPid, lockAlive};
+        const QString told = QString::fromStdString(openAdvice(OpenRefusal::Refused, facts));
+        const QString pattern = QRegularExpression::escape(advice).replace("\\*", ".*");
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(told).hasMatch(), qPrintable(told));
+        QVERIFY2(!told.contains("sudo") && !told.contains("as root"), qPrintable(told));
+    }
+
+    void lockFileContents_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("pid"); // 0: none
+        QTest::newRow("padded, as UUCP") << QByteArray("      4242\n") << 4242;
+        QTest::newRow("pid, program, host") << QByteArray("4242\nbrindle\nbench\n") << 4242;
+        const qint32 binary = 4242;
+        QTest::newRow("binary") << QByteArray(reinterpret_cast<const char*>(&binary), 4) << 4242;
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("negative") << QByteArray("-5\n") << 0;
+        QTest::newRow("not a number") << QByteArray("12ab\n") << 0;
+    }
+    void lockFileContents()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, pid);
+        QCOMPARE(lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), long(pid));
+    }
+
+#ifdef Q_OS_UNIX
+    // The device's mode and owner from the system, and a lock file's process judged alive or not.
+    void gathersTheFacts()
+    {
+        QTemporaryDir dir, locks;
+        const QString device = dir.filePath("ttyFAKE0");
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const std::vector<std::string> folders{locks.path().toStdString()};
+
+        PortFacts facts = gatherPortFacts(device.toStdString(), folders);
+        QVERIFY(facts.device && !facts.lock);
+        QCOMPARE(facts.device->mode, 0640u);
+        QCOMPARE(facts.device->owner, unsigned(::geteuid()));
+        QCOMPARE(facts.user.uid, unsigned(::geteuid()));
+        QVERIFY(std::count(facts.user.groups.begin(), facts.user.groups.end(), unsigned(::getegid())) > 0);
+
+        const pid_t gone = ::fork();
+        if (gone == 0)
+            ::_exit(0);
+        QVERIFY(gone > 0 && ::waitpid(gone, nullptr, 0) == gone);
+        const QString lockPath = locks.filePath("LCK.." + QString(device).replace('/', '_'));
+        for (const auto& [pid, alive] : {std::pair<long, bool>{gone, false}, {long(::getpid()), true}}) {
+            QFile lock(lockPath);
+            QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            lock.write(QByteArray::number(qlonglong(pid)).rightJustified(10) + "\n");
+            lock.close();
+            facts = gatherPortFacts(device.toStdString(), folders);
+            QVERIFY2(facts.lock, qPrintable(lockPath));
+            QCOMPARE(QString::fromStdString(facts.lock->path), lockPath);
+            QCOMPARE(facts.lock->pid, pid);
+            QCOMPARE(facts.lock->alive, alive);
+        }
+    }
+#endif
+};
+
+QTEST_APPLESS_MAIN(TestPortAdvice)
+#include "tst_port_advice.moc"

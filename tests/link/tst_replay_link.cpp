@@ -1,0 +1,134 @@
+// A bench problem brought to the desk: a run of the board operations traced through the real
+// serial code, then the simulated board answering from that trace alone.
+#include "link_rig.h"
+
+#include "pty_board.h"
+#include "trace_replay.h"
+
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+
+using namespace brindle;
+using namespace brindle::link::test;
+
+namespace {
+
+// Standard error goes to a file while this lives: the link traces there, as for BRINDLE_TRACE=1.
+class StderrToFile {
+public:
+    explicit StderrToFile(const QString& path) : saved_(::dup(2))
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::fflush(stderr);
+        ::dup2(fd, 2);
+        ::close(fd);
+    }
+    ~StderrToFile()
+    {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+// WRITE of a 2 KB image, every byte the given one.
+void writeAll(OpRig& rig, const char* byte)
+{
+    for (int row = 1; row <= 128; ++row)
+        for (int column = 1; column <= 16; ++column)
+            rig.grid.setText(row, column, byte);
+    rig.programLength = 2048;
+    rig.ops.program();
+}
+
+// The board answering from the trace, and what it tells the operator.
+struct ReplayBoard {
+    board::PtyBoard pty;
+    std::mutex mutex;
+    QStringList notices;
+
+    bool start(const board::ParsedTrace& trace)
+    {
+        std::string error;
+        const bool started = pty.startReplay(trace.exchanges, [this](const std::string& line) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            notices << QString::fromStdString(line);
+        }, &error);
+        return started || (qWarning("%s", error.c_str()), false);
+    }
+    QString told()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return notices.join('|');
+    }
+};
+
+} // namespace
+
+class TestReplayLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A chip programmed once and written again without an erase: the second WRITE fails with
+    // "w" at its first block. The replay must lead the program to the same failure.
+    void failedWriteReplayed()
+    {
+        QTemporaryDir dir;
+        const QString tracePath = dir.filePath("trace.txt");
+        board::PtyBoard bench;
+        std::string error;
+        board::BoardOptions o;
+        o.chip = "AT89C2051";
+        QVERIFY2(bench.start(o, &error), error.c_str());
+        // Limits far beyond the recorded delays, so a loaded machine cannot turn a late reply
+        // in the replay into a silence that the bench run did not see.
+        const std::chrono::milliseconds generous(2000);
+        OpRig recorded(bench.devicePath());
+        recorded.link.setTimeout(generous);
+        recorded.link.setTrace(true);
+        {
+            const StderrToFile trace(tracePath);
+            writeAll(recorded, "00");
+            writeAll(recorded, "A5");
+        }
+        QVERIFY2(recorded.panel.events.join('|').endsWith("log:Write Error !|box:48::Write ERROR|close|beep"),
+                 qPrintable(recorded.panel.events.join('|')));
+
+        QFile file(tracePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const board::ParsedTrace trace = board::parseTrace(file.readAll().toStdString());
+        QVERIFY2(trace.error.empty(), trace.error.c_str());
+
+        ReplayBoard desk;
+        QVERIFY(desk.start(trace));
+        OpRig replayed(desk.pty.devicePath());
+        replayed.link.setTimeout(generous);
+        writeAll(replayed, "00");
+        writeAll(replayed, "A5");
+        QCOMPARE(replayed.panel.events, recorded.panel.events);
+        QCOMPARE(replayed.port.wire, recorded.port.wire);
+        QCOMPARE(replayed.panel.title, QString("w"));
+        QTRY_VERIFY2_WITH_TIMEOUT(desk.told() == QString("replay: all %1 exchanges of the trace answered").arg(trace.exchanges.size()),
+                                  qPrintable("the replay's end notice; told: " + desk.told()), 5000);
+
+        // Off the recorded road (a READ where the trace has a WRITE): silence, and the board says why.
+        ReplayBoard astray;
+        QVERIFY(astray.start(trace));
+        OpRig reader(astray.pty.devicePath());
+        reader.link.setTimeout(std::chrono::milliseconds(1000));
+        reader.ops.read();
+        QVERIFY2(matches("close|marks:0|box:16:PROGRAM:System ERROR|close|beep", reader.panel.events.join('|')),
+                 qPrintable(reader.panel.events.join('|')));
+        QCOMPARE(reader.deviceSize, 2048); // the identification was still in step
+        QTRY_VERIFY2_WITH_TIMEOUT(astray.told().startsWith("replay diverged: byte 2 from the program is 'R' (52) "
+                                                           "where the trace (line "),
+                                  qPrintable("the divergence notice; told: " + astray.told()), 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReplayLink)
+#include "tst_replay_link.moc"
