@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "flash_chip.h"
+#include "chips.h"
 
 #include <QCommandLineParser>
 
@@ -12,7 +12,7 @@ namespace {
 QString simulatedChips()
 {
     QStringList names;
-    for (const board::ChipType& type : board::chipTypes())
+    for (const protocol::Chip& type : protocol::kChips)
         names << QString::fromLatin1(type.name.data(), static_cast<int>(type.name.size()));
     return names.join(QStringLiteral(", ")) + QStringLiteral(", or none");
 }
@@ -74,12 +74,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (!parser.positionalArguments().isEmpty()) {
         const QString first = parser.positionalArguments().first();
         result.error = QStringLiteral("Unexpected argument: %1").arg(first);
-        if (board::findChipType(first.toStdString()) || first == QLatin1String("none"))
+        if (protocol::chipRowByName(first.toStdString()) >= 0 || first == QLatin1String("none"))
             result.error += QStringLiteral(" (a chip is given as --simulate=%1)").arg(first);
         return result;
     }
     if (result.simulate && result.simulatedChip != QLatin1String("none")
-        && !board::findChipType(result.simulatedChip.toStdString())) {
+        && protocol::chipRowByName(result.simulatedChip.toStdString()) < 0) {
         result.error = QStringLiteral("--simulate=%1: no such chip. CHIP is one of %2.")
                            .arg(result.simulatedChip, simulatedChips());
         return result;
