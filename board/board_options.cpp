@@ -69,13 +69,14 @@ bool applyValue(const std::string& name, const std::string& value, BoardOptions&
         return true;
     }
     if (name == "--erase-ms" || name == "--block-ms" || name == "--short-block"
-        || name == "--hang-up-after") {
+        || name == "--hang-up-after" || name == "--fail-block") {
         const auto n = parseCount(value);
         if (!n)
             return false;
         (name == "--erase-ms"      ? o.eraseDelayMs
          : name == "--block-ms"    ? o.blockDelayMs
          : name == "--short-block" ? o.shortBlock
+         : name == "--fail-block"  ? o.failBlock
                                    : o.hangUpAfterBlocks) = *n;
         return true;
     }
@@ -106,7 +107,8 @@ bool applyValue(const std::string& name, const std::string& value, BoardOptions&
 bool takesValue(const std::string& name)
 {
     for (const char* known : {"--chip", "--erase-ms", "--block-ms", "--silent-after",
-                              "--wrong-reply", "--short-block", "--extra", "--hang-up-after"}) {
+                              "--wrong-reply", "--short-block", "--extra", "--hang-up-after",
+                              "--fail-block"}) {
         if (name == known)
             return true;
     }
@@ -168,7 +170,8 @@ std::string boardOptionsHelp()
            "  --short-block N     send read block N (from 0) as 4 characters and CR LF\n"
            "  --lower-case        send read data in lower-case hexadecimal\n"
            "  --extra TEXT        append TEXT to every reply\n"
-           "  --hang-up-after N   close the line once a write or read has passed N blocks\n";
+           "  --hang-up-after N   close the line once a write or read has passed N blocks\n"
+           "  --fail-block N      answer write block N with \"w\", as a chip that will not take it\n";
 }
 
 } // namespace brindle::board

@@ -21,6 +21,7 @@ struct BoardOptions {
     bool lowerCase = false;       // read data in lower-case hexadecimal
     std::string extraAfterReply;  // characters appended to every reply
     int hangUpAfterBlocks = -1;   // close the line once a write or read has passed this many blocks
+    int failBlock = -1;           // write block number answered "w", as by a chip that will not take it
 };
 
 // Parses options such as {"--chip", "AT89C2051", "--pace"} (no program name). Both

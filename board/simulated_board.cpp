@@ -79,6 +79,8 @@ std::string SimulatedBoard::shapeReply(const BoardProtocol::Step& step) const
         if (step.readBlock == options_.shortBlock)
             text = text.substr(0, 4) + "\r\n" + text.substr(kBlockChars);
     }
+    if (step.writtenBlock >= 0 && step.writtenBlock == options_.failBlock)
+        text = std::string(1, protocol::failureLetter(protocol::kWrite));
     if (step.command != 0 && step.command == options_.wrongReplyFor)
         text = options_.wrongReply;
     if (!text.empty())

@@ -150,6 +150,9 @@ private slots:
         QCOMPARE(rig.port.wire, QByteArray("IWIRTIA"));
         QCOMPARE((QStringList{f.Label3->text(), f.Label4->text()}), (QStringList{"Write Error !", "Verify Error !"}));
         QCOMPARE(rig.op.boxes, (QStringList{"Write ERROR", "Vefify ERROR\n\n93 bytes differ, the first at 0040H: grid \"55\", chip \"40\"."}));
+        const auto tip = [&](int row, int column) { return f.MSFG->cells().data(f.MSFG->cells().index(row - 1, column - 1), Qt::ToolTipRole); };
+        QCOMPARE(tip(5, 1).toString(), QStringLiteral("Chip: 40"));
+        QVERIFY(tip(1, 1).isNull()); // the same on the chip: no tip
     }
 
     void inputIsDroppedWhileBusy()
@@ -159,21 +162,25 @@ private slots:
         Form1& f = rig.form;
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        bool closed = true, busy = false, progressShown = false;
+        bool closed = true, busy = false, progressShown = false, waitCursor = false;
         int blocks = 0;
         rig.port.onCommand = [&](char c) {
             if (c != 'T' || ++blocks != 2)
                 return;
             busy = f.isBusy();
             progressShown = !f.progressBar->isHidden(); // after the first block
+            waitCursor = f.cursor().shape() == Qt::WaitCursor;
             closed = f.close();
             QTest::mouseClick(f.Erase, Qt::LeftButton);
             QTest::keyClick(f.Reset, Qt::Key_Space);
         };
         f.Read_Click();
-        QVERIFY(busy && progressShown && !closed);
+        QVERIFY(busy && progressShown && waitCursor && !closed);
         QCOMPARE(rig.port.wire, QByteArray("IRT")); // no ERASE, no second RESET
         QVERIFY(!f.isBusy() && f.isVisible() && f.progressBar->isHidden());
+        QCOMPARE(f.cursor().shape(), Qt::ArrowCursor);
+        // The close asked for during the READ was not forgotten: it comes once READ has ended.
+        QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 5000);
     }
 };
 

@@ -134,7 +134,7 @@ inline bool matches(const QString& pattern, const QString& text) // "*" matches 
 // chip: identification code or "none". fault: ";"-separated "reply:X=text" (command X is
 // answered text), "short:n" (read block n is 4 characters and CR LF), "lower" (read data in
 // lower case), "silent:X" (nothing answered from command X on), "hangup:n" (after n blocks);
-// "absent" (the port cannot be opened); and for the window's side "length:n" (programLength),
+// "failblock:n" (write block n answered "w"); "absent" (the port cannot be opened); and for the window's side "length:n" (programLength),
 // "grid:HH" (every byte), "cell:r,c=text".
 // wire: "#" is a block of 64 hexadecimal characters. sizes: deviceSize/programLength after.
 inline void addOpRows()
@@ -157,6 +157,8 @@ inline void addOpRows()
     const QString absent = "box:16:PORT:Cannot open COM1 (*): *.\n\nCheck that the programmer's cable*";
     for (const char* op : {"reset", "erase", "lockA", "program", "verify"})
         row(op) << op << "21" << "absent" << "" << absent << "0/0" << "" << ""; // no chip found
+    row("lock a") << "lockAB" << "21" << "reply:A=a" << "[I][AB]" << ok + "log:Lock Error !|box:48:LOCK:Lock ERROR|beep" << "2048/0" << "" << "B";
+    row("lock silent") << "lockABC" << "21" << "silent:A" << "[I][A]" << ok + "box:16:LOCK:System ERROR|beep" << "2048/0" << "" << quiet;
     row("lock none") << "lock" << "21" << "" << "[I][]" << ok + "beep" << "2048/0" << "" << "21";
     row("write 2 KB") << "program" << "21" << "length:2048;grid:A5" << "[I][W" + B + "]" << wrote << "2048/2048" << "" << "W";
     row("write 96 bytes to 4 KB") << "program" << "51" << "length:96" << "[I][W###Z]" << wrote << "4096/96" << "" << "W";
@@ -164,10 +166,14 @@ inline void addOpRows()
     row("write w") << "program" << "21" << "length:2048;reply:W=w" << "[I][W]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "2048/2048" << "" << "w";
     row("write longer than chip") << "program" << "21" << "length:4096;grid:A5" << "[I][W" + B + "]" << "close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep" << "2048/4096" << "" << "W";
     row("write malformed cell") << "program" << "21" << "length:2048;cell:3,5=F" << "[I]" << "close|box:48:PROGRAM:*0024*" << "2048/2048" << "" << "21";
+    row("write w for a further block") << "program" << "51" << "length:96;failblock:2" << "[I][W###]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "4096/96" << "" << "w";
+    row("write w for block 1") << "program" << "21" << "length:2048;failblock:0" << "[I][W#]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "2048/2048" << "" << "w";
+    row("write malformed last cell") << "program" << "21" << "length:2048;cell:128,16=" << "[I]" << "close|box:48:PROGRAM:*07FF*" << "2048/2048" << "" << "21";
     row("write no chip") << "program" << "none" << "length:2048" << "[I]" << "close|box:16:PROGRAM:System ERROR" << "0/2048" << "" << "00";
     row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*) was disconnected";
     row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
     row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back short: 4 characters received, \"FFFF\".|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
+    row("read lower case") << "read" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back malformed: 64 characters received, \"ffff*|close|beep" << "2048/2048" << "1,1=ff" << "R";
     row("read silent") << "read" << "21" << "silent:T;grid:00" << "[I][RT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "1,1=;3,1=00" << quiet;
     row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
     row("verify") << "verify" << "21" << "" << "[I][R" + T64 + "]" << "close|marks:0|log:Verify OK !|close|beep" << "2048/0" << "" << "R";
@@ -193,6 +199,8 @@ inline board::BoardOptions prepare(OpRig* rig)
             o.shortBlock = value.toInt();
         else if (key == "hangup")
             o.hangUpAfterBlocks = value.toInt();
+        else if (key == "failblock")
+            o.failBlock = value.toInt();
         else if (key == "lower")
             o.lowerCase = true;
         else if (rig && key == "length")

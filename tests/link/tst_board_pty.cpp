@@ -26,6 +26,43 @@ private slots:
         runRow(rig);
     }
 
+    // The reply limits follow the board's work: a real erase is waited for, a silent board is
+    // found out fast. The bounds are far above what the operations need (about 0.6 s, 2.6 s
+    // for ERASE) and far below what a single fixed limit of seconds per reply gave.
+    void replyLimits()
+    {
+        board::BoardOptions slowErase;
+        slowErase.eraseDelayMs = 600;
+        board::PtyBoard board;
+        std::string error;
+        QVERIFY2(board.start(slowErase, &error), error.c_str());
+        OpRig slow(board.devicePath());
+        slow.link.setTimeout(std::chrono::milliseconds(0)); // the limits by the board's work
+        QVERIFY(slow.ops.erase().ok());
+
+        board::BoardOptions silent;
+        silent.silentAfter = 'I';
+        board::PtyBoard quiet;
+        QVERIFY2(quiet.start(silent, &error), error.c_str());
+        link::Result result = link::Result::Ok;
+        const auto timed = [&](auto operation) {
+            OpRig rig(quiet.devicePath());
+            rig.link.setTimeout(std::chrono::milliseconds(0));
+            QElapsedTimer clock;
+            clock.start();
+            result = operation(rig).result;
+            return clock.elapsed();
+        };
+        QCOMPARE_LT(timed([](OpRig& r) { return r.ops.blank(); }), 3000);
+        QCOMPARE(result, link::Result::NoAnswer);
+        QCOMPARE_LT(timed([](OpRig& r) { return r.ops.verify(); }), 3000);
+        QCOMPARE(result, link::Result::NoAnswer);
+        QCOMPARE_LT(timed([](OpRig& r) { return r.ops.lock(true, true, true); }), 3000);
+        QCOMPARE(result, link::Result::NoAnswer);
+        QCOMPARE_LT(timed([](OpRig& r) { return r.ops.erase(); }), 5000);
+        QCOMPARE(result, link::Result::NoAnswer);
+    }
+
     void portHeldByAnotherProcess()
     {
         board::PtyBoard board;
