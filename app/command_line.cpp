@@ -51,6 +51,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(com2Option);
     parser.addOption(simulateOption);
     parser.addOption(noPaceOption);
+    const QCommandLineOption scaleOption(QStringLiteral("reply-timeout-scale"),
+                                         QStringLiteral("Stretch the time the board is given to answer by F "
+                                                        "(for a board slower than usual; default 1)."),
+                                         QStringLiteral("F"));
+    parser.addOption(scaleOption);
 
     CommandLine result;
     result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
@@ -83,6 +88,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
         result.error = QStringLiteral("--simulate=%1: no such chip. CHIP is one of %2.")
                            .arg(result.simulatedChip, simulatedChips());
         return result;
+    }
+    if (parser.isSet(scaleOption)) {
+        bool number = false;
+        result.replyTimeoutScale = parser.value(scaleOption).toDouble(&number);
+        if (!number || !(result.replyTimeoutScale >= 0.1 && result.replyTimeoutScale <= 100)) {
+            result.error = QStringLiteral("--reply-timeout-scale=%1: F is a number from 0.1 to 100.")
+                               .arg(parser.value(scaleOption));
+            return result;
+        }
     }
     result.showHelp = parser.isSet(helpOption);
     result.pacing = !parser.isSet(noPaceOption);

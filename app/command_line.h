@@ -15,6 +15,7 @@ struct CommandLine {
     bool simulate = false;
     QString simulatedChip = QStringLiteral("AT89S52");
     bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
+    double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     bool showHelp = false;
     QString helpText;
     QString error; // non-empty: the arguments could not be understood

@@ -78,6 +78,7 @@ int main(int argc, char* argv[])
     brindle::app::QtOperator op;
     brindle::app::Form1 window(port, op, devices);
     op.setWindow(&window);
+    window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);
     window.setWindowIcon(brindle::app::appIcon());
     window.show();
     return QApplication::exec();

@@ -39,6 +39,12 @@ private slots:
                                             << "" << false << "AT89C51|--simulate=AT89C51";
         QTest::newRow("simulate with com1") << QStringList{"--simulate", "--com1", "/dev/ttyS0"} << true << s52
                                             << true << "/dev/ttyS0" << "" << false << "--com1";
+        QTest::newRow("timeout scale") << QStringList{"--reply-timeout-scale", "2.5"} << false << s52 << true << ""
+                                       << "" << false << "";
+        QTest::newRow("timeout scale not a number") << QStringList{"--reply-timeout-scale=slow"} << false << s52
+                                                    << true << "" << "" << false << "--reply-timeout-scale=slow|0.1 to 100";
+        QTest::newRow("timeout scale zero") << QStringList{"--reply-timeout-scale=0"} << false << s52 << true << ""
+                                            << "" << false << "0.1 to 100";
         QTest::newRow("stray word") << QStringList{"blink.hex"} << false << s52 << true << "" << "" << false
                                     << "blink.hex";
     }
@@ -50,6 +56,8 @@ private slots:
         for (const QString& word : error.split('|', Qt::SkipEmptyParts))
             QVERIFY2(c.error.contains(word), qPrintable(c.error + " lacks " + word));
         QVERIFY2(error.isEmpty() == c.error.isEmpty(), qPrintable(c.error));
+        if (error.isEmpty())
+            QCOMPARE(c.replyTimeoutScale, args.contains("2.5") ? 2.5 : 1.0);
         if (!error.isEmpty() && !c.error.contains("--simulate"))
             return; // the parser stopped before it read the rest
         QTEST(c.simulate, "simulate");
