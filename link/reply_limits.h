@@ -19,7 +19,7 @@ enum class Work {
 struct ReplyLimits {
     static constexpr std::chrono::milliseconds kFloor{300};
     static constexpr std::chrono::milliseconds kErase{2000};
-    static constexpr std::chrono::milliseconds kBlankCheck{600};
+    static constexpr std::chrono::milliseconds kBlankCheck{700};
     static constexpr std::chrono::milliseconds kProgram{300};
     static constexpr int kCharsPerSecond = 1920; // 19200 baud, 10 bits a character
 
