@@ -16,6 +16,7 @@ struct CommandLine {
     QString simulatedChip = QStringLiteral("AT89S52");
     bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
     bool showHelp = false;
+    bool showVersion = false;
     QString helpText;
     QString error; // non-empty: the arguments could not be understood
 };

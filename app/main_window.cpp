@@ -25,7 +25,7 @@
 namespace brindle::app {
 
 namespace {
-const QString kInitialTitle = QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V3.6");
+const QString kInitialTitle = QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V" BRINDLE_VERSION);
 constexpr int kClientWidth = 10200 / kTwipsPerPixel;  // 680
 constexpr int kClientHeight = 6990 / kTwipsPerPixel;  // 466
 

@@ -17,7 +17,8 @@ void printHelp()
                 "Serves a simulated programmer board on a pseudo-terminal and prints its device\n"
                 "path as the first line; open that path as COM1 (brindle --com1 PATH).\n"
                 "Runs until SIGTERM or SIGINT, or until a --hang-up-after fault closes the line.\n\n"
-                "  -h, --help          this text\n%s",
+                "  -h, --help          this text\n"
+                "  --version           the version\n%s",
                 brindle::board::boardOptionsHelp().c_str());
 }
 
@@ -29,6 +30,10 @@ int main(int argc, char** argv)
     for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             printHelp();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("brindle-board " BRINDLE_VERSION);
             return 0;
         }
     }
