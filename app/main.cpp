@@ -72,6 +72,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brindle.brindle"));
 
     auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
 #ifdef BRINDLE_HAS_SIMULATOR
