@@ -28,4 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
+if(TARGET brindle-cli)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION "
+brindle-cli does the same from the command line, on several boards at once.")
+endif()
+
 include(CPack)
