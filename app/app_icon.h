@@ -1,4 +1,4 @@
-// The window icon: a 32 x 32 chip in a socket, drawn in code.
+// The window icon: the same chip-in-a-socket images the desktop menu shows.
 #pragma once
 
 #include <QIcon>

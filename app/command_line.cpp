@@ -32,6 +32,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral("Programmer for Atmel 8051 flash chips on the Brindle board."));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
     const QCommandLineOption com1Option(QStringLiteral("com1"),
                                         QStringLiteral("Serial device that COM1 stands for (any path, a "
                                                        "pseudo-terminal included)."),
@@ -47,6 +48,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                           QStringLiteral("With --simulate: answer at once instead of at the "
                                                          "19200-baud line rate."));
     parser.addOption(helpOption);
+    parser.addOption(versionOption);
     parser.addOption(com1Option);
     parser.addOption(com2Option);
     parser.addOption(simulateOption);
@@ -99,6 +101,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         }
     }
     result.showHelp = parser.isSet(helpOption);
+    result.showVersion = parser.isSet(versionOption);
     result.pacing = !parser.isSet(noPaceOption);
     result.comOverrides[0] = parser.value(com1Option);
     result.comOverrides[1] = parser.value(com2Option);

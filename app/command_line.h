@@ -17,6 +17,7 @@ struct CommandLine {
     bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     bool showHelp = false;
+    bool showVersion = false;
     QString helpText;
     QString error; // non-empty: the arguments could not be understood
 };

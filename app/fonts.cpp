@@ -1,10 +1,15 @@
 #include "fonts.h"
 
 #include <QApplication>
-#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QStringList>
 
 namespace brindle::app {
+
+namespace {
+// Below this a fallback font gets unreadable; a layout it still does not fit scrolls instead.
+constexpr qreal kSmallestPointSize = 6;
+} // namespace
 
 QFont fixedFont(qreal pointSize)
 {
@@ -22,6 +27,22 @@ QFont captionFont(qreal pointSize)
 {
     QFont font = QApplication::font();
     font.setPointSizeF(pointSize);
+    return font;
+}
+
+qreal fixedTextWidth(const QFont& font, int chars)
+{
+    return QFontMetricsF(font).horizontalAdvance(QString(chars, QLatin1Char('0')));
+}
+
+QFont fittedFixedFont(qreal pointSize, int chars, qreal pixels)
+{
+    QFont font = fixedFont(pointSize);
+    for (qreal size = pointSize; size >= kSmallestPointSize; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (fixedTextWidth(font, chars) <= pixels)
+            break;
+    }
     return font;
 }
 

@@ -8,10 +8,15 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace brindle::app {
 
 namespace {
+// Least room beside a column's text, in pixels.
+constexpr int kMinMargin = 2;
+
 // Paints a cell's text centred without the style's text margins: at 12 points two digits
 // and those margins would not fit the columns that 409 pixels allow, and the style would
 // elide the text.
@@ -45,15 +50,12 @@ public:
 };
 } // namespace
 
-HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableView(parent), model_(grid)
+HexGridView::HexGridView(const image::HexGrid& grid, QRect geometry, QWidget* parent)
+    : QTableView(parent), model_(grid)
 {
     setItemDelegate(new CellDelegate(this));
     setHorizontalHeader(new FixedHeader(Qt::Horizontal, this));
     setVerticalHeader(new FixedHeader(Qt::Vertical, this));
-    const QFont font = fixedFont(12);
-    setFont(font);
-    horizontalHeader()->setFont(font);
-    verticalHeader()->setFont(font);
 
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -68,9 +70,6 @@ HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableVi
         header->setSectionsClickable(false);
         header->setMinimumSectionSize(1);
     }
-    const int rowHeight = QFontMetrics(font).height() + 2;
-    verticalHeader()->setDefaultSectionSize(rowHeight);
-    horizontalHeader()->setFixedHeight(rowHeight + 2);
 
     // Cells in the window colours, the area outside them grey 128, lines light grey 192,
     // the fixed cells in button colours with black lines between them.
@@ -83,24 +82,43 @@ HexGridView::HexGridView(const image::HexGrid& grid, QWidget* parent) : QTableVi
                                  "QHeaderView::section { background-color: palette(button); color: palette(button-text);"
                                  " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black;"
                                  " padding: 0px; }"));
+
+    // 12 points where the font allows; smaller where only a wider font is installed, so that
+    // all 17 columns still fit with the narrowest margins (and a pixel of rounding each).
+    setGeometry(geometry);
+    const auto format = image::kGridFormat;
+    const int chars = int(std::count_if(format.begin(), format.end(), [](char c) { return c != '|'; }));
+    const QFont font = fittedFixedFont(12, chars, cellAreaWidth() - image::kGridColumns * (kMinMargin + 1));
+    setFont(font);
+    horizontalHeader()->setFont(font);
+    verticalHeader()->setFont(font);
+    const int rowHeight = QFontMetrics(font).height() + 2;
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    horizontalHeader()->setFixedHeight(rowHeight + 2);
+
     // Last: every font, style and size change above would otherwise measure all 4096 rows again.
     setModel(&model_);
 }
 
+int HexGridView::cellAreaWidth() const
+{
+    return width() - 2 * frameWidth() - verticalScrollBar()->sizeHint().width();
+}
+
 void HexGridView::applyColumnWidths(const image::HexGrid& grid)
 {
-    const QFontMetrics metrics(font());
-    const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
-    int chars = 0;
-    for (int c = 0; c < image::kGridColumns; ++c)
-        chars += std::max(grid.columnWidthChars(c), 1);
+    std::array<int, image::kGridColumns> textWidths{};
+    int total = 0;
+    for (int c = 0; c < image::kGridColumns; ++c) {
+        textWidths[c] = int(std::ceil(fixedTextWidth(font(), std::max(grid.columnWidthChars(c), 1))));
+        total += textWidths[c];
+    }
     // Spread what is left of the width as margins, so the 17 columns fit without a
     // horizontal scroll bar wherever the font allows.
-    const int available = width() - 2 * frameWidth() - verticalScrollBar()->sizeHint().width();
-    const int margin = std::clamp((available - chars * charWidth) / image::kGridColumns, 2, 10);
-    verticalHeader()->setFixedWidth(std::max(grid.columnWidthChars(0), 1) * charWidth + margin);
+    const int margin = std::clamp((cellAreaWidth() - total) / image::kGridColumns, kMinMargin, 10);
+    verticalHeader()->setFixedWidth(textWidths[0] + margin);
     for (int c = 1; c < image::kGridColumns; ++c)
-        setColumnWidth(c - 1, std::max(grid.columnWidthChars(c), 1) * charWidth + margin);
+        setColumnWidth(c - 1, textWidths[c] + margin);
 }
 
 } // namespace brindle::app

@@ -12,13 +12,17 @@ namespace brindle::app {
 class HexGridView : public QTableView {
     Q_OBJECT
 public:
-    HexGridView(const image::HexGrid& grid, QWidget* parent = nullptr);
+    // The font is sized to fit the grid's format into the given place.
+    HexGridView(const image::HexGrid& grid, QRect geometry, QWidget* parent = nullptr);
 
     GridModel& cells() { return model_; }
     // Column widths from the grid's format (characters) in the grid's font.
     void applyColumnWidths(const image::HexGrid& grid);
 
 private:
+    // Width inside the frame and beside the vertical scroll bar.
+    int cellAreaWidth() const;
+
     GridModel model_;
 };
 

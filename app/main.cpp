@@ -43,6 +43,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n\n%s", qPrintable(commandLine.error), qPrintable(commandLine.helpText));
         return 2;
     }
+    if (commandLine.showVersion) {
+        std::puts("brindle " BRINDLE_VERSION);
+        return 0;
+    }
     if (commandLine.showHelp) {
         std::fputs(qPrintable(commandLine.helpText), stdout);
         return 0;
@@ -67,6 +71,9 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
+    QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brindle.brindle"));
 
     auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
 #ifdef BRINDLE_HAS_SIMULATOR

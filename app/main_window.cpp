@@ -21,11 +21,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace brindle::app {
 
 namespace {
-const QString kInitialTitle = QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V3.6");
+const QString kInitialTitle = QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V" BRINDLE_VERSION);
 constexpr int kClientWidth = 10200 / kTwipsPerPixel;  // 680
 constexpr int kClientHeight = 6990 / kTwipsPerPixel;  // 466
 
@@ -78,6 +79,7 @@ Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, 
     setFixedSize(kClientWidth, kClientHeight);
     setFont(fixedFont(9));
     createControls(comDevices);
+    fitLogFont();
     arrangeTabOrder();
     inputGuard_ = new InputGuard(this);
     Form_Load();
@@ -87,6 +89,18 @@ Form1::~Form1()
 {
     // The grid view reads `grid`, a member that dies before the base class deletes its children.
     delete MSFG;
+}
+
+// The banner holds the log's longest lines: where the fixed-pitch font found is wider than
+// the one the log was laid out for, the log's lines get a smaller size, not a cut.
+void Form1::fitLogFont()
+{
+    int longest = 0;
+    for (const char* line : kBanner)
+        longest = std::max(longest, int(std::strlen(line)));
+    const QFont font = fittedFixedFont(9, longest, Label1->contentsRect().width());
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        label->setFont(font);
 }
 
 void Form1::Form_Load()

@@ -109,6 +109,7 @@ private:
     void createControls(const std::array<QString, 2>& comDevices);
     void createDeviceFrame();
     void createGridAndLog();
+    void fitLogFont();
     void arrangeTabOrder();
     void showLoadedTitle();
 

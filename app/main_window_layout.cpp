@@ -118,10 +118,9 @@ void Form1::createGridAndLog()
     Label3 = placeLogLabel(this, "Label3", fromTwips(240, 4800, 3375, 255), false);
     Label4 = placeLogLabel(this, "Label4", fromTwips(240, 5040, 3375, 255), false);
 
-    MSFG = new HexGridView(grid, this);
+    MSFG = new HexGridView(grid, fromTwips(3840, 240, 6135, 5415), this);
     MSFG->setObjectName(QStringLiteral("MSFG"));
     MSFG->setAccessibleName(QStringLiteral("Code image"));
-    MSFG->setGeometry(fromTwips(3840, 240, 6135, 5415));
     MSFG->hide(); // buffer_initial shows it once drawn
 
     // In the free strip between the grid's bottom (y 377) and the row of step boxes (y 400).

@@ -53,7 +53,8 @@ void printHelp()
                 "Serves a simulated programmer board on a pseudo-terminal and prints its device\n"
                 "path as the first line; open that path as COM1 (brindle --com1 PATH).\n"
                 "Runs until SIGTERM or SIGINT, or until a --hang-up-after fault closes the line.\n\n"
-                "  -h, --help          this text\n%s"
+                "  -h, --help          this text\n"
+                "  --version           the version\n%s"
                 "Replay, in place of a chip:\n"
                 "  --replay TRACE      answer with the replies recorded in TRACE, the standard\n"
                 "                      error of brindle run with BRINDLE_TRACE=1, at their\n"
@@ -71,6 +72,10 @@ int main(int argc, char** argv)
     for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             printHelp();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("brindle-board " BRINDLE_VERSION);
             return 0;
         }
     }

@@ -14,8 +14,11 @@ install_missing() {
 
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-nanum fonts-dejavu-core)
 
-configure_and_build() { # DIR [TARGET]: everything when no target is named
+configure_and_build() { # DIR [TARGET...]: everything when no target is named
     local dir="$1"
+    shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$dir" -j"$(nproc)" ${2:+--target "$2"}
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }

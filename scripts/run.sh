@@ -6,6 +6,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$ROOT/scripts/deps.sh"
 install_missing "${BUILD_PACKAGES[@]}"
-configure_and_build "$ROOT/build" brindle
+# The programs the README names (brindle-cli where this checkout has it), not the tests.
+targets=(brindle brindle-board)
+[ -f "$ROOT/cli/CMakeLists.txt" ] && targets+=(brindle-cli)
+configure_and_build "$ROOT/build" "${targets[@]}"
 if [ $# -eq 0 ]; then set -- --simulate; fi
 exec "$ROOT/build/app/brindle" "$@"

@@ -3,7 +3,8 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$ROOT/scripts/deps.sh"
-install_missing "${BUILD_PACKAGES[@]}" xvfb xauth xdotool x11-utils imagemagick
+install_missing "${BUILD_PACKAGES[@]}" xvfb xauth xdotool x11-utils imagemagick \
+    dpkg-dev file lintian desktop-file-utils appstream man-db
 configure_and_build "$ROOT/build"
 cd "$ROOT/build"
 ctest --output-on-failure -j2

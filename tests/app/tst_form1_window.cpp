@@ -1,4 +1,5 @@
 // The window as it starts: controls, their places and states, the log, the title.
+#include "app_icon.h"
 #include "app_rig.h"
 
 using namespace brindle::app;
@@ -12,6 +13,7 @@ private slots:
         Form1& f = rig.form;
         QCOMPARE(f.windowTitle(), QStringLiteral("Brindle  ATMEL 8051 Programmer / Simulator   V3.6"));
         QCOMPARE(f.size(), QSize(680, 466));
+        QVERIFY2(!appIcon().pixmap(32, 32).isNull(), "the icon's images are in the resources");
         QCOMPARE(f.Label1->text(), QStringLiteral("ATMEL 8051 Programmer"));
         QVERIFY(!f.Label2->text().isEmpty() && f.Label3->text().startsWith("TEL: ") && f.Label4->text().startsWith("WEB: "));
         QVERIFY(!f.loadAccepted && f.hexFileName.isEmpty() && f.deviceSize == 0 && f.programLength == 0);

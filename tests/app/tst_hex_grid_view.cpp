@@ -1,0 +1,139 @@
+// The grid and the log as the operator sees them, in whichever fixed-pitch font the system
+// has: every column and log line whole without a horizontal scroll bar, and the grid's
+// colours on screen. ctest runs this once with the system's fonts and once with DejaVu only
+// (BRINDLE_EXPECT_FONT then names the family the grid must have fallen back to).
+#include "app_rig.h"
+#include "fonts.h"
+
+#include <cmath>
+
+using namespace brindle::app;
+
+namespace {
+// The widest of the texts a cell can show: two hexadecimal digits of any kind.
+int widestCellText(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
+    for (QChar digit : QStringLiteral("0123456789ABCDEF"))
+        widest = std::max(widest, metrics.horizontalAdvance(QString(2, digit)));
+    return int(std::ceil(widest));
+}
+
+QString rgb(QColor c) { return QStringLiteral("(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue()); }
+} // namespace
+
+class TestHexGridView : public QObject {
+    Q_OBJECT
+private slots:
+    void fittedFontIsTheLargestThatFits_data()
+    {
+        QTest::addColumn<qreal>("pointSize");
+        QTest::addColumn<int>("chars");
+        QTest::addColumn<qreal>("pixels");
+        QTest::newRow("roomy: the size asked for") << qreal(12) << 4 << qreal(1000);
+        QTest::newRow("the grid's 36 characters in 300 pixels") << qreal(12) << 36 << qreal(300);
+        QTest::newRow("the log's 36 characters in 180 pixels") << qreal(9) << 36 << qreal(180);
+        QTest::newRow("nothing fits: the smallest size") << qreal(12) << 36 << qreal(10);
+    }
+    void fittedFontIsTheLargestThatFits()
+    {
+        QFETCH(qreal, pointSize);
+        QFETCH(int, chars);
+        QFETCH(qreal, pixels);
+        const QFont font = fittedFixedFont(pointSize, chars, pixels);
+        const qreal size = font.pointSizeF();
+        QVERIFY(size <= pointSize && size >= 6);
+        if (size > 6)
+            QVERIFY2(fixedTextWidth(font, chars) <= pixels, qPrintable(QString::number(size)));
+        if (size < pointSize) {
+            QFont larger = font;
+            larger.setPointSizeF(size + 0.5);
+            QVERIFY2(fixedTextWidth(larger, chars) > pixels, qPrintable(QString::number(size)));
+        }
+    }
+
+    void gridAndLogShowEverythingWhole()
+    {
+        WindowRig rig;
+        Form1& f = rig.form;
+        f.show();
+        QVERIFY2(QTest::qWaitForWindowExposed(&f), "window shown");
+        HexGridView* view = f.MSFG;
+        const QFontInfo used(view->font());
+        qInfo("grid font: %s %g pt at %d dpi, %d px per digit", qPrintable(used.family()), view->font().pointSizeF(),
+              view->logicalDpiX(), view->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+        const QByteArray expected = qgetenv("BRINDLE_EXPECT_FONT");
+        if (!expected.isEmpty())
+            QCOMPARE(used.family(), QString::fromUtf8(expected));
+        // The preferred font keeps the sizes the layout was drawn for.
+        if (used.family() == QLatin1String("NanumGothicCoding")) {
+            QCOMPARE(view->font().pointSizeF(), 12.0);
+            QCOMPARE(f.Label1->font().pointSizeF(), 9.0);
+        }
+
+        QVERIFY2(!view->horizontalScrollBar()->isVisible(), qPrintable(used.family()));
+        int total = view->verticalHeader()->width();
+        const int cell = widestCellText(view->font());
+        for (int c = 0; c < 16; ++c) {
+            const QString header = view->model()->headerData(c, Qt::Horizontal).toString();
+            const int text = std::max(cell, view->horizontalHeader()->fontMetrics().horizontalAdvance(header));
+            QVERIFY2(view->columnWidth(c) >= text, qPrintable(QStringLiteral("column %1").arg(c)));
+            total += view->columnWidth(c);
+        }
+        QVERIFY2(total <= view->viewport()->width() + view->verticalHeader()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(total).arg(view->viewport()->width())));
+        QVERIFY(view->verticalHeader()->width()
+                >= view->verticalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("FFF0")));
+
+        // The banner is the longest text the log shows.
+        for (QLabel* label : {f.Label1, f.Label2, f.Label3, f.Label4}) {
+            const int width = label->fontMetrics().horizontalAdvance(label->text());
+            QVERIFY2(width <= label->contentsRect().width(), qPrintable(label->text()));
+        }
+    }
+
+    void gridColoursOnScreen()
+    {
+        WindowRig rig;
+        Form1& f = rig.form;
+        HexGridView* view = f.MSFG;
+        const QColor window = QApplication::palette().color(QPalette::Base);
+        const QColor button = QApplication::palette().color(QPalette::Button);
+        view->cells().markMismatches({{2, 2}}); // grid cell (2, 2) is model cell (1, 1)
+        view->setColumnHidden(15, true); // uncovers the area right of the cells
+        f.show();
+        QVERIFY2(QTest::qWaitForWindowExposed(&f), "window shown");
+
+        const QRect plain = view->visualRect(view->model()->index(0, 0));
+        const QRect marked = view->visualRect(view->model()->index(1, 1));
+        const QRect last = view->visualRect(view->model()->index(0, 14));
+        const QImage cells = view->viewport()->grab().toImage();
+        const QImage header = view->horizontalHeader()->grab().toImage();
+        const int headerRight = view->horizontalHeader()->sectionViewportPosition(0)
+                                + view->horizontalHeader()->sectionSize(0) - 1;
+        const struct {
+            const char* what;
+            const QImage& image;
+            QPoint at;
+            QColor colour;
+        } spots[] = {
+            {"cell background", cells, plain.topLeft() + QPoint(1, 1), window},
+            {"grid line between cells", cells, QPoint(plain.right() + 1, plain.center().y()), QColor(192, 192, 192)},
+            {"grid line below a cell", cells, QPoint(plain.left() + 1, plain.bottom() + 1), QColor(192, 192, 192)},
+            {"differing cell", cells, marked.topLeft() + QPoint(1, 1), QColor(255, 150, 150)},
+            {"outside the cells", cells, QPoint(last.right() + 5, last.center().y()), QColor(128, 128, 128)},
+            {"header background", header, QPoint(1, 1), button},
+            {"line between header cells", header, QPoint(headerRight, 1), Qt::black},
+        };
+        for (const auto& s : spots) {
+            const QColor got = s.image.pixelColor(s.at);
+            QVERIFY2(got.rgb() == s.colour.rgb(),
+                     qPrintable(QStringLiteral("%1 at (%2,%3): %4, expected %5")
+                                    .arg(s.what).arg(s.at.x()).arg(s.at.y()).arg(rgb(got), rgb(s.colour))));
+        }
+    }
+};
+
+QTEST_MAIN(TestHexGridView)
+#include "tst_hex_grid_view.moc"
