@@ -196,7 +196,7 @@ QString BoardJob::words(const Ops& ops, const QString& name, const Outcome& outc
             return QStringLiteral("ok, %1 bytes to %2").arg(outcome.bytesDone).arg(o.file);
         if (name == "lock")
             return "ok, lock bits " + lockBitsText(o.lock.value_or(LockBits{}));
-        return name == "blank" ? QStringLiteral("ok, blank") : QStringLiteral("ok");
+        return QStringLiteral("ok");
     case Result::ChipFailed:
         if (name == "erase")
             return QStringLiteral("the board could not erase the chip (\"%1\")").arg(QString::fromStdString(outcome.reply));
