@@ -83,9 +83,9 @@ BoardResult BoardJob::run()
 bool BoardJob::runSteps(Ops& ops)
 {
     const Options& o = *context_.options;
-    if (o.command == Command::Identify)
+    if (o.command == Command::Identify && o.chip.isEmpty())
         return step(ops, "identify", [](link::BoardOps& b) { return b.reset(); });
-    if (!guard(ops))
+    if (!guard(ops) || o.command == Command::Identify)
         return false;
     const auto lock = [bits = o.lock.value_or(LockBits{}).bits](link::BoardOps& b) { return b.lock(bits[0], bits[1], bits[2]); };
     switch (o.command) {
@@ -168,6 +168,12 @@ bool BoardJob::step(Ops& ops, const QString& name, const Operation& operation)
         // Whatever the board answers with an empty socket, nothing was done to a chip.
         if ((outcome.ok() || outcome.result == Result::ChipFailed) && ops.session.chipRow < 0)
             outcome = Outcome::of(Result::NoChip, outcome.reply, "No chip was found in the socket.");
+        // Every operation identifies the chip again: one swapped since the guard's check is
+        // reported, and ends the job.
+        const QString expected = context_.options->chip, found = chipName(ops.session.chipRow);
+        if (!expected.isEmpty() && !found.isEmpty() && found != expected && outcome.result != Result::WrongChip)
+            outcome = Outcome::of(Result::WrongChip, outcome.reply,
+                                  (found + " in the socket, the job expects " + expected + ".").toStdString());
     }
     if (ops.session.chipRow >= 0)
         result_.chipRow = ops.session.chipRow;

@@ -154,6 +154,8 @@ int main(int argc, char* argv[])
     if (devices.isEmpty())
         if (const int code = resolveDevices(o, &devices))
             return code;
+    if (o.command == Command::Read && devices.size() > 1)
+        return usageError(QStringLiteral("read writes one file: name one board."));
     std::signal(SIGINT, onInterrupt);
     return runJob(o, devices);
 }

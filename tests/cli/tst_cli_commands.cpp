@@ -73,6 +73,9 @@ private slots:
                                            "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:"});
         row("another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "erase"}, 6,
                                          "AT89C2051 in the socket, the job expects AT89S52", "erase:"});
+        row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
+                                                   "AT89S51 in the socket", ""});
+        row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
         row("usage: unknown command", {{}, none, {"frobnicate"}, 2, "Unknown command", ""});
         row("usage: write without a file", {{}, none, {"write"}, 2, "write takes FILE", ""});
         row("usage: lock bit 4", {{}, none, {"lock", "1,4"}, 2, "Lock bits are any of 1,2,3", ""});
