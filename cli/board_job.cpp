@@ -96,7 +96,8 @@ bool BoardJob::runSteps(Ops& ops)
     case Command::Verify: return step(ops, "verify", [](link::BoardOps& b) { return b.verify(); });
     case Command::Read:
         return step(ops, "read", [this, &ops](link::BoardOps& b) { return finishRead(ops, b.read()); });
-    default: break;
+    case Command::Auto: break;
+    default: return true;
     }
     const Operation auto_[] = {[](link::BoardOps& b) { return b.erase(); }, [](link::BoardOps& b) { return b.blank(); },
                                [](link::BoardOps& b) { return b.program(); }, [](link::BoardOps& b) { return b.verify(); },
