@@ -1,0 +1,61 @@
+// One board's share of a job, run on a thread of its own with its own port: the optional
+// identification that guards it, then the command's operations, each reported as a step.
+#pragma once
+
+#include "board_ops.h"
+#include "job_image.h"
+#include "job_record.h"
+#include "options.h"
+#include "reporter.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+namespace brindle::cli {
+
+struct BoardResult {
+    QString port;
+    int chipRow = -1;
+    link::Result result = link::Result::Ok;
+    bool recordFailed = false; // a step's line could not be appended to --log
+    double seconds = 0;
+};
+
+struct JobContext {
+    const Options* options = nullptr;
+    const JobImage* image = nullptr;        // write, verify, auto
+    Reporter* reporter = nullptr;
+    link::JobRecord* record = nullptr;      // --log; null: none
+    const std::atomic<bool>* interrupt = nullptr;
+};
+
+class BoardJob {
+public:
+    BoardJob(int board, QString device, const JobContext& context);
+    BoardResult run();
+
+private:
+    struct Ops; // what the operations run with, made on the board's thread
+    using Operation = std::function<link::Outcome(link::BoardOps&)>;
+
+    bool runSteps(Ops& ops);
+    bool guard(Ops& ops);
+    // Runs one operation as a step: timed, reported and recorded. False when it failed.
+    bool step(Ops& ops, const QString& name, const Operation& operation);
+    link::Outcome refuseLongImage(Ops& ops) const;
+    link::Outcome finishRead(Ops& ops, link::Outcome outcome) const;
+    void report(Ops& ops, const QString& name, const link::Outcome& outcome, std::chrono::milliseconds took);
+    QString words(const Ops& ops, const QString& name, const link::Outcome& outcome) const;
+    QJsonObject jsonFor(const Ops& ops, const QString& name, const link::Outcome& outcome,
+                        std::chrono::milliseconds took) const;
+
+    int board_;
+    QString device_;
+    JobContext context_;
+    BoardResult result_;
+};
+
+} // namespace brindle::cli

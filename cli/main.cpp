@@ -1,0 +1,161 @@
+// brindle-cli: the board operations from the command line, on one board or several at once.
+#include "board_job.h"
+#include "port_search.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <memory>
+#include <QThread>
+
+#ifdef BRINDLE_HAS_SIMULATOR
+#include "pty_board.h"
+#endif
+
+using namespace brindle;
+using namespace brindle::cli;
+
+namespace {
+
+std::atomic<bool> interruptFlag{false};
+
+extern "C" void onInterrupt(int)
+{
+    interruptFlag = true;
+    std::signal(SIGINT, SIG_DFL); // a second Ctrl-C ends the program at once
+}
+
+int usageError(const QString& text)
+{
+    std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(text));
+    return 2;
+}
+
+int listPortsCommand(const Options& o)
+{
+    const std::vector<PortInfo> ports = listPorts(o.candidates);
+    const std::vector<Probe> probes = o.probe ? probePorts(ports, o.timeoutScale) : std::vector<Probe>{};
+    std::printf("%s\n", qPrintable(portListing(ports, probes)));
+    return 0;
+}
+
+// The devices the job runs on; an exit code other than 0 when there are none.
+int resolveDevices(const Options& o, QStringList* devices)
+{
+    if (o.ports.isEmpty())
+        return usageError(QStringLiteral("Name the board's port: -p PATH, -p auto or --simulate."));
+    for (const QString& port : o.ports) {
+        if (port == QLatin1String("auto")) {
+            if (o.ports.size() > 1)
+                return usageError(QStringLiteral("-p auto finds one board: it does not go with other -p."));
+            QString device, error;
+            if (!findOneBoard(probePorts(listPorts(o.candidates), o.timeoutScale), &device, &error)) {
+                std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
+                return link::exitCode(link::Result::PortError);
+            }
+            *devices << device;
+            continue;
+        }
+        if (devices->contains(port))
+            return usageError("Port " + port + " is named twice.");
+        *devices << port;
+    }
+    return 0;
+}
+
+int runJob(const Options& o, const QStringList& devices)
+{
+    JobImage image;
+    if (needsFile(o.command)) {
+        image = loadJobImage(o.file, o.binary);
+        if (!image.error.isEmpty()) {
+            std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(image.error));
+            return link::exitCode(link::Result::BadImage);
+        }
+    }
+    std::unique_ptr<link::JobRecord> record;
+    if (!o.logFile.isEmpty()) {
+        record = std::make_unique<link::JobRecord>(o.logFile, QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
+        if (const auto failure = record->open()) {
+            std::fprintf(stderr, "brindle-cli: Cannot open the record %s: %s.\n", qPrintable(o.logFile), qPrintable(*failure));
+            return link::exitCode(link::Result::BadImage);
+        }
+    }
+    Reporter reporter(int(devices.size()), o.json, isTerminal(stderr));
+    reporter.setPortNames(std::vector<QString>(devices.begin(), devices.end()));
+    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &interruptFlag};
+
+    std::vector<BoardResult> results(std::size_t(devices.size()));
+    // QThreads: the ports' notifiers need a thread Qt knows.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < devices.size(); ++i) {
+        threads.emplace_back(QThread::create([&, i] { results[std::size_t(i)] = BoardJob(i, devices[i], context).run(); }));
+        threads.back()->start();
+    }
+    for (auto& thread : threads)
+        thread->wait();
+
+    int worst = 0;
+    bool recordFailed = false;
+    std::vector<Reporter::SummaryRow> rows;
+    for (const BoardResult& r : results) {
+        worst = std::max(worst, link::exitCode(r.result));
+        recordFailed = recordFailed || r.recordFailed;
+        const std::string_view chip = r.chipRow >= 0 ? protocol::kChips[std::size_t(r.chipRow)].name : "-";
+        const std::string_view result = link::resultName(r.result);
+        rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
+                        QString::fromUtf8(result.data(), int(result.size())), r.seconds});
+    }
+    if (devices.size() > 1 && !o.json)
+        reporter.summary(rows);
+    // A job whose record is incomplete has not done all that was asked of it.
+    return worst == 0 && recordFailed ? link::exitCode(link::Result::BadImage) : worst;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const Options o = parseOptions(QCoreApplication::arguments().mid(1));
+    if (!o.error.isEmpty())
+        return usageError(o.error);
+    if (o.showVersion) {
+        std::printf("brindle-cli %s\n", BRINDLE_VERSION);
+        return 0;
+    }
+    if (o.showHelp) {
+        std::fputs(qPrintable(o.command == Command::None ? helpText() : commandHelp(o.command)), stdout);
+        return 0;
+    }
+    if (o.command == Command::Ports)
+        return listPortsCommand(o);
+
+    QStringList devices;
+#ifdef BRINDLE_HAS_SIMULATOR
+    std::unique_ptr<board::PtyBoard> simulator;
+    if (o.simulate) {
+        board::BoardOptions options;
+        std::string error;
+        if (!board::parseBoardOptions({"--chip", o.simulatedChip.toStdString()}, &options, &error))
+            return usageError(QString::fromStdString(error));
+        options.pacing = o.pacing;
+        simulator = std::make_unique<board::PtyBoard>();
+        if (!simulator->start(options, &error)) {
+            std::fprintf(stderr, "brindle-cli: The simulated board did not start: %s\n", error.c_str());
+            return link::exitCode(link::Result::PortError);
+        }
+        devices << QString::fromStdString(simulator->devicePath());
+    }
+#else
+    if (o.simulate)
+        return usageError(QStringLiteral("The simulated board needs pseudo-terminals, which this platform does not have."));
+#endif
+    if (devices.isEmpty())
+        if (const int code = resolveDevices(o, &devices))
+            return code;
+    if (o.command == Command::Read && devices.size() > 1)
+        return usageError(QStringLiteral("read writes one file: name one board."));
+    std::signal(SIGINT, onInterrupt);
+    return runJob(o, devices);
+}

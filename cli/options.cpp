@@ -1,0 +1,295 @@
+#include "options.h"
+
+#include "chips.h"
+
+namespace brindle::cli {
+
+namespace {
+
+struct CommandInfo {
+    Command command;
+    const char* word;
+    const char* args;
+    const char* help;
+};
+
+const CommandInfo kCommands[] = {
+    {Command::Ports, "ports", "[--probe]",
+     "List the serial ports: device, description, manufacturer, USB vendor:product, serial number.\n"
+     "--probe also sends \"I\" to each (19200 8N1) and says which has a board and what chip it holds."},
+    {Command::Identify, "identify", "", "Identify the chip in the socket (RESET)."},
+    {Command::Erase, "erase", "", "Erase the chip (ERASE)."},
+    {Command::Blank, "blank", "", "Check that the chip is blank (BLANK)."},
+    {Command::Write, "write", "FILE", "Write the file's image into the chip (WRITE)."},
+    {Command::Verify, "verify", "FILE", "Compare the whole chip with the file's image (VERIFY)."},
+    {Command::Read, "read", "FILE",
+     "Read the chip (READ) and write its contents to FILE: Intel HEX as SAVE writes it, as long as\n"
+     "the chip, or binary for a .bin name or --format bin. FILE is replaced whole or not at all."},
+    {Command::Lock, "lock", "BITS", "Program the lock bits BITS, any of 1,2,3 (LOCK), e.g. lock 1,3."},
+    {Command::Auto, "auto", "FILE",
+     "The AUTO steps on the file's image, in the order erase, blank, write, verify, lock; stops at the\n"
+     "first step that fails. Default steps: erase,write,verify.\n"
+     "  --steps LIST   any of erase,blank,write,verify,lock\n"
+     "  --lock BITS    the lock bits of the lock step, e.g. 1,3"},
+};
+
+const char* const kStepWords[] = {"erase", "blank", "write", "verify", "lock"};
+
+const CommandInfo* findCommand(const QString& word)
+{
+    for (const CommandInfo& info : kCommands)
+        if (word == QLatin1String(info.word))
+            return &info;
+    return nullptr;
+}
+
+std::optional<LockBits> parseLockBits(const QString& text)
+{
+    LockBits bits;
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString& part : parts) {
+        const QString bit = part.trimmed();
+        if (bit != "1" && bit != "2" && bit != "3")
+            return std::nullopt;
+        bits.bits[std::size_t(bit.toInt() - 1)] = true;
+    }
+    return bits;
+}
+
+bool parseSteps(const QString& text, std::array<bool, 5>* steps)
+{
+    std::array<bool, 5> chosen{};
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool found = false;
+        for (int i = 0; i < 5; ++i)
+            if (part.trimmed() == QLatin1String(kStepWords[i]))
+                chosen[std::size_t(i)] = found = true;
+        if (!found)
+            return false;
+    }
+    *steps = chosen;
+    return true;
+}
+
+const QStringList kValueOptions = {"-p", "--port", "--candidate", "--chip", "--format", "--log",
+                                   "--reply-timeout-scale", "--steps", "--lock"};
+
+// One option with its value; false with o->error set when the value is wrong.
+bool takeOption(const QString& name, const QString& value, Options* o, bool* stepsGiven)
+{
+    if (name == "-p" || name == "--port") {
+        o->ports << value;
+    } else if (name == "--candidate") {
+        o->candidates << value;
+    } else if (name == "--chip") {
+        const int row = protocol::chipRowByName(value.toStdString());
+        if (row < 0) {
+            o->error = "Unknown chip \"" + value + "\"; known: " + QString::fromUtf8(protocol::chipNames().data());
+            return false;
+        }
+        o->chip = QString::fromUtf8(protocol::kChips[std::size_t(row)].name.data(),
+                                    int(protocol::kChips[std::size_t(row)].name.size()));
+    } else if (name == "--format") {
+        if (value != "hex" && value != "bin") {
+            o->error = "--format is hex or bin, not \"" + value + "\".";
+            return false;
+        }
+        o->binary = value == "bin";
+    } else if (name == "--log") {
+        o->logFile = value;
+    } else if (name == "--reply-timeout-scale") {
+        bool ok = false;
+        o->timeoutScale = value.toDouble(&ok);
+        if (!ok || o->timeoutScale < 0.1 || o->timeoutScale > 100) {
+            o->error = "--reply-timeout-scale takes a number from 0.1 to 100, not \"" + value + "\".";
+            return false;
+        }
+    } else if (name == "--steps") {
+        *stepsGiven = true;
+        if (!parseSteps(value, &o->steps)) {
+            o->error = "--steps takes any of erase,blank,write,verify,lock, not \"" + value + "\".";
+            return false;
+        }
+    } else if (name == "--lock") {
+        o->lock = parseLockBits(value);
+        if (!o->lock) {
+            o->error = "Lock bits are any of 1,2,3 separated by commas, not \"" + value + "\".";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool takeFlag(const QString& arg, Options* o)
+{
+    if (arg == "-h" || arg == "--help")
+        o->showHelp = true;
+    else if (arg == "--version")
+        o->showVersion = true;
+    else if (arg == "--probe")
+        o->probe = true;
+    else if (arg == "--json")
+        o->json = true;
+    else if (arg == "--no-pace")
+        o->pacing = false;
+    else if (arg == "--simulate")
+        o->simulate = true;
+    else if (arg.startsWith("--simulate="))
+        o->simulate = true, o->simulatedChip = arg.mid(11);
+    else
+        return false;
+    return true;
+}
+
+// What the command and its options say together, once all are read.
+void checkCombination(const QStringList& positional, bool stepsGiven, Options* o)
+{
+    const CommandInfo* info = positional.isEmpty() ? nullptr : findCommand(positional[0]);
+    if (!positional.isEmpty() && !info) {
+        o->error = "Unknown command \"" + positional[0] + "\" (see --help).";
+        return;
+    }
+    if (!info) {
+        if (!o->showHelp && !o->showVersion)
+            o->error = QStringLiteral("No command given (see --help).");
+        return;
+    }
+    o->command = info->command;
+    o->commandName = QString::fromLatin1(info->word);
+    if (o->showHelp)
+        return;
+    const int wanted = QString::fromLatin1(info->args).startsWith('[') || !*info->args ? 0 : 1;
+    if (positional.size() - 1 != wanted) {
+        o->error = wanted ? QStringLiteral("%1 takes %2 (see %1 --help).").arg(o->commandName, info->args)
+                          : QStringLiteral("%1 takes no argument but \"%2\".").arg(o->commandName, positional[1]);
+        return;
+    }
+    if (o->command == Command::Lock && o->lock) {
+        o->error = QStringLiteral("lock takes its bits as its argument, not --lock.");
+        return;
+    }
+    if (o->command == Command::Lock) {
+        o->lock = parseLockBits(positional[1]);
+        if (!o->lock)
+            o->error = "Lock bits are any of 1,2,3 separated by commas, not \"" + positional[1] + "\".";
+        return;
+    }
+    if (wanted)
+        o->file = positional[1];
+    if (o->file.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
+        o->binary = true;
+    if (stepsGiven && o->command != Command::Auto)
+        o->error = QStringLiteral("--steps belongs to auto.");
+    else if (o->lock && o->command != Command::Auto)
+        o->error = QStringLiteral("--lock belongs to auto; lock takes its bits as its argument.");
+    else if (o->command == Command::Auto && o->steps[4] && !o->lock)
+        o->error = QStringLiteral("The lock step needs its bits: --lock BITS, e.g. --lock 1,2,3.");
+    else if (o->command == Command::Auto && o->lock && !o->steps[4])
+        o->error = QStringLiteral("--lock gives the bits of the lock step: add lock to --steps.");
+    else if (o->probe && o->command != Command::Ports)
+        o->error = QStringLiteral("--probe belongs to ports.");
+    else if (o->simulate && !o->ports.isEmpty())
+        o->error = QStringLiteral("--simulate is the board: it does not go with -p.");
+}
+
+} // namespace
+
+Options parseOptions(const QStringList& arguments)
+{
+    Options o;
+    QStringList positional;
+    bool stepsGiven = false;
+    for (int i = 0; i < arguments.size() && o.error.isEmpty(); ++i) {
+        const QString& arg = arguments[i];
+        if (takeFlag(arg, &o))
+            continue;
+        QString name = arg, value;
+        const int equals = arg.startsWith("--") ? arg.indexOf('=') : -1;
+        if (equals > 0)
+            name = arg.left(equals), value = arg.mid(equals + 1);
+        if (kValueOptions.contains(name)) {
+            if (equals < 0) {
+                if (i + 1 >= arguments.size()) {
+                    o.error = name + " needs a value.";
+                    break;
+                }
+                value = arguments[++i];
+            }
+            takeOption(name, value, &o, &stepsGiven);
+        } else if (arg.startsWith('-') && arg != "-") {
+            o.error = "Unknown option " + arg + " (see --help).";
+        } else {
+            positional << arg;
+        }
+    }
+    if (o.error.isEmpty())
+        checkCombination(positional, stepsGiven, &o);
+    return o;
+}
+
+QString commandWord(Command command)
+{
+    for (const CommandInfo& info : kCommands)
+        if (info.command == command)
+            return QString::fromLatin1(info.word);
+    return {};
+}
+
+QString stepWord(Step step) { return QString::fromLatin1(kStepWords[int(step)]); }
+
+bool needsFile(Command command)
+{
+    return command == Command::Write || command == Command::Verify || command == Command::Auto;
+}
+
+QString commandHelp(Command command)
+{
+    for (const CommandInfo& info : kCommands)
+        if (info.command == command)
+            return QStringLiteral("Usage: brindle-cli [OPTIONS] %1 %2\n\n%3\n\nOptions: see brindle-cli --help.\n")
+                .arg(QString::fromLatin1(info.word), QString::fromLatin1(info.args), QString::fromLatin1(info.help));
+    return helpText();
+}
+
+} // namespace brindle::cli
+
+namespace brindle::cli {
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: brindle-cli [OPTIONS] COMMAND [ARGS]\n"
+        "Works the chip on a Brindle programmer board from scripts, Makefiles and production lines.\n\n"
+        "Commands:\n"
+        "  ports [--probe]        list the serial ports; --probe sends \"I\" to each and names the boards\n"
+        "  identify               identify the chip in the socket\n"
+        "  erase                  erase the chip\n"
+        "  blank                  check that the chip is blank\n"
+        "  write FILE             write the file's image\n"
+        "  verify FILE            compare the chip with the file's image\n"
+        "  read FILE              read the chip into FILE (Intel HEX, or binary for .bin / --format bin)\n"
+        "  lock BITS              program lock bits BITS, e.g. 1,2,3 or 1,3\n"
+        "  auto FILE              erase, write, verify (--steps erase,blank,write,verify,lock; --lock BITS);\n"
+        "                         stops at the first step that fails\n"
+        "  COMMAND --help         help for one command\n\n"
+        "Options:\n"
+        "  -p, --port PATH        serial device; repeat for several boards at once; \"auto\" finds the one board\n"
+        "  --candidate PATH       also consider this device (pseudo-terminals, odd devices); repeatable\n"
+        "  --simulate[=CHIP]      in-process simulated board (default AT89S52, or \"none\" for an empty socket)\n"
+        "  --no-pace              with --simulate: answer at once instead of at line rate\n"
+        "  --chip NAME            the chip the job expects; another chip is refused before anything is sent\n"
+        "                         that changes it\n"
+        "  --format hex|bin       file format (default: .bin is binary, anything else Intel HEX)\n"
+        "  --json                 one JSON object per board and step on stdout\n"
+        "  --log FILE             append one JSON line per step and board to FILE\n"
+        "  --reply-timeout-scale F  stretch the board's reply time limits by F\n"
+        "  --version, -h --help\n\n"
+        "Exit status: 0 success; 1 the chip failed (failure letter, not blank, verify differences);\n"
+        "2 usage error; 3 file error (unreadable, malformed, too big for the chip); 4 port error;\n"
+        "5 the board did not answer, hung up or answered outside the protocol; 6 wrong chip (--chip)\n"
+        "or no chip in the socket; 130 interrupted (Ctrl-C). Several boards: the worst of them.\n\n"
+        "Environment: BRINDLE_TRACE=1 prints every byte on the port to stderr.\n"
+        "Example: brindle-cli --simulate auto examples/blink.hex\n");
+}
+
+} // namespace brindle::cli

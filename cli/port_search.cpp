@@ -1,0 +1,122 @@
+#include "port_search.h"
+
+#include "board_ops.h"
+#include "cli_panel.h"
+#include "qt_serial_port.h"
+
+#include <QSerialPortInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+
+namespace brindle::cli {
+
+namespace {
+
+Probe probe(const QString& path, double timeoutScale)
+{
+    link::QtSerialPort port({path, QString()});
+    CliPanel panel(nullptr, -1);
+    link::SerialLink serial(port, panel);
+    serial.setTimeoutScale(timeoutScale);
+    image::HexGrid grid;
+    link::Session session;
+    link::BoardOps ops(serial, panel, grid, session);
+    const link::Outcome outcome = ops.reset();
+
+    Probe found;
+    found.path = path;
+    found.result = outcome.result;
+    found.chipRow = session.chipRow;
+    if (outcome.ok()) {
+        const auto& chip = protocol::kChips[std::size_t(session.chipRow)];
+        found.words = "board, " + QString::fromUtf8(chip.name.data(), int(chip.name.size())) + " in the socket";
+    } else if (outcome.result == link::Result::NoChip) {
+        found.words = QStringLiteral("board, no chip in the socket");
+    } else if (outcome.result == link::Result::PortError) {
+        found.words = QStringLiteral("cannot be opened");
+    } else if (outcome.result == link::Result::BadReply) {
+        found.words = "something that is not the board answered \"" + QString::fromStdString(outcome.reply) + "\"";
+    } else {
+        found.words = QStringLiteral("no answer");
+    }
+    return found;
+}
+
+} // namespace
+
+std::vector<PortInfo> listPorts(const QStringList& candidates)
+{
+    std::vector<PortInfo> ports;
+    QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
+    std::sort(system.begin(), system.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
+        return a.systemLocation() < b.systemLocation();
+    });
+    for (const QSerialPortInfo& info : system) {
+        PortInfo port{info.systemLocation(), info.description(), info.manufacturer(), {}, info.serialNumber()};
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            port.usb = QStringLiteral("%1:%2").arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                           .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        ports.push_back(port);
+    }
+    for (const QString& candidate : candidates)
+        if (std::none_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.path == candidate; }))
+            ports.push_back({candidate, QStringLiteral("candidate"), {}, {}, {}});
+    return ports;
+}
+
+std::vector<Probe> probePorts(const std::vector<PortInfo>& ports, double timeoutScale)
+{
+    std::vector<Probe> probes(ports.size());
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        threads.emplace_back(QThread::create([&, i] { probes[i] = probe(ports[i].path, timeoutScale); }));
+        threads.back()->start();
+    }
+    for (auto& thread : threads)
+        thread->wait();
+    return probes;
+}
+
+bool findOneBoard(const std::vector<Probe>& probes, QString* device, QString* error)
+{
+    QStringList boards;
+    for (const Probe& p : probes)
+        if (p.board())
+            boards << p.path + " (" + p.words + ")";
+    if (boards.size() == 1) {
+        *device = boards[0].left(boards[0].indexOf(QLatin1String(" (")));
+        return true;
+    }
+    QStringList seen;
+    for (const Probe& p : probes)
+        seen << "  " + p.path + ": " + p.words;
+    *error = (boards.isEmpty() ? QStringLiteral("-p auto found no board")
+                               : QStringLiteral("-p auto found %1 boards; name the one to use with -p").arg(boards.size()))
+             + (seen.isEmpty() ? QStringLiteral(" (no serial ports; add devices with --candidate).")
+                               : ":\n" + seen.join('\n'));
+    return false;
+}
+
+QString portListing(const std::vector<PortInfo>& ports, const std::vector<Probe>& probes)
+{
+    if (ports.empty())
+        return QStringLiteral("No serial ports found.");
+    QStringList lines;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const PortInfo& p = ports[i];
+        QStringList facts;
+        for (const QString& fact : {p.description, p.manufacturer, p.usb.isEmpty() ? QString() : "USB " + p.usb,
+                                    p.serial.isEmpty() ? QString() : "serial " + p.serial})
+            if (!fact.isEmpty())
+                facts << fact;
+        QString line = p.path + (facts.isEmpty() ? QString() : "  " + facts.join(", "));
+        if (i < probes.size())
+            line += "  [" + probes[i].words + "]";
+        lines << line;
+    }
+    return lines.join('\n');
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,148 @@
+#include "reporter.h"
+
+#include "letters.h"
+
+#include <QJsonDocument>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace brindle::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kRedrawPeriod{100};
+constexpr int kBarWidth = 30;
+
+QString minutes(double seconds)
+{
+    const int s = int(seconds + 0.5);
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+bool isTerminal(std::FILE* stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream));
+#else
+    return isatty(fileno(stream));
+#endif
+}
+
+Reporter::Reporter(int boards, bool json, bool progressBar)
+    : transfers_(std::size_t(std::max(boards, 1))), several_(boards > 1), json_(json), bar_(progressBar)
+{
+}
+
+void Reporter::print(std::FILE* stream, const QString& text)
+{
+    clearBar();
+    std::fputs(qPrintable(text + '\n'), stream);
+    std::fflush(stream);
+}
+
+void Reporter::line(int board, const QString& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool prefix = several_ && board >= 0 && board < int(ports_.size());
+    print(stdout, prefix ? ports_[std::size_t(board)] + ": " + text : text);
+}
+
+void Reporter::problem(const QString& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    print(stderr, text);
+}
+
+void Reporter::jsonObject(const QJsonObject& object)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    print(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+}
+
+void Reporter::progress(int board, int done, int total)
+{
+    if (!bar_ || board < 0 || board >= int(transfers_.size()))
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Transfer& t = transfers_[std::size_t(board)];
+    if (t.total == 0 && total > 0)
+        t.start = Clock::now();
+    t.done = done;
+    t.total = total;
+    const auto now = Clock::now();
+    if (total == 0 || now - lastDraw_ >= kRedrawPeriod) {
+        lastDraw_ = now;
+        drawBar();
+    }
+}
+
+void Reporter::drawBar()
+{
+    long long done = 0, total = 0;
+    double leftSeconds = 0;
+    for (const Transfer& t : transfers_) {
+        if (t.total == 0)
+            continue;
+        done += t.done;
+        total += t.total;
+        const double elapsed = std::chrono::duration<double>(Clock::now() - t.start).count();
+        if (t.done > 0)
+            leftSeconds = std::max(leftSeconds, elapsed * (t.total - t.done) / t.done);
+    }
+    if (total == 0) {
+        clearBar();
+        return;
+    }
+    const int filled = int(kBarWidth * done / total);
+    const QString text = QStringLiteral("\r[%1%2] %3%  %4/%5 bytes  %6 left ")
+                             .arg(QString(filled, '#'), QString(kBarWidth - filled, '-'))
+                             .arg(int(100 * done / total), 3)
+                             .arg(done * protocol::kBlockBytes)
+                             .arg(total * protocol::kBlockBytes)
+                             .arg(minutes(leftSeconds));
+    std::fputs(qPrintable(text), stderr);
+    std::fflush(stderr);
+    barShown_ = true;
+}
+
+void Reporter::clearBar()
+{
+    if (!barShown_)
+        return;
+    std::fputs(qPrintable('\r' + QString(kBarWidth + 50, ' ') + '\r'), stderr);
+    std::fflush(stderr);
+    barShown_ = false;
+}
+
+void Reporter::summary(const std::vector<SummaryRow>& rows)
+{
+    int portWidth = 4, chipWidth = 4, resultWidth = 6;
+    for (const SummaryRow& row : rows) {
+        portWidth = std::max(portWidth, int(row.port.size()));
+        chipWidth = std::max(chipWidth, int(row.chip.size()));
+        resultWidth = std::max(resultWidth, int(row.result.size()));
+    }
+    QString table = QStringLiteral("%1  %2  %3  %4\n")
+                        .arg(QStringLiteral("port"), -portWidth)
+                        .arg(QStringLiteral("chip"), -chipWidth)
+                        .arg(QStringLiteral("result"), -resultWidth)
+                        .arg(QStringLiteral("time"));
+    for (const SummaryRow& row : rows)
+        table += QStringLiteral("%1  %2  %3  %4 s\n")
+                     .arg(row.port, -portWidth)
+                     .arg(row.chip, -chipWidth)
+                     .arg(row.result, -resultWidth)
+                     .arg(row.seconds, 0, 'f', 1);
+    table.chop(1);
+    std::lock_guard<std::mutex> lock(mutex_);
+    print(stdout, table);
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,59 @@
+// Everything brindle-cli tells its user, from any board's thread: step lines (prefixed with
+// the port when several boards work), JSON objects, the progress bar and the summary table.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+namespace brindle::cli {
+
+class Reporter {
+public:
+    // boards: how many work at once. progressBar: draw one on stderr (a terminal).
+    Reporter(int boards, bool json, bool progressBar);
+
+    void setPortNames(std::vector<QString> ports) { ports_ = std::move(ports); }
+    bool json() const { return json_; }
+
+    // A line on stdout for a board (-1: none), prefixed with its port when several work.
+    void line(int board, const QString& text);
+    // A line on stderr (problems that stop the job before any board works).
+    void problem(const QString& text);
+    void jsonObject(const QJsonObject& object);
+    // Blocks of a transfer done out of total; total 0 ends the board's transfer.
+    void progress(int board, int done, int total);
+
+    struct SummaryRow {
+        QString port, chip, result;
+        double seconds = 0;
+    };
+    void summary(const std::vector<SummaryRow>& rows);
+
+private:
+    void clearBar();  // with the mutex held
+    void drawBar();   // with the mutex held
+    void print(std::FILE* stream, const QString& text);
+
+    struct Transfer {
+        int done = 0, total = 0;
+        std::chrono::steady_clock::time_point start;
+    };
+    std::mutex mutex_;
+    std::vector<QString> ports_;
+    std::vector<Transfer> transfers_;
+    bool several_;
+    bool json_;
+    bool bar_;
+    bool barShown_ = false;
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+// True when the stream is a terminal.
+bool isTerminal(std::FILE* stream);
+
+} // namespace brindle::cli

@@ -1,0 +1,120 @@
+#include "job_record.h"
+
+#include "chips.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSysInfo>
+
+#include <array>
+
+namespace brindle::link {
+
+namespace {
+
+std::array<std::uint32_t, 256> makeCrcTable()
+{
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+} // namespace
+
+JobRecord::JobRecord(QString path, QString program, QString version)
+    : path_(std::move(path)), program_(std::move(program)), version_(std::move(version)),
+      host_(QSysInfo::machineHostName()), file_(path_)
+{
+}
+
+std::optional<QString> JobRecord::open()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Unbuffered: each line reaches the system in one write, which O_APPEND places whole at
+    // the end even with another writer on the same file.
+    if (!file_.isOpen() && !file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return file_.errorString();
+    return std::nullopt;
+}
+
+QByteArray JobRecord::line(const RecordEntry& entry) const
+{
+    QJsonObject o;
+    o["time"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    o["host"] = host_;
+    o["program"] = program_;
+    o["version"] = version_;
+    o["port"] = QString::fromStdString(entry.port);
+    const bool chip = entry.chipRow >= 0 && entry.chipRow < int(protocol::kChips.size());
+    const auto& row = protocol::kChips[chip ? std::size_t(entry.chipRow) : 0];
+    o["chipCode"] = chip ? QJsonValue(QString::fromUtf8(row.code.data(), int(row.code.size()))) : QJsonValue();
+    o["chip"] = chip ? QJsonValue(QString::fromUtf8(row.name.data(), int(row.name.size()))) : QJsonValue();
+    o["step"] = QString::fromStdString(entry.step);
+    o["file"] = entry.file.path.isEmpty() ? QJsonValue() : QJsonValue(entry.file.path);
+    o["fileSize"] = entry.file.size < 0 ? QJsonValue() : QJsonValue(entry.file.size);
+    o["fileSha256"] = entry.file.sha256.isEmpty() ? QJsonValue() : QJsonValue(entry.file.sha256);
+    o["imageCrc32"] = entry.imageCrc32 ? QJsonValue(QString::asprintf("%08x", unsigned(*entry.imageCrc32))) : QJsonValue();
+    o["imageBytes"] = entry.imageBytes;
+    const std::string_view name = resultName(entry.result);
+    o["result"] = QString::fromUtf8(name.data(), int(name.size()));
+    o["exitCode"] = exitCode(entry.result);
+    o["differingBytes"] = entry.differingBytes;
+    o["durationMs"] = qint64(entry.duration.count());
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QString> JobRecord::append(const RecordEntry& entry)
+{
+    const QByteArray text = line(entry) + '\n';
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_.isOpen())
+        return QStringLiteral("the record file is not open");
+    if (file_.write(text) != text.size())
+        return file_.errorString();
+    return std::nullopt;
+}
+
+FileFacts JobRecord::describeFile(const QString& path)
+{
+    FileFacts facts;
+    facts.path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return facts;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return facts;
+    facts.size = file.size();
+    facts.sha256 = QString::fromLatin1(hash.result().toHex());
+    return facts;
+}
+
+std::uint32_t JobRecord::crc32(const char* data, std::size_t size, std::uint32_t crc)
+{
+    static const std::array<std::uint32_t, 256> table = makeCrcTable();
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+std::uint32_t JobRecord::gridCrc32(const image::HexGrid& grid, int bytes)
+{
+    std::uint32_t crc = 0;
+    for (int address = 0; address < bytes && address < image::kImageSize; ++address) {
+        const std::string& cell = grid.text(image::rowOf(address), image::columnOf(address));
+        const bool byte = cell.size() == 2 && image::isHexDigit(cell[0]) && image::isHexDigit(cell[1]);
+        const char value = static_cast<char>(image::readHexField(cell));
+        crc = byte ? crc32(&value, 1, crc) : crc32(cell.data(), cell.size(), crc);
+    }
+    return crc;
+}
+
+} // namespace brindle::link

@@ -1,0 +1,68 @@
+// A record of which chip got which file: one JSON line per step and board, appended to a log
+// file. Each line goes out whole in a single append, so a crash never leaves half a line and
+// several threads (or programs) can share one file.
+#pragma once
+
+#include "code_image.h"
+#include "outcome.h"
+
+#include <QFile>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace brindle::link {
+
+// The file a job works with, as the record names it.
+struct FileFacts {
+    QString path;       // empty: the step used no file
+    qint64 size = -1;   // bytes; -1 when unknown
+    QString sha256;     // lower-case hexadecimal; empty when unknown
+};
+
+struct RecordEntry {
+    std::string port;
+    int chipRow = -1;   // the chip table's row of the identified chip, -1 for none
+    std::string step;   // "identify", "erase", "blank", "write", "verify", "read", "lock"
+    FileFacts file;
+    std::optional<std::uint32_t> imageCrc32; // of the image range sent, compared or read
+    int imageBytes = 0;                      // the length of that range
+    Result result = Result::Ok;
+    int differingBytes = 0;
+    std::chrono::milliseconds duration{0};
+};
+
+class JobRecord {
+public:
+    // program and version name what wrote the lines ("brindle-cli", "3.6").
+    JobRecord(QString path, QString program, QString version);
+
+    // Opens the file for appending; the system's reason when it cannot.
+    [[nodiscard]] std::optional<QString> open();
+    // Appends one line; safe from several threads. The system's reason when it failed.
+    [[nodiscard]] std::optional<QString> append(const RecordEntry& entry);
+
+    // The JSON line for an entry, without its line end (UTC time and host filled in now).
+    QByteArray line(const RecordEntry& entry) const;
+
+    // Size and SHA-256 of a file as it is on disk now.
+    static FileFacts describeFile(const QString& path);
+    // CRC-32 (the zip/PNG one) of the grid's bytes at addresses 0..bytes-1, each cell read as
+    // the board would take it; a cell that is not two hexadecimal digits counts as its text.
+    static std::uint32_t gridCrc32(const image::HexGrid& grid, int bytes);
+    static std::uint32_t crc32(const char* data, std::size_t size, std::uint32_t crc = 0);
+
+private:
+    QString path_;
+    QString program_;
+    QString version_;
+    QString host_;
+    QFile file_;
+    std::mutex mutex_;
+};
+
+} // namespace brindle::link

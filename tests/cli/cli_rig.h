@@ -1,0 +1,96 @@
+// Runs the real brindle-cli against simulated boards on pseudo-terminals served from the test
+// process, and writes the files it is given.
+#pragma once
+
+#include "hex_record.h"
+#include "pty_board.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace brindle::cli::test {
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+    bool contains(const QString& text) const { return out.contains(text) || err.contains(text); }
+    // What a failing comparison prints.
+    QByteArray what() const { return ("exit " + QString::number(exitCode) + "\nstdout:\n" + out + "\nstderr:\n" + err).toLocal8Bit(); }
+};
+
+inline QString cliPath() { return QStringLiteral(BRINDLE_CLI_EXE); }
+
+// Starts brindle-cli; the caller waits.
+inline void startCli(QProcess& process, const QStringList& args, bool trace = false)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BRINDLE_TRACE", trace ? "1" : "0");
+    process.setProcessEnvironment(env);
+    process.start(cliPath(), args);
+}
+
+// Runs brindle-cli to its end (at most 60 s, for a paced board's full write and then some).
+inline Run runCli(const QStringList& args, bool trace = false)
+{
+    QProcess process;
+    startCli(process, args, trace);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        run.err = "brindle-cli did not finish within 60 s";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// A simulated board with options as brindle-board takes them ({"--chip", "none"}).
+inline std::unique_ptr<board::PtyBoard> startBoard(const std::vector<std::string>& args = {})
+{
+    board::BoardOptions options;
+    std::string error;
+    if (!board::parseBoardOptions(args, &options, &error))
+        qFatal("bad board options: %s", error.c_str());
+    auto b = std::make_unique<board::PtyBoard>();
+    if (!b->start(options, &error))
+        qFatal("the simulated board did not start: %s", error.c_str());
+    return b;
+}
+
+inline QString pathOf(const board::PtyBoard& b) { return QString::fromStdString(b.devicePath()); }
+
+// A HEX file of `length` bytes from address 0, byte a being (a * step + 1) & 0xFF.
+inline QString writeHex(const QTemporaryDir& dir, const QString& name, int length, int step = 7)
+{
+    QByteArray text;
+    for (int address = 0; address < length; address += 16) {
+        QByteArray data;
+        for (int a = address; a < std::min(address + 16, length); ++a)
+            data += char((a * step + 1) & 0xFF);
+        text += hexRecord(address, data);
+    }
+    text += hexRecord(0, {}, 1);
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// The bytes the trace shows going out to the board ("> 49" ...), in order.
+inline QStringList sentBytes(const QString& trace)
+{
+    QStringList sent;
+    static const QRegularExpression line(QStringLiteral("^\\s*\\d+ > (.*)$"), QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(trace); it.hasNext();)
+        sent += it.next().captured(1).split(' ', Qt::SkipEmptyParts);
+    return sent;
+}
+
+} // namespace brindle::cli::test

@@ -1,0 +1,160 @@
+// Every command of brindle-cli, run as a program against the simulated board on a
+// pseudo-terminal: its exit code, its words, and what it refuses to send.
+#include "cli_rig.h"
+
+using namespace brindle;
+using namespace brindle::cli::test;
+
+struct CommandCase {
+    std::vector<std::string> board; // the simulated board's options
+    QStringList before;             // run first on the same board; must succeed
+    QStringList args;               // "-p BOARD" goes in front unless they name a port
+    int exitCode = 0;
+    QString says;                   // in the output
+    QString never;                  // not in the output
+};
+Q_DECLARE_METATYPE(CommandCase)
+
+class TestCliCommands : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString small_, big_, bad_;
+
+    QStringList expand(QStringList args, const QString& port) const
+    {
+        for (QString& arg : args)
+            arg.replace("SMALL", small_).replace("BIG", big_).replace("BAD", bad_).replace("DIR", dir_.path());
+        return args.contains("-p") ? args : QStringList{"-p", port} + args;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        small_ = writeHex(dir_, "small.hex", 160);
+        big_ = writeHex(dir_, "big.hex", 8192, 13);
+        bad_ = dir_.filePath("bad.hex");
+        QFile bad(bad_);
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
+    }
+
+    void command_data()
+    {
+        QTest::addColumn<CommandCase>("c");
+        const QStringList none;
+        auto row = [](const char* name, CommandCase c) { QTest::newRow(name) << c; };
+        row("identify", {{}, none, {"identify"}, 0, "identify: AT89S52 (code 62, 8192 bytes)", ""});
+        row("identify, empty socket", {{"--chip", "none"}, none, {"identify"}, 6, "No chip", ""});
+        row("erase", {{}, none, {"erase"}, 0, "erase: ok", ""});
+        row("erase, board silent", {{"--silent-after", "S"}, none, {"erase"}, 5, "did not answer the erase", ""});
+        row("erase, empty socket", {{"--chip", "none"}, none, {"erase"}, 6, "No chip", "erase: ok"});
+        row("erase, answer outside the protocol", {{"--wrong-reply", "S=X"}, none, {"erase"}, 5, "protocol does not know", ""});
+        row("blank, fresh chip", {{}, none, {"blank"}, 0, "blank: ok", ""});
+        row("blank after a write", {{}, {"write", "SMALL"}, {"blank"}, 1, "blank: the chip is not blank", ""});
+        row("write", {{}, none, {"write", "SMALL"}, 0, "write: ok, 160 bytes written", ""});
+        row("write over other data", {{}, {"write", "SMALL"}, {"write", "BIG"}, 1, "could not program", ""});
+        row("write after lock bit 1", {{}, {"lock", "1"}, {"write", "SMALL"}, 1, "could not program", ""});
+        row("verify after write", {{}, {"write", "SMALL"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
+        row("verify, chip differs", {{}, {"write", "SMALL"}, {"verify", "BIG"}, 1,
+                                     "bytes differ, first at 0001H: file 0E, chip 08", ""});
+        row("lock", {{}, none, {"lock", "1,2,3"}, 0, "lock: ok, lock bits 1,2,3", ""});
+        row("auto", {{}, none, {"auto", "SMALL"}, 0, "verify: ok", ""});
+        row("auto, every step", {{}, none, {"auto", "SMALL", "--steps", "lock,verify,write,blank,erase", "--lock", "1"},
+                                 0, "blank: ok\nwrite: ok, 160 bytes written\nverify: ok, 8192 bytes match\nlock: ok", ""});
+        row("auto stops at the failing step", {{"--silent-after", "W"}, none, {"auto", "SMALL"}, 5, "write:", "verify:"});
+        row("read", {{}, none, {"read", "DIR/read.hex"}, 0, "read: ok, 8192 bytes to", ""});
+        row("read, board hangs up", {{"--hang-up-after", "3"}, none, {"read", "DIR/hung.hex"}, 5, "hung up", ""});
+        row("port absent", {{}, none, {"-p", "/dev/brindle-absent", "identify"}, 4, "Cannot open /dev/brindle-absent", ""});
+        row("malformed file", {{}, none, {"write", "BAD"}, 3, "line 2", "identify:"});
+        row("missing file", {{}, none, {"verify", "DIR/nothing.hex"}, 3, "nothing.hex", "identify:"});
+        row("image longer than the chip", {{"--chip", "AT89C2051"}, none, {"auto", "BIG"}, 3,
+                                           "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:"});
+        row("another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "erase"}, 6,
+                                         "AT89C2051 in the socket, the job expects AT89S52", "erase:"});
+        row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
+                                                   "AT89S51 in the socket", ""});
+        row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
+        row("usage: unknown command", {{}, none, {"frobnicate"}, 2, "Unknown command", ""});
+        row("usage: write without a file", {{}, none, {"write"}, 2, "write takes FILE", ""});
+        row("usage: lock bit 4", {{}, none, {"lock", "1,4"}, 2, "Lock bits are any of 1,2,3", ""});
+        row("usage: lock step without bits", {{}, none, {"auto", "SMALL", "--steps", "write,lock"}, 2, "--lock BITS", ""});
+        row("usage: unknown chip", {{}, none, {"--chip", "Z80", "erase"}, 2, "Unknown chip", ""});
+    }
+
+    void command()
+    {
+        QFETCH(CommandCase, c);
+        const auto b = startBoard(c.board);
+        if (!c.before.isEmpty()) {
+            const Run before = runCli(expand(c.before, pathOf(*b)));
+            QVERIFY2(before.exitCode == 0, before.what());
+        }
+        const Run run = runCli(expand(c.args, pathOf(*b)));
+        QVERIFY2(run.exitCode == c.exitCode, run.what());
+        QVERIFY2(run.contains(c.says), run.what());
+        QVERIFY2(c.never.isEmpty() || !run.contains(c.never), run.what());
+    }
+
+    // A job refused for the chip or the image sends the identification and nothing else.
+    void refusalSendsOnlyIdentification_data()
+    {
+        QTest::addColumn<QString>("chip");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("erase, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "erase"};
+        QTest::newRow("write, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "write", "SMALL"};
+        QTest::newRow("auto, other chip") << "AT89S51" << QStringList{"--chip", "AT89S52", "auto", "SMALL"};
+        QTest::newRow("write, image too long") << "AT89C2051" << QStringList{"write", "BIG"};
+        QTest::newRow("verify, image too long") << "AT89C4051" << QStringList{"verify", "BIG"};
+        QTest::newRow("write, empty socket") << "none" << QStringList{"write", "SMALL"};
+    }
+
+    void refusalSendsOnlyIdentification()
+    {
+        QFETCH(QString, chip);
+        QFETCH(QStringList, args);
+        const auto b = startBoard({"--chip", chip.toStdString()});
+        const Run run = runCli(expand(args, pathOf(*b)), true);
+        QVERIFY2(run.exitCode == 3 || run.exitCode == 6, run.what());
+        QCOMPARE(sentBytes(run.err), QStringList{"49"}); // "I"
+    }
+
+    // read writes SAVE's HEX for the chip's size, or the raw bytes; a failed read leaves the
+    // file that was there.
+    void readWritesFiles()
+    {
+        const auto b = startBoard();
+        const QString port = pathOf(*b);
+        QCOMPARE(runCli(expand({"write", "SMALL"}, port)).exitCode, 0);
+
+        const Run hex = runCli(expand({"read", "DIR/chip.hex"}, port));
+        QVERIFY2(hex.exitCode == 0, hex.what());
+        QFile hexFile(dir_.filePath("chip.hex"));
+        QVERIFY(hexFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = hexFile.readAll().split('\n');
+        QCOMPARE(lines.size(), 8192 / 16 + 3); // records, end record, empty line, nothing after its end
+        QCOMPARE(lines[0], hexRecord(0, QByteArray::fromHex("01080F161D242B323940474E555C636A"), 0, "\r"));
+        QCOMPARE(lines[8192 / 16], QByteArray(":00000001FF\r"));
+        const Run again = runCli(expand({"verify", "DIR/chip.hex"}, port));
+        QVERIFY2(again.exitCode == 0, again.what());
+
+        const Run bin = runCli(expand({"read", "DIR/chip.bin"}, port));
+        QVERIFY2(bin.exitCode == 0, bin.what());
+        QFile binFile(dir_.filePath("chip.bin"));
+        QVERIFY(binFile.open(QIODevice::ReadOnly));
+        const QByteArray bytes = binFile.readAll();
+        QCOMPARE(bytes.size(), 8192);
+        QCOMPARE(bytes.at(159), char((159 * 7 + 1) & 0xFF));
+        QCOMPARE(bytes.mid(160), QByteArray(8192 - 160, char(0xFF)));
+
+        const auto hanging = startBoard({"--hang-up-after", "2"});
+        const Run failed = runCli(expand({"read", "DIR/chip.bin"}, pathOf(*hanging)));
+        QVERIFY2(failed.exitCode == 5, failed.what());
+        QVERIFY(binFile.seek(0));
+        QCOMPARE(binFile.readAll(), bytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliCommands)
+#include "tst_cli_commands.moc"

@@ -1,0 +1,83 @@
+// The record writer: whole lines from several threads at once, and the checksums it records.
+#include "job_record.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+using namespace brindle;
+
+class TestJobRecord : public QObject {
+    Q_OBJECT
+
+private slots:
+    void crc32MatchesTheStandardCheckValue()
+    {
+        QCOMPARE(link::JobRecord::crc32("123456789", 9), 0xCBF43926u);
+        QCOMPARE(link::JobRecord::crc32("56789", 5, link::JobRecord::crc32("1234", 4)), 0xCBF43926u);
+    }
+
+    // The CRC is of the bytes the board takes from the cells, over exactly the range given.
+    void gridCrcReadsCellsAsBytes()
+    {
+        image::CodeBuffer buffer;
+        for (int a = 0; a < 9; ++a)
+            buffer[a] = std::uint8_t('1' + a);
+        image::HexGrid grid;
+        grid.redraw(buffer);
+        QCOMPARE(link::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
+        grid.setText(1, 10, "FF"); // address 9: outside the range
+        QCOMPARE(link::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
+        grid.setText(1, 1, "3"); // a half-filled cell is not the byte 03 nor 31
+        QVERIFY(link::JobRecord::gridCrc32(grid, 9) != 0xCBF43926u);
+    }
+
+    // Four threads append at once: every line arrives whole and parses, none is lost.
+    void concurrentAppendsStayWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("record.log");
+        link::JobRecord record(path, "brindle-test", "9.9");
+        QVERIFY(!record.open());
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&record, t] {
+                link::RecordEntry entry;
+                entry.port = "/dev/board" + std::to_string(t);
+                entry.chipRow = 7;
+                entry.step = "write";
+                entry.file.path = QString(300, QChar('a' + t)); // long lines, so a torn write would show
+                for (int i = 0; i < 200; ++i)
+                    if (record.append(entry))
+                        return;
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 4 * 200 + 1);
+        QVERIFY(lines.last().isEmpty());
+        for (const QByteArray& line : lines.mid(0, 800)) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const QString port = o["port"].toString();
+            QVERIFY2(port.startsWith("/dev/board"), line.constData());
+            QCOMPARE(o["file"].toString(), QString(300, QChar('a' + port.right(1).toInt())));
+            QCOMPARE(o["chip"].toString(), QString("AT89S52"));
+            QCOMPARE(o["program"].toString(), QString("brindle-test"));
+        }
+    }
+
+    void unwritableRecordSaysWhy()
+    {
+        link::JobRecord record("/nonexistent-folder/record.log", "brindle-test", "9.9");
+        QVERIFY(record.open().has_value());
+        QVERIFY(record.append({}).has_value());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJobRecord)
+#include "tst_job_record.moc"
