@@ -87,7 +87,7 @@ inline QString writeHex(const QTemporaryDir& dir, const QString& name, int lengt
 inline QStringList sentBytes(const QString& trace)
 {
     QStringList sent;
-    static const QRegularExpression line(QStringLiteral("^\\s*\\d+ > (.*)$"), QRegularExpression::MultilineOption);
+    static const QRegularExpression line(QStringLiteral("^\\s*\\d+ >((?: [0-9A-F]{2})+)"), QRegularExpression::MultilineOption);
     for (auto it = line.globalMatch(trace); it.hasNext();)
         sent += it.next().captured(1).split(' ', Qt::SkipEmptyParts);
     return sent;
