@@ -58,6 +58,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                                         "(for a board slower than usual; default 1)."),
                                          QStringLiteral("F"));
     parser.addOption(scaleOption);
+    const QCommandLineOption logOption(QStringLiteral("log"),
+                                       QStringLiteral("Append one JSON line per board operation (each button, each "
+                                                      "AUTO step) to FILE: which chip got which file."),
+                                       QStringLiteral("FILE"));
+    parser.addOption(logOption);
 
     CommandLine result;
     result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
@@ -100,6 +105,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return result;
         }
     }
+    result.logFile = parser.value(logOption);
     result.showHelp = parser.isSet(helpOption);
     result.showVersion = parser.isSet(versionOption);
     result.pacing = !parser.isSet(noPaceOption);

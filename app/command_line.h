@@ -16,6 +16,7 @@ struct CommandLine {
     QString simulatedChip = QStringLiteral("AT89S52");
     bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
+    QString logFile; // --log FILE: the record of the board operations
     bool showHelp = false;
     bool showVersion = false;
     QString helpText;

@@ -1,5 +1,6 @@
 #include "app_icon.h"
 #include "command_line.h"
+#include "job_record.h"
 #include "main_window.h"
 #include "qt_operator.h"
 #include "qt_serial_port.h"
@@ -81,10 +82,23 @@ int main(int argc, char* argv[])
         devices[0] = QString::fromStdString(simulator->devicePath());
 #endif
 
+    // The record is opened before anything is worked: an operator who asked for one must not
+    // find out afterwards that it was never kept.
+    std::unique_ptr<brindle::link::JobRecord> record;
+    if (!commandLine.logFile.isEmpty()) {
+        record = std::make_unique<brindle::link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"),
+                                                            QStringLiteral(BRINDLE_VERSION));
+        if (const std::optional<QString> failure = record->open()) {
+            std::fprintf(stderr, "Cannot open the record %s: %s.\n", qPrintable(commandLine.logFile), qPrintable(*failure));
+            return 3;
+        }
+    }
+
     brindle::link::QtSerialPort port(devices);
     brindle::app::QtOperator op;
     brindle::app::Form1 window(port, op, devices);
     op.setWindow(&window);
+    window.setJobRecord(record.get());
     window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);
     window.setWindowIcon(brindle::app::appIcon());
     window.show();

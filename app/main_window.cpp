@@ -72,7 +72,7 @@ Form1::BusyScope::~BusyScope()
 
 Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
     : QWidget(parent), op_(op), serialLink_(port, *this),
-      ops_(serialLink_, *this, grid, session)
+      ops_(serialLink_, *this, grid, session), port_(port)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kInitialTitle);
@@ -177,6 +177,7 @@ void Form1::Load_Click()
     MSFG->cells().markMismatches({});
     MSFG->cells().redraw();
     MSFG->show();
+    gridFile_ = hexFileName;
     op_.beep();
 }
 
@@ -222,48 +223,78 @@ void Form1::Save_Click()
     op_.beep();
 }
 
+template <typename Operation>
+void Form1::recorded(const char* step, Range range, bool withFile, Operation operation)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const link::Outcome outcome = operation();
+    if (!record_)
+        return;
+    link::RecordEntry entry;
+    entry.port = port_.deviceName();
+    entry.chipRow = session.chipRow;
+    entry.step = step;
+    if (withFile && !gridFile_.isEmpty())
+        entry.file = link::JobRecord::describeFile(gridFile_);
+    if (range != Range::None) {
+        entry.imageBytes = std::clamp(range == Range::Program ? programLength : deviceSize, 0, image::kImageSize);
+        entry.imageCrc32 = link::JobRecord::gridCrc32(grid, entry.imageBytes);
+    }
+    entry.result = outcome.result;
+    entry.differingBytes = static_cast<int>(outcome.differences.size());
+    entry.duration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const std::optional<QString> failure = record_->append(entry);
+    if (failure && !recordFailed_) {
+        // Once: an AUTO would otherwise repeat the box at every step.
+        recordFailed_ = true;
+        op_.messageBox(QStringLiteral("The record could not be written: %1.\nThe operations themselves went on.").arg(*failure),
+                       link::Icon::Exclamation, QStringLiteral("LOG"));
+    }
+}
+
 void Form1::Reset_Click()
 {
     BusyScope busy(*this);
-    ops_.reset();
+    recorded("identify", Range::None, false, [&] { return ops_.reset(); });
 }
 
 void Form1::Erase_Click()
 {
     BusyScope busy(*this);
-    ops_.erase();
+    recorded("erase", Range::None, false, [&] { return ops_.erase(); });
 }
 
 void Form1::Blank_Click()
 {
     BusyScope busy(*this);
-    ops_.blank();
+    recorded("blank", Range::None, false, [&] { return ops_.blank(); });
 }
 
 void Form1::Program_Click()
 {
     BusyScope busy(*this);
-    ops_.program();
+    recorded("write", Range::Program, true, [&] { return ops_.program(); });
 }
 
 void Form1::Read_Click()
 {
     BusyScope busy(*this);
     MSFG->cells().markMismatches({});
-    ops_.read();
+    gridFile_.clear();
+    recorded("read", Range::Chip, false, [&] { return ops_.read(); });
 }
 
 void Form1::Verify_Click()
 {
     BusyScope busy(*this);
     MSFG->cells().markMismatches({});
-    ops_.verify();
+    recorded("verify", Range::Chip, true, [&] { return ops_.verify(); });
 }
 
 void Form1::Lock_Click()
 {
     BusyScope busy(*this);
-    ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk));
+    recorded("lock", Range::None, false, [&] { return ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk)); });
 }
 
 void Form1::auto_Click()

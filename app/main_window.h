@@ -7,6 +7,7 @@
 #include "operator.h"
 #include "panel.h"
 #include "port.h"
+#include "job_record.h"
 #include "serial_link.h"
 #include "session.h"
 
@@ -64,6 +65,8 @@ public:
     void idle() override;
 
     link::SerialLink& serialLink() { return serialLink_; }
+    // --log: each board operation (each button, each AUTO step) appends a line to the record.
+    void setJobRecord(link::JobRecord* record) { record_ = record; }
     bool isBusy() const { return busyDepth_ > 0; }
 
     // State.
@@ -112,6 +115,12 @@ private:
     void fitLogFont();
     void arrangeTabOrder();
     void showLoadedTitle();
+    // The grid range an operation sends, compares or reads, as it stands once it has run.
+    enum class Range { None, Program, Chip };
+    // Runs one board operation as a button does and records it when a record is kept.
+    // withFile: the record names the file LOAD put into the grid, if the grid still shows it.
+    template <typename Operation>
+    void recorded(const char* step, Range range, bool withFile, Operation operation);
 
     Operator& op_;
     link::SerialLink serialLink_;
@@ -120,6 +129,10 @@ private:
     QButtonGroup* portGroup_ = nullptr;
     InputGuard* inputGuard_ = nullptr;
     int busyDepth_ = 0;
+    link::Port& port_;
+    link::JobRecord* record_ = nullptr;
+    bool recordFailed_ = false;
+    QString gridFile_; // the file whose image the grid shows; empty once READ rewrote it
     bool closeRequested_ = false;
 };
 

@@ -72,7 +72,8 @@ private slots:
     {
         const QString help = parseCommandLine({"brindle", "--help"}).helpText;
         for (const char* word : {"--com1 <PATH>", "--com2 <PATH>", "--simulate[=CHIP]", "--no-pace", "--help",
-                                 "AT89C1051", "AT89C55WD", "BRINDLE_TRACE=1", "--replay"})
+                                 "AT89C1051", "AT89C55WD", "BRINDLE_TRACE=1", "--replay", "--log <FILE>",
+                                 "--reply-timeout-scale <F>"})
             QVERIFY2(help.contains(word), word);
         QVERIFY(!help.contains("<=CHIP>"));
     }

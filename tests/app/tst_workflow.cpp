@@ -1,7 +1,12 @@
 // Whole operator workflows in the real window, against the simulated board (a 2 KB
 // AT89C2051, freshly erased) on a pseudo-terminal reached through the real serial port.
 #include "app_rig.h"
+#include "job_record.h"
 #include "pty_board.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <functional>
 
@@ -153,6 +158,48 @@ private slots:
         const auto tip = [&](int row, int column) { return f.MSFG->cells().data(f.MSFG->cells().index(row - 1, column - 1), Qt::ToolTipRole); };
         QCOMPARE(tip(5, 1).toString(), QStringLiteral("Chip: 40"));
         QVERIFY(tip(1, 1).isNull()); // the same on the chip: no tip
+    }
+
+    // --log: each AUTO step and each button leaves one whole line naming the chip, the file
+    // and the image range it sent or compared.
+    void recordNamesChipFileAndImage()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        link::JobRecord record(rig.dir.filePath("flash.log"), "brindle", "9.9");
+        QVERIFY(!record.open());
+        rig.form.setJobRecord(&record);
+        rig.load();
+        rig.form.auto_Click();   // erase, write
+        rig.form.Verify_Click(); // the whole chip against the grid
+        rig.form.Read_Click();   // the grid no longer shows the file
+        rig.form.Verify_Click();
+        QFile file(rig.dir.filePath("flash.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 6); // five lines and the end of the last
+        QStringList steps;
+        QList<QJsonObject> entries;
+        for (int i = 0; i < 5; ++i) {
+            entries << QJsonDocument::fromJson(lines[i]).object();
+            steps << entries.last()["step"].toString();
+            QCOMPARE(entries.last()["chip"].toString(), QStringLiteral("AT89C2051"));
+            QCOMPARE(entries.last()["result"].toString(), QStringLiteral("ok"));
+        }
+        QCOMPARE(steps, (QStringList{"erase", "write", "verify", "read", "verify"}));
+        const QJsonObject write = entries[1];
+        QCOMPARE(write["file"].toString(), rig.dir.filePath("blink.hex"));
+        QFile hex(rig.dir.filePath("blink.hex"));
+        QVERIFY(hex.open(QIODevice::ReadOnly));
+        QCOMPARE(write["fileSha256"].toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(hex.readAll(), QCryptographicHash::Sha256).toHex()));
+        QCOMPARE(write["imageBytes"].toInt(), 160);
+        // blink's 160 bytes as the board received them.
+        const QByteArray sent = rig.image().left(160);
+        QCOMPARE(write["imageCrc32"].toString(),
+                 QString::asprintf("%08x", unsigned(link::JobRecord::crc32(sent.constData(), std::size_t(sent.size())))));
+        QCOMPARE(entries[2]["imageBytes"].toInt(), 2048);
+        QVERIFY(entries[4]["file"].isNull());
     }
 
     void inputIsDroppedWhileBusy()
