@@ -11,17 +11,6 @@ namespace {
 
 using namespace protocol;
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool isCommandLetter(char c)
 {
     for (char command : {kIdentify, kErase, kBlank, kLockBit1, kLockBit2, kLockBit3, kWrite, kEndWrite, kRead, kFetch})
@@ -130,7 +119,7 @@ BoardProtocol::Step BoardProtocol::writeCharacter(char c)
         }
         if (c == '\r' || c == '\n')
             return {};
-        if (isCommandLetter(c) && hexValue(c) < 0) {
+        if (isCommandLetter(c) && hexDigitValue(c) < 0) {
             mode_ = Mode::Idle;
             return command(c);
         }
@@ -146,8 +135,8 @@ BoardProtocol::Step BoardProtocol::finishBlock()
     std::array<std::uint8_t, kBlockBytes> bytes{};
     bool wellFormed = true;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int high = hexValue(block_[2 * i]);
-        const int low = hexValue(block_[2 * i + 1]);
+        const int high = hexDigitValue(block_[2 * i]);
+        const int low = hexDigitValue(block_[2 * i + 1]);
         wellFormed = wellFormed && high >= 0 && low >= 0;
         bytes[i] = static_cast<std::uint8_t>(((high & 15) << 4) | (low & 15));
     }

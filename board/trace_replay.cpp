@@ -1,5 +1,7 @@
 #include "trace_replay.h"
 
+#include "letters.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -14,17 +16,6 @@ struct Record {
     char direction = 0; // '>' the program sent, '<' it received
     std::string bytes;
 };
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -45,11 +36,11 @@ std::optional<Record> parseRecord(std::string_view line, std::string* error)
     i += 2;
     while (i + 1 < line.size() && line[i] == ' ' && line[i + 1] != ' ' && line[i + 1] != '|') {
         const std::string_view token = line.substr(i + 1, line.find(' ', i + 1) - (i + 1));
-        if (token.size() != 2 || hexValue(token[0]) < 0 || hexValue(token[1]) < 0) {
+        if (token.size() != 2 || protocol::hexDigitValue(token[0]) < 0 || protocol::hexDigitValue(token[1]) < 0) {
             *error = "'" + std::string(token) + "' is not a byte in hexadecimal";
             return std::nullopt;
         }
-        r.bytes.push_back(static_cast<char>(hexValue(token[0]) * 16 + hexValue(token[1])));
+        r.bytes.push_back(static_cast<char>(protocol::hexDigitValue(token[0]) * 16 + protocol::hexDigitValue(token[1])));
         i += 3;
     }
     i = std::min(line.find_first_not_of(' ', i), line.size());

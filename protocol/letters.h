@@ -22,6 +22,12 @@ inline constexpr int kBlockChars = 64; // a block on the wire: two hexadecimal d
 // A command's letter in upper case answers success, in lower case a failure the board found.
 constexpr char failureLetter(char command) { return command >= 'A' && command <= 'Z' ? char(command - 'A' + 'a') : command; }
 
+// A hexadecimal digit's value (either case), -1 for any other character.
+constexpr int hexDigitValue(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
 // The lock bit command for bit 1, 2 or 3.
 constexpr char lockBitLetter(int bit) { return char(kLockBit1 + bit - 1); }
 
