@@ -48,7 +48,8 @@ private slots:
         QTest::newRow("unknown chip") << QStringList{"--simulate=AT89C99"} << ""
                                       << "--simulate=AT89C99|AT89C1051, AT89C2051|AT89C55WD, or none";
         QTest::newRow("empty chip") << QStringList{"--simulate="} << "" << "--simulate=:|AT89S8252";
-        QTest::newRow("chip after a blank") << QStringList{"--simulate", "AT89C51"} << "" << "AT89C51|--simulate=AT89C51";
+        QTest::newRow("chip after a blank") << QStringList{"--simulate", "AT89C51"} << ""
+                                            << "AT89C51|--simulate=AT89C51";
         QTest::newRow("simulate with com1") << QStringList{"--simulate", "--com1", "/dev/ttyS0"} << "" << "--com1";
         QTest::newRow("timeout scale not a number") << QStringList{"--reply-timeout-scale=slow"} << ""
                                                     << "--reply-timeout-scale=slow|0.1 to 100";

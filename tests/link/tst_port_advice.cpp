@@ -56,10 +56,11 @@ private slots:
         QFETCH(QString, lock);
         QFETCH(QString, advice);
         const bool root = account == "root";
-        const std::vector<unsigned> alice{1000}, member{1000, 20};
+        const std::vector<unsigned> none{0}, alice{1000}, member{1000, 20};
+        const auto& session = root ? none : account == "member" ? member : alice;
+        const auto& atLogin = root ? none : account == "alice" ? alice : member;
         PortFacts facts;
-        facts.user = {root ? "root" : "alice", root ? 0u : 1000u, root ? std::vector<unsigned>{0} : account == "member" ? member : alice,
-                      root ? std::vector<unsigned>{0} : account == "alice" ? alice : member};
+        facts.user = {root ? "root" : "alice", root ? 0u : 1000u, session, atLogin};
         if (const QStringList d = device.split(' '); d.size() == 3)
             facts.device = DeviceFacts{"/dev/ttyUSB0", 0, d[1] == "dialout" ? 20u : 0u, d[0].toStdString(),
                                        d[1].toStdString(), d[2].toUInt(nullptr, 8)};
