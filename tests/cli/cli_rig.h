@@ -65,22 +65,32 @@ inline std::unique_ptr<board::PtyBoard> startBoard(const std::vector<std::string
 
 inline QString pathOf(const board::PtyBoard& b) { return QString::fromStdString(b.devicePath()); }
 
-// A HEX file of `length` bytes from address 0, byte a being (a * step + 1) & 0xFF.
-inline QString writeHex(const QTemporaryDir& dir, const QString& name, int length, int step = 7)
+// An image of `length` bytes, byte a being (a * step + 1) & 0xFF, then FF up to `size`.
+inline QByteArray imageBytes(int length, int step = 7, int size = 0)
 {
-    QByteArray text;
-    for (int address = 0; address < length; address += 16) {
-        QByteArray data;
-        for (int a = address; a < std::min(address + 16, length); ++a)
-            data += char((a * step + 1) & 0xFF);
-        text += hexRecord(address, data);
-    }
-    text += hexRecord(0, {}, 1);
+    QByteArray bytes(std::max(length, size), char(0xFF));
+    for (int a = 0; a < length; ++a)
+        bytes[a] = char((a * step + 1) & 0xFF);
+    return bytes;
+}
+
+inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
     const QString path = dir.filePath(name);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(path));
     return path;
+}
+
+// A HEX file of imageBytes(length, step) from address 0.
+inline QString writeHex(const QTemporaryDir& dir, const QString& name, int length, int step = 7)
+{
+    const QByteArray bytes = imageBytes(length, step);
+    QByteArray text;
+    for (int address = 0; address < length; address += 16)
+        text += hexRecord(address, bytes.mid(address, 16));
+    return writeFile(dir, name, text + hexRecord(0, {}, 1));
 }
 
 // The bytes the trace shows going out to the board ("> 49" ...), in order.

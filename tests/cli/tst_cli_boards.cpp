@@ -42,14 +42,6 @@ quint32 referenceCrc32(const QByteArray& bytes)
     return ~crc;
 }
 
-QByteArray imageBytes(int length, int step, int size)
-{
-    QByteArray bytes(size, char(0xFF));
-    for (int a = 0; a < length; ++a)
-        bytes[a] = char((a * step + 1) & 0xFF);
-    return bytes;
-}
-
 } // namespace
 
 class TestCliBoards : public QObject {

@@ -1,5 +1,6 @@
 // Every command of brindle-cli, run as a program against the simulated board on a
-// pseudo-terminal: its exit code, its words, and what it refuses to send.
+// pseudo-terminal: its exit code, its words, what its command line means and refuses, and
+// what it refuses to send.
 #include "cli_rig.h"
 
 using namespace brindle;
@@ -19,12 +20,13 @@ class TestCliCommands : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString small_, big_, bad_;
+    QString small_, big_, bad_, bin_, raw_;
 
     QStringList expand(QStringList args, const QString& port) const
     {
         for (QString& arg : args)
-            arg.replace("SMALL", small_).replace("BIG", big_).replace("BAD", bad_).replace("DIR", dir_.path());
+            arg = arg == "BIN" ? bin_ : arg == "RAW" ? raw_
+                : arg.replace("SMALL", small_).replace("BIG", big_).replace("BAD", bad_).replace("DIR", dir_.path());
         return args.contains("-p") ? args : QStringList{"-p", port} + args;
     }
 
@@ -34,10 +36,10 @@ private slots:
         QVERIFY(dir_.isValid());
         small_ = writeHex(dir_, "small.hex", 160);
         big_ = writeHex(dir_, "big.hex", 8192, 13);
-        bad_ = dir_.filePath("bad.hex");
-        QFile bad(bad_);
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write(hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
+        bad_ = writeFile(dir_, "bad.hex", hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
+        // small.hex's bytes as a binary file, named as one and named as a HEX file.
+        bin_ = writeFile(dir_, "small.BIN", imageBytes(160));
+        raw_ = writeFile(dir_, "raw.hex", imageBytes(160));
     }
 
     void command_data()
@@ -81,6 +83,25 @@ private slots:
         row("usage: lock bit 4", {{}, none, {"lock", "1,4"}, 2, "Lock bits are any of 1,2,3", ""});
         row("usage: lock step without bits", {{}, none, {"auto", "SMALL", "--steps", "write,lock"}, 2, "--lock BITS", ""});
         row("usage: unknown chip", {{}, none, {"--chip", "Z80", "erase"}, 2, "Unknown chip", ""});
+        row("usage: no command", {{}, none, {"-p", "x"}, 2, "No command", ""});
+        row("usage: value missing", {{}, none, {"identify", "-p"}, 2, "-p needs a value", ""});
+        row("usage: unknown option", {{}, none, {"--fast", "erase"}, 2, "Unknown option --fast", ""});
+        row("usage: extra argument", {{}, none, {"erase", "now"}, 2, "takes no argument", ""});
+        row("usage: empty step", {{}, none, {"auto", "SMALL", "--steps", "erase,,write"}, 2, "--steps takes", ""});
+        row("usage: lock option on lock", {{}, none, {"lock", "1", "--lock", "2"}, 2, "not --lock", ""});
+        row("usage: lock bits without lock step", {{}, none, {"auto", "SMALL", "--lock", "1"}, 2, "add lock to --steps", ""});
+        row("usage: steps outside auto", {{}, none, {"write", "SMALL", "--steps", "write"}, 2, "belongs to auto", ""});
+        row("usage: probe outside ports", {{}, none, {"identify", "--probe"}, 2, "belongs to ports", ""});
+        row("usage: simulate with a port", {{}, none, {"--simulate", "-p", "x", "erase"}, 2, "does not go with -p", ""});
+        row("usage: bad format", {{}, none, {"--format", "srec", "write", "SMALL"}, 2, "hex or bin", ""});
+        row("usage: bad scale", {{}, none, {"--reply-timeout-scale", "0", "erase"}, 2, "0.1 to 100", ""});
+        // What the forms mean shows in what the board was made to do.
+        row(".BIN is binary", {{}, {"write", "BIN"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
+        row("--format over the extension", {{}, {"--format", "bin", "write", "RAW"}, {"verify", "SMALL"}, 0, "verify: ok", ""});
+        row("chip by code", {{"--chip", "AT89C2051"}, none, {"--chip", "21", "identify"}, 0, "identify: AT89C2051", ""});
+        row("chip in any case", {{}, none, {"--chip=at89s52", "identify"}, 0, "identify: AT89S52", ""});
+        row("auto, some steps, options after", {{}, none, {"auto", "SMALL", "--steps=lock,erase", "--lock", "3,1"}, 0,
+                                                "erase: ok\nlock: ok, lock bits 1,3", "write:"});
     }
 
     void command()
@@ -144,9 +165,7 @@ private slots:
         QFile binFile(dir_.filePath("chip.bin"));
         QVERIFY(binFile.open(QIODevice::ReadOnly));
         const QByteArray bytes = binFile.readAll();
-        QCOMPARE(bytes.size(), 8192);
-        QCOMPARE(bytes.at(159), char((159 * 7 + 1) & 0xFF));
-        QCOMPARE(bytes.mid(160), QByteArray(8192 - 160, char(0xFF)));
+        QCOMPARE(bytes, imageBytes(160, 7, 8192));
 
         const auto hanging = startBoard({"--hang-up-after", "2"});
         const Run failed = runCli(expand({"read", "DIR/chip.bin"}, pathOf(*hanging)));

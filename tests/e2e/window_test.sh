@@ -30,13 +30,10 @@ fail() {
 }
 
 # Every wait below has its own bound, and says what it waited for when the bound is reached.
-visible_window() { # regex [pid]: the first visible window whose name matches, if any
-    xdotool search --onlyvisible ${2:+--pid "$2"} --name "$1" 2>/dev/null | head -n 1 || true
-}
-wait_window() { # regex seconds: prints the window's id; fails (status 1) at the bound
+wait_window() { # regex seconds: prints the first visible window's id; fails (status 1) at the bound
     local end=$((SECONDS + $2)) id
     while [ $SECONDS -lt "$end" ]; do
-        id=$(visible_window "$1")
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
     done

@@ -11,74 +11,61 @@
 
 using namespace brindle::link;
 
-using Ids = QList<unsigned>;
-
 class TestPortAdvice : public QObject {
     Q_OBJECT
 private slots:
-    // The account is alice (uid 1000, group 1000); dialout is group 20. device: empty when the
-    // system tells nothing of it. lockPid: -1 for no lock file.
+    // account: alice (uid 1000, group 1000), "member" of dialout (group 20), "joining" it (a
+    // member only from the next login), or root. device: "owner group mode", empty when the
+    // system tells nothing of it. lock: "pid running|gone", empty for no lock file.
     void refused_data()
     {
-        QTest::addColumn<unsigned>("uid");
-        QTest::addColumn<Ids>("groups");
-        QTest::addColumn<Ids>("atLogin");
+        QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("device");
-        QTest::addColumn<unsigned>("owner");
-        QTest::addColumn<unsigned>("group");
-        QTest::addColumn<unsigned>("mode");
-        QTest::addColumn<int>("lockPid");
-        QTest::addColumn<bool>("lockAlive");
+        QTest::addColumn<QString>("lock");
         QTest::addColumn<QString>("advice"); // "*" matches anything
-        const Ids alice{1000}, dialout{1000, 20};
-        const QString dev = "/dev/ttyUSB0", lock = "/var/lock/LCK..ttyUSB0";
+        const QString lock = "/var/lock/LCK..ttyUSB0";
         const QString closed = "* is closed to your account and its groups, so joining a group would not help. A udev "
                                "rule or the administrator must open it to you*";
         const QString inUse = "The port is in use. Close the other program that uses it, then try again.";
-        QTest::newRow("root's device, 0600") << 1000u << alice << alice << dev << 0u << 0u << 0600u << -1 << false
+        QTest::newRow("root's device, 0600") << "alice" << "root root 0600" << ""
                                              << "/dev/ttyUSB0 (owner root, group root, mode 0600)" + closed;
-        QTest::newRow("group root, 0660") << 1000u << alice << alice << dev << 0u << 0u << 0660u << -1 << false << closed;
+        QTest::newRow("group root, 0660") << "alice" << "root root 0660" << "" << closed;
         QTest::newRow("dialout, 0660")
-            << 1000u << alice << alice << dev << 0u << 20u << 0660u << -1 << false
+            << "alice" << "root dialout 0660" << ""
             << "Your account may not use /dev/ttyUSB0 (owner root, group dialout, mode 0660). Members of the group "
                "dialout may: join it (the administrator runs: usermod -aG dialout alice), then log out and in again.";
-        QTest::newRow("dialout may only read") << 1000u << alice << alice << dev << 0u << 20u << 0640u << -1 << false
-                                               << closed;
-        QTest::newRow("joined since the login") << 1000u << alice << dialout << dev << 0u << 20u << 0660u << -1
-                                                << false << "*yet: it has joined the group dialout, which may use it, "
-                                                            "since this session began. Log out and in again.";
-        QTest::newRow("member: in use") << 1000u << dialout << dialout << dev << 0u << 20u << 0660u << -1 << false
-                                        << inUse;
-        QTest::newRow("stale lock") << 1000u << dialout << dialout << dev << 0u << 20u << 0660u << 4242 << false
+        QTest::newRow("dialout may only read") << "alice" << "root dialout 0640" << "" << closed;
+        QTest::newRow("joined since the login") << "joining" << "root dialout 0660" << ""
+                                                << "*yet: it has joined the group dialout, which may use it, "
+                                                   "since this session began. Log out and in again.";
+        QTest::newRow("member: in use") << "member" << "root dialout 0660" << "" << inUse;
+        QTest::newRow("stale lock") << "member" << "root dialout 0660" << "4242 gone"
                                     << "The port is locked by the file " + lock + ", left by process 4242, which no "
                                        "longer runs. Delete that file, then try again.";
-        QTest::newRow("lock of a running program") << 0u << Ids{0} << Ids{0} << dev << 0u << 0u << 0600u << 4242
-                                                   << true << "The port is in use by process 4242 (lock file " + lock
-                                                                  + "). Close the other program that uses it, then "
-                                                                    "try again.";
-        QTest::newRow("lock naming no process") << 1000u << alice << alice << dev << 0u << 20u << 0666u << 0 << false
+        QTest::newRow("lock of a running program") << "root" << "root root 0600" << "4242 running"
+                                                   << "The port is in use by process 4242 (lock file " + lock
+                                                          + "). Close the other program that uses it, then try again.";
+        QTest::newRow("lock naming no process") << "alice" << "root dialout 0666" << "0 gone"
                                                 << "The port is in use: the lock file " + lock + " names no process.*";
-        QTest::newRow("device unknown") << 1000u << alice << alice << "" << 0u << 0u << 0u << -1 << false << inUse;
+        QTest::newRow("device unknown") << "alice" << "" << "" << inUse;
     }
     void refused()
     {
-        QFETCH(unsigned, uid);
-        QFETCH(Ids, groups);
-        QFETCH(Ids, atLogin);
+        QFETCH(QString, account);
         QFETCH(QString, device);
-        QFETCH(unsigned, owner);
-        QFETCH(unsigned, group);
-        QFETCH(unsigned, mode);
-        QFETCH(int, lockPid);
-        QFETCH(bool, lockAlive);
+        QFETCH(QString, lock);
         QFETCH(QString, advice);
+        const bool root = account == "root";
+        const std::vector<unsigned> none{0}, alice{1000}, member{1000, 20};
+        const auto& session = root ? none : account == "member" ? member : alice;
+        const auto& atLogin = root ? none : account == "alice" ? alice : member;
         PortFacts facts;
-        facts.user = {uid == 0 ? "root" : "alice", uid, {groups.begin(), groups.end()}, {atLogin.begin(), atLogin.end()}};
-        if (!device.isEmpty())
-            facts.device = DeviceFacts{device.toStdString(), owner, group, owner == 0 ? "root" : "alice",
-                                       group == 0 ? "root" : group == 20 ? "dialout" : "", mode};
-        if (lockPid >= 0)
-            facts.lock = LockFacts{"/var/lock/LCK..ttyUSB0", lockPid, lockAlive};
+        facts.user = {root ? "root" : "alice", root ? 0u : 1000u, session, atLogin};
+        if (const QStringList d = device.split(' '); d.size() == 3)
+            facts.device = DeviceFacts{"/dev/ttyUSB0", 0, d[1] == "dialout" ? 20u : 0u, d[0].toStdString(),
+                                       d[1].toStdString(), d[2].toUInt(nullptr, 8)};
+        if (const QStringList l = lock.split(' '); l.size() == 2)
+            facts.lock = LockFacts{"/var/lock/LCK..ttyUSB0", l[0].toLong(), l[1] == "running"};
         const QString told = QString::fromStdString(openAdvice(OpenRefusal::Refused, facts));
         const QString pattern = QRegularExpression::escape(advice).replace("\\*", ".*");
         QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(told).hasMatch(), qPrintable(told));
