@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from the build folder, unpacks it into a temporary folder and checks what a
 # user would get: the files, the control fields, the menu entry, metainfo and manual pages,
-# and that the unpacked programs start. (The simulated board's exchanges are the pty tests'.)
+# and the unpacked programs themselves, including one operation on the simulated board.
 # Usage: package_test.sh BUILD_DIR VERSION with-cli|without-cli
 set -euo pipefail
 
@@ -10,7 +10,8 @@ for tool in cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstrea
     command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/test.sh installs it)"; exit 1; }
 done
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+board_pid=
+trap '[ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -91,6 +92,23 @@ for exe in "${exes[@]}"; do
 done
 "$root/usr/bin/brindle-board" --help >"$work/help.txt" || fail "brindle-board --help failed"
 grep -q -- "--chip NAME" "$work/help.txt" || fail "brindle-board --help lists no --chip"
+
+# One operation on the unpacked simulated board: brindle-cli's BLANK of a fresh chip.
+"$root/usr/bin/brindle-board" --chip AT89C2051 >"$work/board.out" 2>&1 &
+board_pid=$!
+device=
+for _ in $(seq 100); do # up to 10 s for the board to print its device
+    device=$(head -n 1 "$work/board.out")
+    [ -n "$device" ] && break
+    sleep 0.1
+done
+if [ -z "$device" ] || [ ! -c "$device" ]; then
+    fail "brindle-board printed no device: $(cat "$work/board.out")"
+elif [ "$cli" = with-cli ]; then
+    # bounded: a silent board ends brindle-cli within seconds, timeout guards a hang
+    out=$(timeout 30 "$root/usr/bin/brindle-cli" -p "$device" blank 2>&1) || fail "brindle-cli blank: $out"
+    grep -q "blank: ok" <<<"$out" || fail "brindle-cli blank printed: $out"
+fi
 
 
 if [ "$failures" -ne 0 ]; then
