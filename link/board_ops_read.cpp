@@ -1,0 +1,173 @@
+// READ and VERIFY: "R", then a "T" for each block of the chip and its 64 characters, then the
+// status letter.
+#include "board_ops.h"
+
+#include "letters.h"
+
+#include <algorithm>
+
+namespace brindle::link {
+
+using namespace protocol;
+
+namespace {
+
+std::string letter(char c) { return std::string(1, c); }
+
+// The two characters of a block reply that belong to the cell at 0-based `position`:
+// fewer when the reply ends sooner, none past its end.
+std::string pairAt(const std::string& reply, std::size_t position)
+{
+    return position < reply.size() ? reply.substr(position, 2) : std::string();
+}
+
+// A byte as the board must send it: two upper-case hexadecimal digits.
+bool isUpperHexPair(const std::string& pair)
+{
+    const auto digit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    return pair.size() == 2 && digit(pair[0]) && digit(pair[1]);
+}
+
+bool isWellFormedBlock(const std::string& block)
+{
+    if (block.size() != std::size_t(kBlockChars))
+        return false;
+    for (std::size_t i = 0; i < block.size(); i += 2)
+        if (!isUpperHexPair(block.substr(i, 2)))
+            return false;
+    return true;
+}
+
+std::string hexAddress(int address) { return image::fixedHex(static_cast<std::uint32_t>(address), 4) + "H"; }
+
+} // namespace
+
+void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell,
+                           Outcome& outcome)
+{
+    const int blocks = std::clamp(session_.deviceSize, 0, image::kImageSize) / kBlockBytes;
+    int rowBase = 0;
+    link_.output(letter(kRead));
+    for (int block = 0; block < blocks; ++block) {
+        if (interrupted()) {
+            outcome = Outcome::of(Result::Interrupted, "", "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
+                       block * kBlockBytes);
+            outcome.bytesDone = block * kBlockBytes;
+            return;
+        }
+        link_.output(letter(kFetch));
+        link_.serialinput(kBlockChars);
+        std::size_t position = 0;
+        for (int row = rowBase + 1; row <= rowBase + 2; ++row)
+            for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
+                cell(row, column, pairAt(link_.reply, position));
+        if (outcome.address < 0 && !isWellFormedBlock(link_.reply.substr(0, kBlockChars))) {
+            outcome.address = block * kBlockBytes;
+            outcome.detail = "The block at " + hexAddress(block * kBlockBytes) + " came back "
+                             + (link_.reply.size() < std::size_t(kBlockChars) ? "short" : "malformed") + ": "
+                             + std::to_string(link_.reply.size()) + " characters received, \"" + link_.reply + "\".";
+        }
+        rowBase += 2;
+        outcome.bytesDone = (block + 1) * kBlockBytes;
+        panel_.progress(block + 1, blocks);
+        if (link_.stalled()) // no more "T"s to a board that stopped answering them
+            break;
+    }
+    link_.serialinput(1);
+    panel_.progress(0, 0);
+}
+
+// Read_Click. The cells get what arrived, whatever it is; a block that came back short or
+// malformed makes the read a failure all the same.
+Outcome BoardOps::read()
+{
+    reset();
+    if (!link_.open())
+        return portFailure();
+    panel_.markMismatches({});
+    session_.programLength = session_.deviceSize;
+    Outcome blocks;
+    fetchBlocks([&](int row, int column, const std::string& pair) {
+        grid_.setText(row, column, pair);
+        if (row % 2 == 0 && column == image::kBytesPerRow) // the block's last cell
+            panel_.cellsChanged(row - 1, row);
+    }, blocks);
+    if (blocks.result == Result::Interrupted) {
+        link_.close();
+        panel_.progress(0, 0);
+        return blocks;
+    }
+
+    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome.bytesDone = blocks.bytesDone;
+    const bool badBlock = blocks.address >= 0;
+    if (link_.reply == letter(kRead) && !badBlock) {
+        panel_.log("Read OK !");
+    } else if (link_.reply == letter(kRead) || link_.reply == letter(failureLetter(kRead))) {
+        panel_.log("Read Error !");
+        panel_.messageBox(badBlock ? "Read ERROR\n\n" + blocks.detail : "Read ERROR", Icon::Exclamation, "");
+        outcome.result = badBlock ? Result::BadReply : Result::ChipFailed;
+        outcome.detail = badBlock ? blocks.detail : "The board could not read the chip (\"r\").";
+        outcome.address = blocks.address;
+    } else {
+        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        outcome = linkFailure("the read");
+        outcome.bytesDone = blocks.bytesDone;
+    }
+    link_.close();
+    panel_.beep();
+    return outcome;
+}
+
+// Verify_Click. A chip byte that is not two upper-case hexadecimal digits differs whatever
+// the cell holds: an empty pair must not equal an empty cell.
+Outcome BoardOps::verify()
+{
+    reset();
+    if (!link_.open())
+        return portFailure();
+    std::vector<CellMismatch> mismatches;
+    std::vector<Difference> differences;
+    Outcome blocks;
+    fetchBlocks([&](int row, int column, const std::string& pair) {
+        const std::string& cell = grid_.text(row, column);
+        if (cell != pair || !isUpperHexPair(pair)) {
+            mismatches.push_back({row, column, pair});
+            differences.push_back({image::addressOf(row, column), cell, pair});
+        }
+    }, blocks);
+    if (blocks.result == Result::Interrupted) {
+        link_.close();
+        panel_.progress(0, 0);
+        return blocks;
+    }
+    const bool completed = link_.reply == letter(kRead);
+    // Only a completed exchange tells where the chip differs.
+    panel_.markMismatches(completed ? mismatches : std::vector<CellMismatch>{});
+
+    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome.bytesDone = blocks.bytesDone;
+    if (completed && differences.empty()) {
+        panel_.log("Verify OK !");
+    } else if (completed) {
+        const Difference& first = differences.front();
+        const std::string summary = std::to_string(differences.size()) + (differences.size() == 1 ? " byte differs" : " bytes differ")
+                                    + ", the first at " + hexAddress(first.address) + ": grid \"" + first.expected
+                                    + "\", chip \"" + first.chip + "\".";
+        panel_.log("Verify Error !");
+        panel_.messageBox("Vefify ERROR\n\n" + summary, Icon::Exclamation, "");
+        outcome.result = Result::ChipFailed;
+        outcome.detail = summary;
+        outcome.address = first.address;
+        outcome.differences = std::move(differences);
+    } else {
+        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+        outcome = linkFailure("the verify");
+        outcome.bytesDone = blocks.bytesDone;
+    }
+    link_.close();
+    panel_.beep();
+    return outcome;
+}
+
+} // namespace brindle::link
