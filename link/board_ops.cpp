@@ -280,9 +280,7 @@ void BoardOps::reportWrite(Outcome& outcome)
         outcome.address = done;
         outcome.bytesDone = done;
     } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-        outcome = linkFailure("the write");
-        outcome.bytesDone = done;
+        outcome = transferFailure("the write", done);
     }
 }
 

@@ -44,13 +44,14 @@ private:
 
     // READ and VERIFY after the port is open: "R", then per block "T" and its 64 characters,
     // each cell's pair handed to `cell`; then the status letter. Notes the first block that
-    // came back short or malformed.
+    // came back short or malformed. Interrupted, it closes the port itself.
     void fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell, Outcome& outcome);
 
     // What a reply that is none of the expected letters means: silence, a hang-up, or an
     // answer outside the protocol.
     Outcome linkFailure(const std::string& what) const;
     Outcome portFailure() const;
+    Outcome transferFailure(const std::string& what, int bytesDone);
     bool interrupted() const { return interrupt_ && interrupt_->load(); }
 
     SerialLink& link_;

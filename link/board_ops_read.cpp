@@ -42,6 +42,15 @@ std::string hexAddress(int address) { return image::fixedHex(static_cast<std::ui
 
 } // namespace
 
+// Any reply but the status letters: "System ERROR", titled as WRITE's.
+Outcome BoardOps::transferFailure(const std::string& what, int bytesDone)
+{
+    panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
+    Outcome outcome = linkFailure(what);
+    outcome.bytesDone = bytesDone;
+    return outcome;
+}
+
 void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell,
                            Outcome& outcome)
 {
@@ -53,6 +62,8 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
             outcome = Outcome::of(Result::Interrupted, "", "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
                        block * kBlockBytes);
             outcome.bytesDone = block * kBlockBytes;
+            link_.close();
+            panel_.progress(0, 0);
             return;
         }
         link_.output(letter(kFetch));
@@ -92,11 +103,8 @@ Outcome BoardOps::read()
         if (row % 2 == 0 && column == image::kBytesPerRow) // the block's last cell
             panel_.cellsChanged(row - 1, row);
     }, blocks);
-    if (blocks.result == Result::Interrupted) {
-        link_.close();
-        panel_.progress(0, 0);
+    if (blocks.result == Result::Interrupted)
         return blocks;
-    }
 
     Outcome outcome = Outcome::of(Result::Ok, link_.reply);
     outcome.bytesDone = blocks.bytesDone;
@@ -110,9 +118,7 @@ Outcome BoardOps::read()
         outcome.detail = badBlock ? blocks.detail : "The board could not read the chip (\"r\").";
         outcome.address = blocks.address;
     } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-        outcome = linkFailure("the read");
-        outcome.bytesDone = blocks.bytesDone;
+        outcome = transferFailure("the read", blocks.bytesDone);
     }
     link_.close();
     panel_.beep();
@@ -136,11 +142,8 @@ Outcome BoardOps::verify()
             differences.push_back({image::addressOf(row, column), cell, pair});
         }
     }, blocks);
-    if (blocks.result == Result::Interrupted) {
-        link_.close();
-        panel_.progress(0, 0);
+    if (blocks.result == Result::Interrupted)
         return blocks;
-    }
     const bool completed = link_.reply == letter(kRead);
     // Only a completed exchange tells where the chip differs.
     panel_.markMismatches(completed ? mismatches : std::vector<CellMismatch>{});
@@ -161,9 +164,7 @@ Outcome BoardOps::verify()
         outcome.address = first.address;
         outcome.differences = std::move(differences);
     } else {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-        outcome = linkFailure("the verify");
-        outcome.bytesDone = blocks.bytesDone;
+        outcome = transferFailure("the verify", blocks.bytesDone);
     }
     link_.close();
     panel_.beep();
