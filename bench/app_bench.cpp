@@ -9,7 +9,7 @@
 #include "app_support.h"
 #include "hex_grid_view.h"
 #include "main_window.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -37,12 +37,12 @@ int childStartUp(int argc, char** argv, Window kind)
     const long long tAppBuilt = nowNs();
 
     const std::array<QString, 2> none{};
-    link::QtSerialPort port(none);
+    const std::unique_ptr<link::Port> port = link::makeSystemPort(none);
     ScriptedOperator op;
     std::unique_ptr<QWidget> window;
     QWidget* target = nullptr;
     if (kind == Window::Form) {
-        auto form1 = std::make_unique<app::Form1>(port, op, none);
+        auto form1 = std::make_unique<app::Form1>(*port, op, none);
         form1->setWindowIcon(app::appIcon());
         target = form1->MSFG->viewport(); // the grid drawn, not just the frame
         window = std::move(form1);

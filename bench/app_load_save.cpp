@@ -5,7 +5,7 @@
 #include "hex_file.h"
 #include "hex_grid_view.h"
 #include "main_window.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,9 +36,9 @@ int childLoadSave(int argc, char** argv, int runs)
         fail("cannot write the input file");
 
     const std::array<QString, 2> none{};
-    link::QtSerialPort port(none);
+    const std::unique_ptr<link::Port> port = link::makeSystemPort(none);
     ScriptedOperator op;
-    app::Form1 form(port, op, none);
+    app::Form1 form(*port, op, none);
     PaintWatch watch(form.MSFG->viewport());
     form.show();
     if (!watch.waitForPaint())

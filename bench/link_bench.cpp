@@ -2,7 +2,7 @@
 // board at line rate. The board runs as a child process, so the CPU time measured here is
 // the program's own.
 #include "board_ops.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 #include "serial_link.h"
 
 #include <QCoreApplication>
@@ -61,8 +61,8 @@ int main(int argc, char** argv)
         const QString path = QString::fromLocal8Bit(board.readLine()).trimmed();
 
         QuietPanel panel;
-        QtSerialPort port({path, QString()});
-        SerialLink link(port, panel);
+        const std::unique_ptr<Port> port = makeSystemPort({path, QString()});
+        SerialLink link(*port, panel);
         image::HexGrid grid;
         image::CodeBuffer buffer;
         for (int a = 0; a < size; ++a)

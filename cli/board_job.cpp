@@ -1,7 +1,6 @@
 #include "board_job.h"
 
 #include "cli_panel.h"
-#include "qt_serial_port.h"
 
 #include <QJsonArray>
 
@@ -46,13 +45,14 @@ QString differenceText(const Outcome& outcome)
 } // namespace
 
 struct BoardJob::Ops {
-    Ops(const QString& device, Reporter* reporter, int board, const image::HexGrid* image, double timeoutScale)
-        : port({device, QString()}), panel(reporter, board), link(port, panel),
+    Ops(std::unique_ptr<link::Port> port, Reporter* reporter, int board, const image::HexGrid* image,
+        double timeoutScale)
+        : port(std::move(port)), panel(reporter, board), link(*this->port, panel),
           grid(image ? *image : image::HexGrid()), ops(link, panel, grid, session)
     {
         link.setTimeoutScale(timeoutScale);
     }
-    link::QtSerialPort port;
+    std::unique_ptr<link::Port> port;
     CliPanel panel;
     link::SerialLink link;
     image::HexGrid grid;
@@ -70,7 +70,7 @@ BoardResult BoardJob::run()
 {
     const auto start = Clock::now();
     {
-        Ops ops(device_, context_.reporter, board_, context_.image ? context_.image->grid.get() : nullptr,
+        Ops ops(context_.openPort(device_), context_.reporter, board_, context_.image ? context_.image->grid.get() : nullptr,
                 context_.options->timeoutScale);
         ops.ops.setInterruptFlag(context_.interrupt);
         ops.session.programLength = context_.image ? context_.image->programLength : 0;

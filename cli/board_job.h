@@ -6,6 +6,7 @@
 #include "job_image.h"
 #include "job_record.h"
 #include "options.h"
+#include "port.h"
 #include "reporter.h"
 
 #include <QString>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace brindle::cli {
 
@@ -30,6 +32,8 @@ struct JobContext {
     Reporter* reporter = nullptr;
     link::JobRecord* record = nullptr;      // --log; null: none
     const std::atomic<bool>* interrupt = nullptr;
+    // The port a device name stands for: the system's serial port, or the simulated board.
+    std::function<std::unique_ptr<link::Port>(const QString& device)> openPort;
 };
 
 class BoardJob {

@@ -2,7 +2,7 @@
 
 #include "board_ops.h"
 #include "cli_panel.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 
 #include <QSerialPortInfo>
 #include <QThread>
@@ -16,9 +16,9 @@ namespace {
 
 Probe probe(const QString& path, double timeoutScale)
 {
-    link::QtSerialPort port({path, QString()});
+    const std::unique_ptr<link::Port> port = link::makeSystemPort({path, QString()});
     CliPanel panel(nullptr, -1);
-    link::SerialLink serial(port, panel);
+    link::SerialLink serial(*port, panel);
     serial.setTimeoutScale(timeoutScale);
     image::HexGrid grid;
     link::Session session;

@@ -139,11 +139,13 @@ void QtSerialPort::checkHangUp()
     }
 }
 
+std::unique_ptr<Port> makeSystemPort(std::array<QString, 2> devices)
+{
+    return std::make_unique<QtSerialPort>(std::move(devices));
+}
+
 std::array<QString, 2> defaultComDevices()
 {
-#ifdef Q_OS_WIN
-    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
-#else
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
         const bool usbA = isUsbAdapter(a), usbB = isUsbAdapter(b);
@@ -155,7 +157,6 @@ std::array<QString, 2> defaultComDevices()
     for (int i = 0; i < 2 && i < ports.size(); ++i)
         devices[static_cast<std::size_t>(i)] = ports[i].systemLocation();
     return devices;
-#endif
 }
 
 } // namespace brindle::link

@@ -1,7 +1,7 @@
 // The real port, through Qt SerialPort, with COM1 and COM2 mapped to device names.
 #pragma once
 
-#include "port.h"
+#include "system_port.h"
 
 #include <QString>
 
@@ -39,10 +39,5 @@ private:
     int commPort_ = 1;
     std::unique_ptr<QSerialPort> port_;
 };
-
-// What COM1 and COM2 stand for on this platform: on Windows the names themselves;
-// elsewhere the first and second serial port found (USB adapters first, then on-board
-// ports, each sorted by name). An override replaces the found device.
-std::array<QString, 2> defaultComDevices();
 
 } // namespace brindle::link

@@ -6,7 +6,7 @@
 #include "hex_record.h"
 #include "main_window.h"
 #include "operator.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -47,9 +47,9 @@ inline bool writeFile(const QString& path, const QByteArray& content)
 }
 
 struct WindowRig {
-    link::QtSerialPort port{{QStringLiteral("/dev/ttyUSB0"), QString()}};
+    std::unique_ptr<link::Port> port = link::makeSystemPort({QStringLiteral("/dev/ttyUSB0"), QString()});
     ScriptedOperator op;
-    Form1 form{port, op, {QStringLiteral("/dev/ttyUSB0"), QString()}};
+    Form1 form{*port, op, {QStringLiteral("/dev/ttyUSB0"), QString()}};
 };
 
 } // namespace brindle::app

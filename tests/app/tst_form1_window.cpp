@@ -28,7 +28,7 @@ private slots:
             QVERIFY(!b->isChecked());
         QVERIFY(f.Option1->isChecked() && !f.Option2->isChecked());
         f.Option2->click();
-        QCOMPARE(rig.port.selected(), 2);
+        QCOMPARE(rig.port->selected(), 2);
         // msgout shifts the four lines up.
         const QString company = f.Label2->text(), web = f.Label4->text();
         f.logMessage = QStringLiteral("Erase.");

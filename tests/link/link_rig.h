@@ -4,7 +4,7 @@
 #pragma once
 
 #include "board_ops.h"
-#include "qt_serial_port.h"
+#include "system_port.h"
 #include "serial_link.h"
 #include "simulated_board.h"
 
@@ -105,7 +105,7 @@ private:
 struct OpRig {
     // path: the device COM1 stands for; none: the scripted port.
     explicit OpRig(const std::string& path = {})
-        : real(path.empty() ? nullptr : std::make_unique<QtSerialPort>(std::array<QString, 2>{QString::fromStdString(path), {}})),
+        : real(path.empty() ? nullptr : makeSystemPort({QString::fromStdString(path), {}})),
           port(panel, real.get()), link(port, panel), ops(link, panel, grid, session)
     {
         link.setTimeout(std::chrono::milliseconds(300));

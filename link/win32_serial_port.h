@@ -1,0 +1,46 @@
+// The real port on Windows, through plain synchronous Win32 calls with COMMTIMEOUTS.
+#pragma once
+
+#include "system_port.h"
+
+#include <QString>
+
+#include <array>
+#include <string>
+
+namespace brindle::link {
+
+class Win32SerialPort : public Port {
+public:
+    // devices[0] and devices[1]: what COM1 and COM2 stand for ("COM1", "COM7", "\\.\COM12").
+    explicit Win32SerialPort(std::array<QString, 2> devices);
+    ~Win32SerialPort() override;
+
+    void select(int commPort) override;
+    int selected() const override { return commPort_; }
+    std::string deviceName() const override;
+
+    [[nodiscard]] std::optional<OpenFailure> open() override;
+    void close() override;
+    bool isOpen() const override;
+
+    void output(std::string_view text) override;
+    std::string input() override;
+    bool waitForInput(int msecs) override;
+
+    QString device(int commPort) const;
+
+private:
+    // One ReadFile: returns at once (msecs 0) or on the first byte or after msecs.
+    bool readInto(std::string& text, int msecs);
+    bool setReadWait(int msecs);
+    void hangUp();
+
+    std::array<QString, 2> devices_;
+    int commPort_ = 1;
+    void* handle_ = nullptr; // HANDLE; null while closed
+    int readWait_ = -1;      // the read wait the port's timeouts are set to; -1: not known
+    std::string pending_;    // read by waitForInput, not yet taken by input
+};
+
+} // namespace brindle::link
