@@ -1,36 +1,35 @@
 #include "app_icon.h"
 #include "command_line.h"
+#include "console.h"
 #include "job_record.h"
 #include "main_window.h"
 #include "qt_operator.h"
-#include "qt_serial_port.h"
+#include "simulated_port.h"
+#include "system_port.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <memory>
 
-#ifdef BRINDLE_HAS_SIMULATOR
-#include "pty_board.h"
-
 namespace {
 
-// The simulated board, served on a pseudo-terminal from a thread of this process.
-std::unique_ptr<brindle::board::PtyBoard> startSimulator(const brindle::app::CommandLine& commandLine,
-                                                         std::string* error)
+// The port the window works: the system's serial ports, or with --simulate the simulated
+// board inside the program on COM1 and the system's second port on COM2.
+std::unique_ptr<brindle::link::Port> makePort(const brindle::app::CommandLine& commandLine,
+                                              std::array<QString, 2>* devices)
 {
+    std::unique_ptr<brindle::link::Port> system = brindle::link::makeSystemPort(*devices);
+    if (!commandLine.simulate)
+        return system;
     brindle::board::BoardOptions options;
-    if (!brindle::board::parseBoardOptions({"--chip", commandLine.simulatedChip.toStdString()}, &options, error))
-        return nullptr;
+    options.chip = commandLine.simulatedChip.toStdString();
     options.pacing = commandLine.pacing;
-    auto board = std::make_unique<brindle::board::PtyBoard>();
-    if (!board->start(options, error))
-        return nullptr;
-    return board;
+    (*devices)[0] = QString::fromLatin1(brindle::board::SimulatedPort::kDeviceName);
+    return std::make_unique<brindle::board::SimulatedPort>(options, std::move(system));
 }
 
 } // namespace
-#endif
 
 int main(int argc, char* argv[])
 {
@@ -40,6 +39,8 @@ int main(int argc, char* argv[])
         QCoreApplication probe(argc, argv);
         commandLine = brindle::app::parseCommandLine(QCoreApplication::arguments());
     }
+    if (!commandLine.error.isEmpty() || commandLine.showVersion || commandLine.showHelp)
+        brindle::app::attachParentConsole();
     if (!commandLine.error.isEmpty()) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(commandLine.error), qPrintable(commandLine.helpText));
         return 2;
@@ -53,23 +54,6 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-#ifdef BRINDLE_HAS_SIMULATOR
-    std::unique_ptr<brindle::board::PtyBoard> simulator;
-    if (commandLine.simulate) {
-        std::string error;
-        simulator = startSimulator(commandLine, &error);
-        if (!simulator) {
-            std::fprintf(stderr, "The simulated board did not start: %s\n", error.c_str());
-            return 1;
-        }
-    }
-#else
-    if (commandLine.simulate) {
-        std::fputs("The simulated board needs pseudo-terminals, which this platform does not have.\n", stderr);
-        return 1;
-    }
-#endif
-
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
@@ -77,10 +61,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.brindle.brindle"));
 
     auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
-#ifdef BRINDLE_HAS_SIMULATOR
-    if (simulator)
-        devices[0] = QString::fromStdString(simulator->devicePath());
-#endif
+    const std::unique_ptr<brindle::link::Port> port = makePort(commandLine, &devices);
 
     // The record is opened before anything is worked: an operator who asked for one must not
     // find out afterwards that it was never kept.
@@ -89,14 +70,14 @@ int main(int argc, char* argv[])
         record = std::make_unique<brindle::link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"),
                                                             QStringLiteral(BRINDLE_VERSION));
         if (const std::optional<QString> failure = record->open()) {
+            brindle::app::attachParentConsole();
             std::fprintf(stderr, "Cannot open the record %s: %s.\n", qPrintable(commandLine.logFile), qPrintable(*failure));
             return 3;
         }
     }
 
-    brindle::link::QtSerialPort port(devices);
     brindle::app::QtOperator op;
-    brindle::app::Form1 window(port, op, devices);
+    brindle::app::Form1 window(*port, op, devices);
     op.setWindow(&window);
     window.setJobRecord(record.get());
     window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);

@@ -1,16 +1,15 @@
 // brindle-cli: the board operations from the command line, on one board or several at once.
 #include "board_job.h"
 #include "port_search.h"
+#include "simulated_port.h"
+#include "system_port.h"
 
 #include <QCoreApplication>
-
-#include <csignal>
-#include <memory>
 #include <QThread>
 
-#ifdef BRINDLE_HAS_SIMULATOR
-#include "pty_board.h"
-#endif
+#include <csignal>
+#include <functional>
+#include <memory>
 
 using namespace brindle;
 using namespace brindle::cli;
@@ -63,7 +62,8 @@ int resolveDevices(const Options& o, QStringList* devices)
     return 0;
 }
 
-int runJob(const Options& o, const QStringList& devices)
+int runJob(const Options& o, const QStringList& devices,
+           const std::function<std::unique_ptr<link::Port>(const QString&)>& openPort)
 {
     JobImage image;
     if (needsFile(o.command)) {
@@ -83,7 +83,7 @@ int runJob(const Options& o, const QStringList& devices)
     }
     Reporter reporter(int(devices.size()), o.json, isTerminal(stderr));
     reporter.setPortNames(std::vector<QString>(devices.begin(), devices.end()));
-    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &interruptFlag};
+    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &interruptFlag, openPort};
 
     std::vector<BoardResult> results(std::size_t(devices.size()));
     // QThreads: the ports' notifiers need a thread Qt knows.
@@ -132,30 +132,25 @@ int main(int argc, char* argv[])
         return listPortsCommand(o);
 
     QStringList devices;
-#ifdef BRINDLE_HAS_SIMULATOR
-    std::unique_ptr<board::PtyBoard> simulator;
+    std::function<std::unique_ptr<link::Port>(const QString&)> openPort = [](const QString& device) {
+        return link::makeSystemPort({device, QString()});
+    };
     if (o.simulate) {
         board::BoardOptions options;
-        std::string error;
-        if (!board::parseBoardOptions({"--chip", o.simulatedChip.toStdString()}, &options, &error))
-            return usageError(QString::fromStdString(error));
+        options.chip = o.simulatedChip.toStdString();
         options.pacing = o.pacing;
-        simulator = std::make_unique<board::PtyBoard>();
-        if (!simulator->start(options, &error)) {
-            std::fprintf(stderr, "brindle-cli: The simulated board did not start: %s\n", error.c_str());
-            return link::exitCode(link::Result::PortError);
-        }
-        devices << QString::fromStdString(simulator->devicePath());
+        bool known = false;
+        board::chipForOptions(options, &known);
+        if (!known)
+            return usageError("--simulate=" + o.simulatedChip + ": no such chip.");
+        openPort = [options](const QString&) { return std::make_unique<board::SimulatedPort>(options); };
+        devices << QString::fromLatin1(board::SimulatedPort::kDeviceName);
     }
-#else
-    if (o.simulate)
-        return usageError(QStringLiteral("The simulated board needs pseudo-terminals, which this platform does not have."));
-#endif
     if (devices.isEmpty())
         if (const int code = resolveDevices(o, &devices))
             return code;
     if (o.command == Command::Read && devices.size() > 1)
         return usageError(QStringLiteral("read writes one file: name one board."));
     std::signal(SIGINT, onInterrupt);
-    return runJob(o, devices);
+    return runJob(o, devices, openPort);
 }

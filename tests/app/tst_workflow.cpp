@@ -1,8 +1,8 @@
 // Whole operator workflows in the real window, against the simulated board (a 2 KB
-// AT89C2051, freshly erased) on a pseudo-terminal reached through the real serial port.
+// AT89C2051, freshly erased) inside the program, as --simulate runs it.
 #include "app_rig.h"
 #include "job_record.h"
-#include "pty_board.h"
+#include "simulated_port.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
@@ -15,11 +15,11 @@ using namespace brindle::app;
 
 namespace {
 
-// The real port, recording the command letters it sends (block data left out, runs of "T"
-// folded into one); onCommand runs as each letter goes out.
-class RecordingPort : public link::QtSerialPort {
+// The simulated board's port, recording the command letters it is sent (block data left out,
+// runs of "T" folded into one); onCommand runs as each letter goes out.
+class RecordingPort : public board::SimulatedPort {
 public:
-    using QtSerialPort::QtSerialPort;
+    using SimulatedPort::SimulatedPort;
     QByteArray wire;
     std::function<void(char)> onCommand;
 
@@ -29,19 +29,20 @@ public:
             wire += text[0];
         if (text.size() == 1 && onCommand)
             onCommand(text[0]);
-        QtSerialPort::output(text);
+        SimulatedPort::output(text);
     }
 };
 
+board::BoardOptions boardOptions()
+{
+    board::BoardOptions options;
+    options.chip = "AT89C2051";
+    return options;
+}
+
 struct BoardRig {
-    board::PtyBoard board;
-    std::string error;
-    QString device = [this] {
-        board::BoardOptions options;
-        options.chip = "AT89C2051";
-        return board.start(options, &error) ? QString::fromStdString(board.devicePath()) : QString();
-    }();
-    RecordingPort port{{device, QString()}};
+    QString device = QString::fromLatin1(board::SimulatedPort::kDeviceName);
+    RecordingPort port{boardOptions()};
     ScriptedOperator op;
     Form1 form{port, op, {device, QString()}};
     QTemporaryDir dir;
@@ -59,7 +60,7 @@ struct BoardRig {
 
 } // namespace
 
-#define START_BOARD(rig) QVERIFY2((rig).error.empty() && (rig).dir.isValid(), (rig).error.c_str())
+#define START_BOARD(rig) QVERIFY2((rig).dir.isValid(), "no temporary folder")
 
 class TestWorkflow : public QObject {
     Q_OBJECT
