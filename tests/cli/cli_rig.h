@@ -1,54 +1,10 @@
-// Runs the real brindle-cli against simulated boards on pseudo-terminals served from the test
-// process, and writes the files it is given.
+// brindle-cli against simulated boards on pseudo-terminals served from the test process.
 #pragma once
 
-#include "hex_record.h"
+#include "cli_process.h"
 #include "pty_board.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
-
 namespace brindle::cli::test {
-
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-    bool contains(const QString& text) const { return out.contains(text) || err.contains(text); }
-    // What a failing comparison prints.
-    QByteArray what() const { return ("exit " + QString::number(exitCode) + "\nstdout:\n" + out + "\nstderr:\n" + err).toLocal8Bit(); }
-};
-
-inline QString cliPath() { return QStringLiteral(BRINDLE_CLI_EXE); }
-
-// Starts brindle-cli; the caller waits.
-inline void startCli(QProcess& process, const QStringList& args, bool trace = false)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("BRINDLE_TRACE", trace ? "1" : "0");
-    process.setProcessEnvironment(env);
-    process.start(cliPath(), args);
-}
-
-// Runs brindle-cli to its end (at most 60 s, for a paced board's full write and then some).
-inline Run runCli(const QStringList& args, bool trace = false)
-{
-    QProcess process;
-    startCli(process, args, trace);
-    Run run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        run.err = "brindle-cli did not finish within 60 s";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // A simulated board with options as brindle-board takes them ({"--chip", "none"}).
 inline std::unique_ptr<board::PtyBoard> startBoard(const std::vector<std::string>& args = {})
@@ -64,43 +20,5 @@ inline std::unique_ptr<board::PtyBoard> startBoard(const std::vector<std::string
 }
 
 inline QString pathOf(const board::PtyBoard& b) { return QString::fromStdString(b.devicePath()); }
-
-// An image of `length` bytes, byte a being (a * step + 1) & 0xFF, then FF up to `size`.
-inline QByteArray imageBytes(int length, int step = 7, int size = 0)
-{
-    QByteArray bytes(std::max(length, size), char(0xFF));
-    for (int a = 0; a < length; ++a)
-        bytes[a] = char((a * step + 1) & 0xFF);
-    return bytes;
-}
-
-inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-// A HEX file of imageBytes(length, step) from address 0.
-inline QString writeHex(const QTemporaryDir& dir, const QString& name, int length, int step = 7)
-{
-    const QByteArray bytes = imageBytes(length, step);
-    QByteArray text;
-    for (int address = 0; address < length; address += 16)
-        text += hexRecord(address, bytes.mid(address, 16));
-    return writeFile(dir, name, text + hexRecord(0, {}, 1));
-}
-
-// The bytes the trace shows going out to the board ("> 49" ...), in order.
-inline QStringList sentBytes(const QString& trace)
-{
-    QStringList sent;
-    static const QRegularExpression line(QStringLiteral("^\\s*\\d+ >((?: [0-9A-F]{2})+)"), QRegularExpression::MultilineOption);
-    for (auto it = line.globalMatch(trace); it.hasNext();)
-        sent += it.next().captured(1).split(' ', Qt::SkipEmptyParts);
-    return sent;
-}
 
 } // namespace brindle::cli::test

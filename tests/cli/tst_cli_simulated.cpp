@@ -1,0 +1,74 @@
+// brindle-cli with --simulate: the board inside the program, as a user without hardware (or
+// without pseudo-terminals, on Windows) first meets it. Each run gets a freshly erased chip.
+#include "cli_process.h"
+
+using namespace brindle::cli::test;
+
+struct SimulatedCase {
+    QStringList args; // FILE, OTHER, BIG and OUT stand for the test's files
+    int exitCode = 0;
+    QStringList says;
+};
+Q_DECLARE_METATYPE(SimulatedCase)
+
+class TestCliSimulated : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString file_, big_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        file_ = writeHex(dir_, "small.hex", 160);
+        big_ = writeHex(dir_, "big.hex", 4096);
+    }
+
+    void command_data()
+    {
+        QTest::addColumn<SimulatedCase>("c");
+        auto row = [](const char* name, SimulatedCase c) { QTest::newRow(name) << c; };
+        row("auto", {{"--no-pace", "auto", "FILE"}, 0,
+                     {"identify: AT89S52 (code 62, 8192 bytes)", "erase: ok", "write: ok, 160 bytes written",
+                      "verify: ok, 8192 bytes match"}});
+        row("verify against an erased chip", {{"--no-pace", "verify", "FILE"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
+        row("blank", {{"--no-pace", "blank"}, 0, {"blank: ok"}});
+        row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
+        row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
+        row("empty socket", {{"--simulate=none", "--no-pace", "identify"}, 6, {"No chip"}});
+        row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"--simulate=AT89X"}});
+        row("not with a port", {{"-p", "COM1", "identify"}, 2, {"--simulate"}});
+        row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});
+    }
+
+    void command()
+    {
+        QFETCH(SimulatedCase, c);
+        QStringList args = c.args;
+        for (QString& arg : args)
+            arg = arg == "FILE" ? file_ : arg == "BIG" ? big_ : arg;
+        if (!args.first().startsWith("--simulate"))
+            args.prepend("--simulate");
+        const Run run = runCli(args);
+        QVERIFY2(run.exitCode == c.exitCode, run.what());
+        for (const QString& text : c.says)
+            QVERIFY2(run.contains(text), qPrintable("missing \"" + text + "\" in\n" + run.what()));
+    }
+
+    // read gives the chip's contents as a HEX file as long as the chip: an erased AT89C2051.
+    void readsTheChip()
+    {
+        const QString out = dir_.filePath("chip.hex");
+        const Run run = runCli({"--simulate=AT89C2051", "--no-pace", "read", out});
+        QVERIFY2(run.exitCode == 0, run.what());
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.first().trimmed(), QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00"));
+        QCOMPARE(lines.size() - 2, 2048 / 16 + 1); // data rows, the end record, the last line end
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliSimulated)
+#include "tst_cli_simulated.moc"
