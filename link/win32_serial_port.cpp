@@ -14,6 +14,9 @@ namespace {
 
 HANDLE native(void* handle) { return static_cast<HANDLE>(handle); }
 
+// The wait the link asks for most: its repaint period.
+constexpr int kDefaultWait = 30;
+
 std::string systemMessage(DWORD error)
 {
     wchar_t* buffer = nullptr;
@@ -122,8 +125,8 @@ std::optional<OpenFailure> Win32SerialPort::open()
         dcb.fInX = FALSE;
         dcb.fErrorChar = FALSE;
         dcb.fNull = FALSE;
-        // A framing error would otherwise fail every later read until ClearCommError, which
-        // would pass for a vanished device.
+        // A line error would otherwise fail reads and writes until cleared, as if the device
+        // had vanished.
         dcb.fAbortOnError = FALSE;
         ok = SetCommState(handle, &dcb);
     }
@@ -136,7 +139,7 @@ std::optional<OpenFailure> Win32SerialPort::open()
 
     handle_ = handle;
     readWait_ = -1;
-    if (!setReadWait(0)) {
+    if (!setReadWait(kDefaultWait)) {
         const DWORD error = GetLastError();
         CloseHandle(handle);
         handle_ = nullptr;
@@ -188,34 +191,58 @@ std::string Win32SerialPort::input()
     std::string text = std::move(pending_);
     pending_.clear();
     // What a wait took in before the device vanished is still the board's reply.
-    while (handle_ && readInto(text, 0)) {
+    for (std::size_t queued = 0; (queued = inputQueued()) > 0;) {
+        char buffer[4096];
+        DWORD got = 0;
+        // No more than the queue holds, so that the read returns at once whatever wait the
+        // timeouts are set to.
+        if (!ReadFile(native(handle_), buffer, DWORD(std::min(queued, sizeof buffer)), &got, nullptr)) {
+            hangUp();
+            break;
+        }
+        if (got == 0)
+            break;
+        text.append(buffer, got);
     }
     return text;
 }
 
 bool Win32SerialPort::waitForInput(int msecs)
 {
-    if (!pending_.empty())
+    if (!pending_.empty() || inputQueued() > 0)
         return true;
-    if (handle_)
-        readInto(pending_, std::max(msecs, 0));
-    return !pending_.empty();
-}
-
-bool Win32SerialPort::readInto(std::string& text, int msecs)
-{
+    if (!handle_ || msecs <= 0)
+        return false;
     if (!setReadWait(msecs)) {
         hangUp();
         return false;
     }
-    char buffer[4096];
+    // One character: Wine returns a larger read only when the whole wait has passed, Windows
+    // on the first character either way.
+    char c;
     DWORD got = 0;
-    if (!ReadFile(native(handle_), buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(native(handle_), &c, 1, &got, nullptr)) {
         hangUp();
         return false;
     }
-    text.append(buffer, got);
-    return got == sizeof buffer;
+    if (got == 1)
+        pending_ += c;
+    return got == 1;
+}
+
+std::size_t Win32SerialPort::inputQueued()
+{
+    if (!handle_)
+        return 0;
+    DWORD errors = 0;
+    COMSTAT status{};
+    // Fails once the device has vanished (a USB adapter unplugged, the far end of Wine's
+    // pseudo-terminal closed), where a read may just time out.
+    if (!ClearCommError(native(handle_), &errors, &status)) {
+        hangUp();
+        return 0;
+    }
+    return status.cbInQue;
 }
 
 bool Win32SerialPort::setReadWait(int msecs)
@@ -223,13 +250,10 @@ bool Win32SerialPort::setReadWait(int msecs)
     if (msecs == readWait_)
         return true;
     COMMTIMEOUTS timeouts{};
-    // MAXDWORD alone: return at once with what is there. With the multiplier also MAXDWORD
-    // and a constant: return on the first byte, or empty after the constant.
+    // Return on the first character, or empty once msecs have passed.
     timeouts.ReadIntervalTimeout = MAXDWORD;
-    if (msecs > 0) {
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = DWORD(msecs);
-    }
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = DWORD(msecs);
     // A character takes about half a millisecond at 19200 baud.
     timeouts.WriteTotalTimeoutMultiplier = 2;
     timeouts.WriteTotalTimeoutConstant = 2000;

@@ -31,15 +31,15 @@ public:
     QString device(int commPort) const;
 
 private:
-    // One ReadFile: returns at once (msecs 0) or on the first byte or after msecs.
-    bool readInto(std::string& text, int msecs);
+    // Characters the system holds for reading; 0, and the port closed, once the device has vanished.
+    std::size_t inputQueued();
     bool setReadWait(int msecs);
     void hangUp();
 
     std::array<QString, 2> devices_;
     int commPort_ = 1;
     void* handle_ = nullptr; // HANDLE; null while closed
-    int readWait_ = -1;      // the read wait the port's timeouts are set to; -1: not known
+    int readWait_ = -1;      // the wait the port's read timeouts are set to; -1: not known
     std::string pending_;    // read by waitForInput, not yet taken by input
 };
 

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The Windows programs under Wine on a real COM port: the Linux simulated board serves a
+# pseudo-terminal that a throw-away Wine prefix maps to COM1. brindle-cli writes and checks a
+# chip through it and the window identifies the chip on RESET; a screenshot is kept.
+# Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH
+set -euo pipefail
+
+cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5
+export WINEPATH=$6 WINEDEBUG=-all
+if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
+    for tool in wine wineboot wineserver xvfb-run xdotool import objcopy; do
+        command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
+    done
+    # Everything runs on the one display: Wine's desktop process starts with the prefix and
+    # keeps the display it found. A bound below ctest's, so that a missed wait still says FAIL.
+    rc=0
+    timeout 110 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
+    [ "$rc" -ne 124 ] || echo "FAIL: the Wine COM test did not end within 110 s"
+    exit "$rc"
+fi
+unset QT_QPA_PLATFORM
+
+mkdir -p "$artefacts"
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix
+cleanup() {
+    kill ${app_pid:-} ${board:-} ${silent_board:-} ${hanging_board:-} 2>/dev/null || true
+    if [ -d "$WINEPREFIX" ]; then
+        timeout 20 wineserver -k 2>/dev/null || true
+        timeout 20 wineserver -w 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    timeout 20 import -window root "$artefacts/wine_com_failure.png" 2>/dev/null || true
+    exit 1
+}
+
+# Every wait below has its own bound, and says what it waited for when the bound is reached.
+start_board() { # name, board options...: prints the board's pid, its pty in $work/NAME.out
+    local name=$1
+    shift
+    "$boardexe" "$@" >"$work/$name.out" 2>"$work/$name.err" &
+    echo $!
+}
+board_pty() { # name
+    for _ in $(seq 50); do
+        [ -s "$work/$1.out" ] && { head -n 1 "$work/$1.out"; return 0; }
+        sleep 0.1
+    done
+    fail "brindle-board ($1) printed no device path within 5 s"
+}
+map_com() { # COMn pty
+    # Wine maps the machine's own serial ports to COM names each time its services start;
+    # the registry entry keeps ours, the link takes effect at once.
+    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1 \
+        || fail "wine reg did not map $1 within 60 s"
+    ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}"
+}
+winpath() { # a Unix path as the Windows programs see it (drive Z: is the root)
+    echo "Z:${1//\//\\}"
+}
+cli_run() { # expected exit status, what, arguments...: the output in $work/cli.log
+    local want=$1 what=$2 rc=0
+    shift 2
+    timeout 60 wine "$cli" "$@" >"$work/cli.log" 2>&1 || rc=$?
+    [ "$rc" -ne 124 ] || fail "$what: brindle-cli did not end within 60 s"
+    [ "$rc" -eq "$want" ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected $want"; }
+}
+
+# The server is started first so that its output (Wine dumps its objects there when a mapped
+# pseudo-terminal hangs up) stays out of the test's.
+mkdir -p "$WINEPREFIX"
+timeout 20 wineserver -p >"$work/wineserver.log" 2>&1 || fail "wineserver did not start within 20 s"
+timeout 90 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot did not make the prefix within 90 s"; }
+
+board=$(start_board board --chip AT89C2051)
+silent_board=$(start_board silent --chip AT89C2051 --silent-after I)
+hanging_board=$(start_board hanging --chip AT89C2051 --hang-up-after 2)
+map_com COM1 "$(board_pty board)"
+map_com COM2 "$(board_pty silent)"
+map_com COM3 "$(board_pty hanging)"
+
+cli_run 0 "auto on COM1" -p COM1 auto "$(winpath "$hex")"
+cli_run 0 "verify of the written file" -p COM1 verify "$(winpath "$hex")"
+
+# The chip read back byte for byte: the file's image, erased (FF) bytes after it.
+cli_run 0 "read" -p COM1 read "$(winpath "$work/chip.bin")"
+objcopy -I ihex -O binary --gap-fill 0xff "$hex" "$work/expected.bin"
+size=$(stat -c %s "$work/chip.bin")
+[ "$size" -eq 2048 ] || fail "read gave $size bytes, expected 2048 (AT89C2051)"
+head -c "$size" /dev/zero | tr '\0' '\377' >"$work/erased.bin"
+cat "$work/expected.bin" >"$work/image.bin"
+tail -c +$(($(stat -c %s "$work/expected.bin") + 1)) "$work/erased.bin" >>"$work/image.bin"
+cmp "$work/image.bin" "$work/chip.bin" || fail "the chip read back differs from $hex"
+
+# Another file: sixteen 0x55 bytes at 0000.
+data=$(printf '55%.0s' $(seq 16))
+sum=$((16 + 16 * 0x55))
+printf ':10000000%s%02X\r\n:00000001FF\r\n' "$data" $(((256 - sum % 256) % 256)) >"$work/other.hex"
+cli_run 1 "verify against another file" -p COM1 verify "$(winpath "$work/other.hex")"
+
+# The refusals speak Windows: no groups, lock files or device nodes.
+cli_run 4 "a missing port" -p COM7 identify
+grep -q "no such port" "$work/cli.log" || { cat "$work/cli.log"; fail "no 'no such port' for COM7"; }
+grep -q "COM1" "$work/cli.log" || { cat "$work/cli.log"; fail "the ports there are not listed"; }
+! grep -Eqi "group|dialout|lock file|udev|/dev/" "$work/cli.log" || { cat "$work/cli.log"; fail "Unix advice on Windows"; }
+
+start=$SECONDS
+cli_run 5 "a silent board" -p COM2 identify
+[ $((SECONDS - start)) -le 10 ] || fail "the silent board took $((SECONDS - start)) s to be given up, expected a few"
+
+# A board that closes the line mid-write is gone, not slow: Wine's reads on such a port just
+# time out, and only the port's own check tells the two apart.
+cli_run 5 "a board that hangs up" -p COM3 write "$(winpath "$hex")"
+grep -q "hung up" "$work/cli.log" || { cat "$work/cli.log"; fail "no 'hung up' for the board that closed the line"; }
+
+# The window: RESET identifies the chip, and the title is the board's code for it.
+wine "$app" --com1 COM1 >"$work/app.log" 2>&1 &
+app_pid=$!
+win=
+end=$((SECONDS + 60))
+while [ $SECONDS -lt "$end" ] && [ -z "$win" ]; do
+    win=$(xdotool search --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] || sleep 0.2
+done
+[ -n "$win" ] || { cat "$work/app.log"; fail "no main window within 60 s"; }
+sleep 0.5
+# RESET's centre in client pixels (twips / 15).
+xdotool mousemove --window "$win" 52 440 click 1
+end=$((SECONDS + 20))
+title=
+while [ $SECONDS -lt "$end" ]; do
+    title=$(xdotool getwindowname "$win")
+    [ "$title" = 21 ] && break
+    sleep 0.1
+done
+[ "$title" = 21 ] || fail "title is '$title' 20 s after RESET, expected 21 (AT89C2051)"
+sleep 0.5
+timeout 20 import -window root "$artefacts/wine_com_window.png" || fail "no screenshot within 20 s"
+echo "Wine COM test passed"
