@@ -14,7 +14,9 @@ blank-checks, writes, reads, verifies and locks the chip in the board's socket.
 A simulated board (brindle --simulate, or brindle-board on a pseudo-terminal)
 stands in for the hardware, so the program can be tried without a board.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_GENERATOR DEB)
+if(NOT WIN32)
+  set(CPACK_GENERATOR DEB)
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

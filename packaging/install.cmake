@@ -22,8 +22,13 @@ if(TARGET brindle-cli)
   list(APPEND BRINDLE_EXECUTABLES brindle-cli)
 endif()
 
+# On Windows the programs sit at the top of their folder, beside the DLLs and plugins they load.
+set(BRINDLE_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+  set(BRINDLE_INSTALL_BINDIR .)
+endif()
 install(TARGETS ${BRINDLE_EXECUTABLES}
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        RUNTIME DESTINATION ${BRINDLE_INSTALL_BINDIR}
         BUNDLE DESTINATION .)
 
 if(NOT UNIX OR APPLE)
