@@ -16,8 +16,12 @@ struct CommandInfo {
 
 const CommandInfo kCommands[] = {
     {Command::Ports, "ports", "[--probe]",
-     "List the serial ports: device, description, manufacturer, USB vendor:product, serial number.\n"
-     "--probe also sends \"I\" to each (19200 8N1) and says which has a board and what chip it holds."},
+     "List the serial ports: device, description, manufacturer, USB vendor:product, serial number,\n"
+     "driver and, for an FTDI adapter, its latency timer. Brindle asks for a 1 ms timer while it has\n"
+     "the port open (Linux); where it cannot get it, or where the timer is the driver's setting\n"
+     "(Windows), the listing says how to make 1 ms permanent.\n"
+     "--probe also sends \"I\" to each (19200 8N1) and says which has a board and what chip it holds;\n"
+     "it also tries the 1 ms timer."},
     {Command::Identify, "identify", "", "Identify the chip in the socket (RESET)."},
     {Command::Erase, "erase", "", "Erase the chip (ERASE)."},
     {Command::Blank, "blank", "", "Check that the chip is blank (BLANK)."},
