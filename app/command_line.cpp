@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "board_options.h"
 #include "chips.h"
 
 #include <QCommandLineParser>
@@ -51,8 +52,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(versionOption);
     parser.addOption(com1Option);
     parser.addOption(com2Option);
+    const QCommandLineOption adapterOption(QStringLiteral("adapter"),
+                                           QStringLiteral("With --simulate: the USB serial adapter the board is "
+                                                          "reached through: none (default), ftdi (holds bytes until "
+                                                          "62 wait or its latency timer runs out), ch340 or pl2303 "
+                                                          "(about 1 ms)."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption latencyOption(QStringLiteral("latency-ms"),
+                                           QStringLiteral("With --adapter ftdi: its latency timer, 1 to 255 ms "
+                                                          "(default 16)."),
+                                           QStringLiteral("N"));
     parser.addOption(simulateOption);
     parser.addOption(noPaceOption);
+    parser.addOption(adapterOption);
+    parser.addOption(latencyOption);
     const QCommandLineOption scaleOption(QStringLiteral("reply-timeout-scale"),
                                          QStringLiteral("Stretch the time the board is given to answer by F "
                                                         "(for a board slower than usual; default 1)."),
@@ -102,6 +115,21 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (!number || !(result.replyTimeoutScale >= 0.1 && result.replyTimeoutScale <= 100)) {
             result.error = QStringLiteral("--reply-timeout-scale=%1: F is a number from 0.1 to 100.")
                                .arg(parser.value(scaleOption));
+            return result;
+        }
+    }
+    if (parser.isSet(adapterOption) || parser.isSet(latencyOption)) {
+        if (!result.simulate) {
+            result.error = QStringLiteral("--adapter and --latency-ms give the simulated board's USB adapter: they go "
+                                          "with --simulate.");
+            return result;
+        }
+        result.adapter = parser.isSet(adapterOption) ? parser.value(adapterOption) : result.adapter;
+        result.latencyMs = parser.value(latencyOption);
+        board::BoardOptions board;
+        std::string error;
+        if (!board::applyAdapterOptions(result.adapter.toStdString(), result.latencyMs.toStdString(), &board, &error)) {
+            result.error = QString::fromStdString(error) + QStringLiteral(".");
             return result;
         }
     }

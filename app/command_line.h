@@ -15,6 +15,9 @@ struct CommandLine {
     bool simulate = false;
     QString simulatedChip = QStringLiteral("AT89S52");
     bool pacing = true; // --no-pace turns the line-rate pacing of the simulated board off
+    // --adapter NAME and --latency-ms N (empty: not given): the simulated board's USB adapter.
+    QString adapter = QStringLiteral("none");
+    QString latencyMs;
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     QString logFile; // --log FILE: the record of the board operations
     bool showHelp = false;

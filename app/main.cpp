@@ -25,6 +25,10 @@ std::unique_ptr<brindle::link::Port> makePort(const brindle::app::CommandLine& c
     brindle::board::BoardOptions options;
     options.chip = commandLine.simulatedChip.toStdString();
     options.pacing = commandLine.pacing;
+    // Checked with the rest of the command line.
+    std::string error;
+    (void)brindle::board::applyAdapterOptions(commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
+                                              &options, &error);
     (*devices)[0] = QString::fromLatin1(brindle::board::SimulatedPort::kDeviceName);
     return std::make_unique<brindle::board::SimulatedPort>(options, std::move(system));
 }

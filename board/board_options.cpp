@@ -1,6 +1,7 @@
 #include "board_options.h"
 
 #include "flash_chip.h"
+#include "usb_adapter.h"
 
 #include <cctype>
 #include <charconv>
@@ -80,6 +81,20 @@ bool applyValue(const std::string& name, const std::string& value, BoardOptions&
                                    : o.hangUpAfterBlocks) = *n;
         return true;
     }
+    if (name == "--adapter") {
+        if (!adapterModel(value))
+            return false;
+        o.adapter = value;
+        return true;
+    }
+    if (name == "--latency-ms") {
+        // The range FTDI's chips take.
+        const auto n = parseCount(value);
+        if (!n || *n < 1 || *n > 255)
+            return false;
+        o.latencyMs = *n;
+        return true;
+    }
     if (name == "--silent-after") {
         if (!isLetter(value))
             return false;
@@ -108,7 +123,7 @@ bool takesValue(const std::string& name)
 {
     for (const char* known : {"--chip", "--erase-ms", "--block-ms", "--silent-after",
                               "--wrong-reply", "--short-block", "--extra", "--hang-up-after",
-                              "--fail-block"}) {
+                              "--fail-block", "--adapter", "--latency-ms"}) {
         if (name == known)
             return true;
     }
@@ -152,6 +167,10 @@ bool parseBoardOptions(const std::vector<std::string>& args, BoardOptions* optio
             return false;
         }
     }
+    if (o.latencyMs > 0 && o.adapter != "ftdi") {
+        *error = "--latency-ms sets the ftdi adapter's timer: it goes with --adapter ftdi";
+        return false;
+    }
     *options = o;
     return true;
 }
@@ -164,6 +183,7 @@ std::string boardOptionsHelp()
            "  --pace, --no-pace   19200 baud line rate both ways, or as fast as possible\n"
            "  --erase-ms N        time an erase takes\n"
            "  --block-ms N        time programming one 32-byte block takes\n"
+           + adapterOptionsHelp() +
            "Faults, for tests (TEXT may hold \\r, \\n, \\t, \\\\ and \\xHH):\n"
            "  --silent-after L    say nothing from command letter L on\n"
            "  --wrong-reply L=TEXT  answer command letter L with TEXT\n"
@@ -172,6 +192,24 @@ std::string boardOptionsHelp()
            "  --extra TEXT        append TEXT to every reply\n"
            "  --hang-up-after N   close the line once a write or read has passed N blocks\n"
            "  --fail-block N      answer write block N with \"w\", as a chip that will not take it\n";
+}
+
+bool applyAdapterOptions(const std::string& adapter, const std::string& latencyMs, BoardOptions* options,
+                         std::string* error)
+{
+    std::vector<std::string> args{"--adapter", adapter};
+    if (!latencyMs.empty())
+        args.insert(args.end(), {"--latency-ms", latencyMs});
+    return parseBoardOptions(args, options, error);
+}
+
+std::string adapterOptionsHelp()
+{
+    return "  --adapter NAME      the USB serial adapter between board and program: none\n"
+           "                      (default; bytes arrive as the board sends them), ftdi\n"
+           "                      (held until 62 wait or its latency timer runs out), ch340\n"
+           "                      or pl2303 (held about 1 ms)\n"
+           "  --latency-ms N      the ftdi adapter's latency timer, 1 to 255 ms (default 16)\n";
 }
 
 } // namespace brindle::board

@@ -12,6 +12,8 @@ struct BoardOptions {
     bool pacing = false;          // line rate: 19200 baud, 10 bits a character, both ways
     int eraseDelayMs = 0;
     int blockDelayMs = 0;         // per programmed 32-byte block
+    std::string adapter = "none"; // the USB serial adapter the program reaches the board through
+    int latencyMs = 0;            // the ftdi adapter's latency timer; 0: its default
 
     // Fault injection; 0 or -1 (or empty) leaves it off.
     char silentAfter = 0;         // command letter from which on the board says nothing
@@ -32,5 +34,13 @@ struct BoardOptions {
 
 // The option lines for --help.
 std::string boardOptionsHelp();
+
+// --adapter NAME and --latency-ms N (empty: not given) as brindle and brindle-cli take them
+// beside --simulate. False with *error set when they are wrong.
+[[nodiscard]] bool applyAdapterOptions(const std::string& adapter, const std::string& latencyMs,
+                                       BoardOptions* options, std::string* error);
+
+// The help lines of those two.
+std::string adapterOptionsHelp();
 
 } // namespace brindle::board

@@ -1,6 +1,7 @@
 #include "line_pacer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace brindle::board {
 
@@ -45,6 +46,11 @@ std::string LinePacer::takeBurst()
         burst.push_back(queue_[i].c);
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(n));
     return burst;
+}
+
+std::deque<LinePacer::Outgoing> LinePacer::takeAll()
+{
+    return std::exchange(queue_, {});
 }
 
 } // namespace brindle::board

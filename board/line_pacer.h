@@ -15,6 +15,11 @@ public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
 
+    struct Outgoing {
+        char c;
+        TimePoint due; // when it has fully crossed the line
+    };
+
     static constexpr Clock::duration kCharTime = std::chrono::nanoseconds(1'000'000'000 / 1920);
     // A UART FIFO hands characters over a few at a time; so does the pacer, to spare the reader
     // 1920 wake-ups a second.
@@ -38,12 +43,10 @@ public:
     // moment the last of them is due, so the end of a reply is never late.
     TimePoint nextBurstDue() const;
     std::string takeBurst();
+    // Every queued character, for a receiver that groups them its own way (a USB adapter).
+    std::deque<Outgoing> takeAll();
 
 private:
-    struct Outgoing {
-        char c;
-        TimePoint due;
-    };
     std::size_t burstLength() const;
 
     Clock::duration charTime_;

@@ -1,6 +1,6 @@
 #include "pty_board.h"
 
-#include "line_pacer.h"
+#include "board_line.h"
 #include "simulated_board.h"
 
 #include <algorithm>
@@ -23,8 +23,8 @@ namespace brindle::board {
 
 namespace {
 
-using Clock = LinePacer::Clock;
-using TimePoint = LinePacer::TimePoint;
+using Clock = BoardLine::Clock;
+using TimePoint = BoardLine::TimePoint;
 using std::chrono::milliseconds;
 
 // A write block that stops half-way is dropped after this much silence, so the next operation
@@ -83,7 +83,7 @@ struct PtyBoard::Impl {
     std::optional<SimulatedBoard> board;
     std::optional<TraceReplay> replay; // in place of the board
     std::function<void(const std::string&)> notice;
-    std::optional<LinePacer> pacer;
+    std::optional<BoardLine> line;
     std::optional<TimePoint> hangUpAt;
     TimePoint lastInput{};
     TimePoint lastOutput{};
@@ -150,16 +150,16 @@ bool PtyBoard::Impl::readInput()
     const TimePoint readAt = Clock::now();
     lastInput = readAt;
     for (ssize_t i = 0; i < n && !hangUpAt; ++i) {
-        const TimePoint at = pacer->arrive(readAt);
+        const TimePoint at = line->arrive(readAt);
         if (replay) {
             replayCharacter(buffer[i], at);
             continue;
         }
         const SimulatedBoard::Response response = board->receive(buffer[i]);
         const TimePoint ready = at + milliseconds(response.delayMs);
-        pacer->send(response.text, ready);
+        line->send(response.text, ready);
         if (response.hangUp)
-            hangUpAt = std::max(ready, pacer->lastDeparture());
+            hangUpAt = std::max(ready, line->lastDeparture());
     }
     return n > 0;
 }
@@ -167,17 +167,17 @@ bool PtyBoard::Impl::readInput()
 void PtyBoard::Impl::replayCharacter(char c, TimePoint at)
 {
     for (const TraceReplay::Reply& reply : replay->receive(c))
-        pacer->send(reply.text, at + milliseconds(reply.delayMs));
-    if (const std::string line = replay->takeNotice(); !line.empty() && notice)
-        notice(line);
+        line->send(reply.text, at + milliseconds(reply.delayMs));
+    if (const std::string text = replay->takeNotice(); !text.empty() && notice)
+        notice(text);
 }
 
-// Writes every burst that is due. Characters the pseudo-terminal cannot take (nobody reads the
-// port) are lost, as on a real line.
+// Writes every burst (or adapter packet) that is due. Characters the pseudo-terminal cannot take
+// (nobody reads the port) are lost, as on a real line.
 bool PtyBoard::Impl::writeDue(TimePoint now)
 {
-    while (pacer->pendingOutput() > 0 && pacer->nextBurstDue() <= now) {
-        const std::string burst = pacer->takeBurst();
+    while (line->pendingOutput() > 0 && line->nextDue() <= now) {
+        const std::string burst = line->takeDue();
         if (::write(master, burst.data(), burst.size()) < 0 && errno != EAGAIN && errno != EINTR)
             return false;
         lastOutput = now;
@@ -202,14 +202,14 @@ std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRea
         if (!deadline || t < *deadline)
             deadline = t;
     };
-    if (pacer->pendingOutput() > 0)
-        consider(pacer->nextBurstDue());
+    if (line->pendingOutput() > 0)
+        consider(line->nextDue());
     else if (hangUpAt)
         consider(*hangUpAt);
     if (board && board->inMiddleOfBlock())
         consider(lastInput + kIdleBlockTimeout);
-    if (!canRead && !hangUpAt && pacer->inputClock() > now + kReadAhead)
-        consider(pacer->inputClock() - kReadAhead);
+    if (!canRead && !hangUpAt && line->inputClock() > now + kReadAhead)
+        consider(line->inputClock() - kReadAhead);
     return deadline;
 }
 
@@ -223,7 +223,7 @@ void PtyBoard::Impl::serve()
         TimePoint now = Clock::now();
         if (!writeDue(now))
             break;
-        if (hangUpAt && pacer->pendingOutput() == 0 && *hangUpAt <= now) {
+        if (hangUpAt && line->pendingOutput() == 0 && *hangUpAt <= now) {
             if (drained(now))
                 break;
             std::this_thread::sleep_for(milliseconds(2));
@@ -231,8 +231,8 @@ void PtyBoard::Impl::serve()
         }
         if (board && board->inMiddleOfBlock() && now - lastInput >= kIdleBlockTimeout)
             board->lineIdle();
-        const bool canRead = !hangUpAt && pacer->inputClock() <= now + kReadAhead
-                             && pacer->pendingOutput() < kMaxQueuedOutput;
+        const bool canRead = !hangUpAt && line->inputClock() <= now + kReadAhead
+                             && line->pendingOutput() < kMaxQueuedOutput;
         std::optional<TimePoint> deadline = nextDeadline(now, canRead);
         if (deadline && *deadline - now <= kSpinWindow) {
             // A wake-up from sleep comes tens of microseconds late, and a transfer has one
@@ -273,10 +273,15 @@ bool PtyBoard::start(const BoardOptions& options, std::string* error)
         *error = "unknown chip " + options.chip;
         return false;
     }
+    const std::optional<AdapterModel> adapter = adapterModel(options.adapter, options.latencyMs);
+    if (!adapter) {
+        *error = "unknown adapter " + options.adapter;
+        return false;
+    }
     if (!begin(error))
         return false;
     impl_->board.emplace(options);
-    impl_->pacer.emplace(options.pacing);
+    impl_->line.emplace(options.pacing, *adapter);
     impl_->serving = true;
     impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
     return true;
@@ -289,10 +294,10 @@ bool PtyBoard::startReplay(std::vector<TraceExchange> exchanges, std::function<v
         return false;
     impl_->replay.emplace(std::move(exchanges));
     impl_->notice = std::move(notice);
-    impl_->pacer.emplace(false); // the recorded delays hold the line time already
+    impl_->line.emplace(false, AdapterModel{}); // the recorded delays hold the line time and the adapter's already
     const TimePoint now = Clock::now();
     for (const TraceReplay::Reply& reply : impl_->replay->start())
-        impl_->pacer->send(reply.text, now + milliseconds(reply.delayMs));
+        impl_->line->send(reply.text, now + milliseconds(reply.delayMs));
     impl_->serving = true;
     impl_->thread = std::thread([impl = impl_.get()] { impl->serve(); });
     return true;

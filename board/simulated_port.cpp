@@ -14,7 +14,8 @@ constexpr std::chrono::milliseconds kIdleBlockTimeout{1000};
 } // namespace
 
 SimulatedPort::SimulatedPort(const BoardOptions& options, std::unique_ptr<link::Port> others)
-    : board_(options), pacer_(options.pacing), others_(std::move(others))
+    : board_(options), line_(options.pacing, adapterModel(options.adapter, options.latencyMs).value_or(AdapterModel{})),
+      others_(std::move(others))
 {
 }
 
@@ -80,12 +81,12 @@ void SimulatedPort::output(std::string_view text)
         board_.lineIdle();
     lastInput_ = now;
     for (char c : text) {
-        const Clock::time_point at = pacer_.arrive(now);
+        const Clock::time_point at = line_.arrive(now);
         const SimulatedBoard::Response response = board_.receive(c);
         const Clock::time_point ready = at + std::chrono::milliseconds(response.delayMs);
-        pacer_.send(response.text, ready);
+        line_.send(response.text, ready);
         if (response.hangUp) {
-            hangUpAt_ = std::max(ready, pacer_.lastDeparture());
+            hangUpAt_ = std::max(ready, line_.lastDeparture());
             break;
         }
     }
@@ -94,9 +95,9 @@ void SimulatedPort::output(std::string_view text)
 // Moves what has crossed the line by now to the port's side; past a hang-up, closes it.
 void SimulatedPort::deliverDue(Clock::time_point now)
 {
-    while (pacer_.pendingOutput() > 0 && pacer_.nextBurstDue() <= now)
-        arrived_ += pacer_.takeBurst();
-    if (hangUpAt_ && *hangUpAt_ <= now && pacer_.pendingOutput() == 0 && arrived_.empty()) {
+    while (line_.pendingOutput() > 0 && line_.nextDue() <= now)
+        arrived_ += line_.takeDue();
+    if (hangUpAt_ && *hangUpAt_ <= now && line_.pendingOutput() == 0 && arrived_.empty()) {
         hungUp_ = true;
         open_ = false;
     }
@@ -129,8 +130,8 @@ bool SimulatedPort::waitForInput(int msecs)
         if (!open_ || now >= until)
             return false;
         Clock::time_point wake = until;
-        if (pacer_.pendingOutput() > 0)
-            wake = std::min(wake, pacer_.nextBurstDue());
+        if (line_.pendingOutput() > 0)
+            wake = std::min(wake, line_.nextDue());
         else if (hangUpAt_)
             wake = std::min(wake, *hangUpAt_);
         std::this_thread::sleep_until(wake);

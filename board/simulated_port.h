@@ -1,11 +1,12 @@
 // The simulated board inside the program, behind the same port interface as a serial port:
 // no pseudo-terminal, so it works wherever the program does. The board's replies become
-// readable when they would have crossed the line (paced) or at once; its working delays and
-// faults are those of the board on a pseudo-terminal.
+// readable when they would have crossed the line (paced) or at once, and as the USB adapter of
+// options.adapter hands them on; its working delays and faults are those of the board on a
+// pseudo-terminal.
 #pragma once
 
 #include "board_options.h"
-#include "line_pacer.h"
+#include "board_line.h"
 #include "port.h"
 #include "simulated_board.h"
 
@@ -18,7 +19,7 @@ namespace brindle::board {
 class SimulatedPort : public link::Port {
 public:
     // COM1 is the simulated board; COM2 is whatever `others` stands for (may be null).
-    // options.chip must be known (see chipForOptions).
+    // options.chip and options.adapter must be known (see chipForOptions, adapterModel).
     SimulatedPort(const BoardOptions& options, std::unique_ptr<link::Port> others = nullptr);
     ~SimulatedPort() override;
 
@@ -40,11 +41,11 @@ public:
     const SimulatedBoard& board() const { return board_; }
 
 private:
-    using Clock = LinePacer::Clock;
+    using Clock = BoardLine::Clock;
     void deliverDue(Clock::time_point now);
 
     SimulatedBoard board_;
-    LinePacer pacer_;
+    BoardLine line_;
     std::unique_ptr<link::Port> others_;
     int commPort_ = 1;
     bool open_ = false;

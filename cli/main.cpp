@@ -139,6 +139,9 @@ int main(int argc, char* argv[])
         board::BoardOptions options;
         options.chip = o.simulatedChip.toStdString();
         options.pacing = o.pacing;
+        std::string error;
+        if (!board::applyAdapterOptions(o.adapter.toStdString(), o.latencyMs.toStdString(), &options, &error))
+            return usageError(QString::fromStdString(error) + " (see --help).");
         bool known = false;
         board::chipForOptions(options, &known);
         if (!known)

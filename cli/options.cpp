@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "board_options.h"
 #include "chips.h"
 
 namespace brindle::cli {
@@ -15,8 +16,12 @@ struct CommandInfo {
 
 const CommandInfo kCommands[] = {
     {Command::Ports, "ports", "[--probe]",
-     "List the serial ports: device, description, manufacturer, USB vendor:product, serial number.\n"
-     "--probe also sends \"I\" to each (19200 8N1) and says which has a board and what chip it holds."},
+     "List the serial ports: device, description, manufacturer, USB vendor:product, serial number,\n"
+     "driver and, for an FTDI adapter, its latency timer. Brindle asks for a 1 ms timer while it has\n"
+     "the port open (Linux); where it cannot get it, or where the timer is the driver's setting\n"
+     "(Windows), the listing says how to make 1 ms permanent.\n"
+     "--probe also sends \"I\" to each (19200 8N1) and says which has a board and what chip it holds;\n"
+     "it also tries the 1 ms timer."},
     {Command::Identify, "identify", "", "Identify the chip in the socket (RESET)."},
     {Command::Erase, "erase", "", "Erase the chip (ERASE)."},
     {Command::Blank, "blank", "", "Check that the chip is blank (BLANK)."},
@@ -72,7 +77,7 @@ bool parseSteps(const QString& text, std::array<bool, 5>* steps)
 }
 
 const QStringList kValueOptions = {"-p", "--port", "--candidate", "--chip", "--format", "--log",
-                                   "--reply-timeout-scale", "--steps", "--lock"};
+                                   "--reply-timeout-scale", "--steps", "--lock", "--adapter", "--latency-ms"};
 
 // One option with its value; false with o->error set when the value is wrong.
 bool takeOption(const QString& name, const QString& value, Options* o, bool* stepsGiven)
@@ -97,6 +102,10 @@ bool takeOption(const QString& name, const QString& value, Options* o, bool* ste
         o->binary = value == "bin";
     } else if (name == "--log") {
         o->logFile = value;
+    } else if (name == "--adapter") {
+        o->adapter = value;
+    } else if (name == "--latency-ms") {
+        o->latencyMs = value;
     } else if (name == "--reply-timeout-scale") {
         bool ok = false;
         o->timeoutScale = value.toDouble(&ok);
@@ -144,6 +153,7 @@ bool takeFlag(const QString& arg, Options* o)
 // What the command and its options say together, once all are read.
 void checkCombination(const QStringList& positional, bool stepsGiven, Options* o)
 {
+    std::string error;
     const CommandInfo* info = positional.isEmpty() ? nullptr : findCommand(positional[0]);
     if (!positional.isEmpty() && !info) {
         o->error = "Unknown command \"" + positional[0] + "\" (see --help).";
@@ -190,6 +200,11 @@ void checkCombination(const QStringList& positional, bool stepsGiven, Options* o
         o->error = QStringLiteral("--probe belongs to ports.");
     else if (o->simulate && !o->ports.isEmpty())
         o->error = QStringLiteral("--simulate is the board: it does not go with -p.");
+    else if ((o->adapter != QLatin1String("none") || !o->latencyMs.isEmpty()) && !o->simulate)
+        o->error = QStringLiteral("--adapter and --latency-ms give the simulated board's USB adapter: they go with --simulate.");
+    else if (board::BoardOptions board; !board::applyAdapterOptions(o->adapter.toStdString(), o->latencyMs.toStdString(),
+                                                                    &board, &error))
+        o->error = QString::fromStdString(error) + " (see --help).";
 }
 
 } // namespace
@@ -277,6 +292,10 @@ QString helpText()
         "  --candidate PATH       also consider this device (pseudo-terminals, odd devices); repeatable\n"
         "  --simulate[=CHIP]      in-process simulated board (default AT89S52, or \"none\" for an empty socket)\n"
         "  --no-pace              with --simulate: answer at once instead of at line rate\n"
+        "  --adapter NAME         with --simulate: the USB serial adapter the board is reached through:\n"
+        "                         none (default), ftdi (holds bytes until 62 wait or its latency timer\n"
+        "                         runs out), ch340 or pl2303 (about 1 ms)\n"
+        "  --latency-ms N         with --adapter ftdi: its latency timer, 1 to 255 ms (default 16)\n"
         "  --chip NAME            the chip the job expects; another chip is refused before anything is sent\n"
         "                         that changes it\n"
         "  --format hex|bin       file format (default: .bin is binary, anything else Intel HEX)\n"

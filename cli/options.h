@@ -27,6 +27,8 @@ struct Options {
     bool simulate = false;
     QString simulatedChip = QStringLiteral("AT89S52");
     bool pacing = true;
+    QString adapter = QStringLiteral("none"); // --adapter, --latency-ms: the simulated board's USB adapter
+    QString latencyMs;                        // empty: the adapter's own
     QString chip;                 // --chip: the part number expected, empty: any
     bool binary = false;          // --format bin, or a .bin name
     bool json = false;

@@ -28,6 +28,7 @@ Probe probe(const QString& path, double timeoutScale)
     Probe found;
     found.path = path;
     found.result = outcome.result;
+    found.latency = port->latency();
     found.chipRow = session.chipRow;
     if (outcome.ok()) {
         const auto& chip = protocol::kChips[std::size_t(session.chipRow)];
@@ -46,7 +47,7 @@ Probe probe(const QString& path, double timeoutScale)
 
 } // namespace
 
-std::vector<PortInfo> listPorts(const QStringList& candidates)
+std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string& sysRoot)
 {
     std::vector<PortInfo> ports;
     QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
@@ -54,15 +55,18 @@ std::vector<PortInfo> listPorts(const QStringList& candidates)
         return a.systemLocation() < b.systemLocation();
     });
     for (const QSerialPortInfo& info : system) {
-        PortInfo port{info.systemLocation(), info.description(), info.manufacturer(), {}, info.serialNumber()};
+        PortInfo port{info.systemLocation(), info.description(), info.manufacturer(), {}, info.serialNumber(), {}};
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             port.usb = QStringLiteral("%1:%2").arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
                            .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        port.adapter = link::adapterFacts(port.path.toStdString(), info.hasVendorIdentifier() ? info.vendorIdentifier() : 0,
+                                          sysRoot);
         ports.push_back(port);
     }
     for (const QString& candidate : candidates)
         if (std::none_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.path == candidate; }))
-            ports.push_back({candidate, QStringLiteral("candidate"), {}, {}, {}});
+            ports.push_back({candidate, QStringLiteral("candidate"), {}, {}, {},
+                             link::adapterFacts(candidate.toStdString(), 0, sysRoot)});
     return ports;
 }
 
@@ -99,6 +103,47 @@ bool findOneBoard(const std::vector<Probe>& probes, QString* device, QString* er
     return false;
 }
 
+namespace {
+
+struct LatencyLines {
+    QString fact;   // for the port's line
+    QString advice; // for the lines under it
+};
+
+// What the listing says of an FTDI adapter's latency timer: its value, whether the program gets
+// 1 ms while it has the port open, and where it does not, how the user makes 1 ms permanent.
+LatencyLines latencyLines(const link::AdapterFacts& adapter, const Probe* probe)
+{
+    if (!adapter.ftdi)
+        return {};
+    const std::optional<int> timer = adapter.latencyTimerMs;
+    LatencyLines lines{timer ? QStringLiteral("latency timer %1 ms").arg(*timer) : QString(), {}};
+    const QString advice = QString::fromStdString(link::lastingLatencyAdvice());
+    if (timer && *timer <= 1)
+        return lines;
+    if (!link::programLowersLatency()) {
+        lines.advice = advice;
+        return lines;
+    }
+    if (!probe || probe->result == link::Result::PortError) {
+        lines.fact += QStringLiteral(" (Brindle asks for 1 ms while it has the port open; ports --probe tries it)");
+        return lines;
+    }
+    const link::LatencyReport& report = probe->latency;
+    if (report.on && report.timerMs.value_or(1) <= 1) {
+        lines.fact += QStringLiteral(" (1 ms while Brindle has the port open)");
+        return lines;
+    }
+    const QString why = !report.refusal.empty() ? QString::fromStdString(report.refusal)
+                        : report.timerMs ? QStringLiteral("the driver kept %1 ms").arg(*report.timerMs)
+                                         : QString();
+    lines.advice = "Brindle could not lower the latency timer to 1 ms" + (why.isEmpty() ? QString() : " (" + why + ")")
+                   + ". " + advice;
+    return lines;
+}
+
+} // namespace
+
 QString portListing(const std::vector<PortInfo>& ports, const std::vector<Probe>& probes)
 {
     if (ports.empty())
@@ -106,15 +151,21 @@ QString portListing(const std::vector<PortInfo>& ports, const std::vector<Probe>
     QStringList lines;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const PortInfo& p = ports[i];
+        const Probe* probe = i < probes.size() ? &probes[i] : nullptr;
+        const LatencyLines latency = latencyLines(p.adapter, probe);
         QStringList facts;
         for (const QString& fact : {p.description, p.manufacturer, p.usb.isEmpty() ? QString() : "USB " + p.usb,
-                                    p.serial.isEmpty() ? QString() : "serial " + p.serial})
+                                    p.serial.isEmpty() ? QString() : "serial " + p.serial,
+                                    p.adapter.driver.empty() ? QString() : "driver " + QString::fromStdString(p.adapter.driver),
+                                    latency.fact})
             if (!fact.isEmpty())
                 facts << fact;
         QString line = p.path + (facts.isEmpty() ? QString() : "  " + facts.join(", "));
-        if (i < probes.size())
-            line += "  [" + probes[i].words + "]";
+        if (probe)
+            line += "  [" + probe->words + "]";
         lines << line;
+        for (const QString& advice : latency.advice.split('\n', Qt::SkipEmptyParts))
+            lines << "    " + advice;
     }
     return lines.join('\n');
 }

@@ -12,6 +12,16 @@ struct OpenFailure {
     std::string advice; // what the operator can do, empty when unknown
 };
 
+// What a port asked of the system for low latency when it last opened, and what it found.
+struct LatencyReport {
+    bool asked = false;         // the low-latency flag was off and was asked for
+    bool on = false;            // the flag was on while the port was open
+    std::string refusal;        // the system's words where the flag could not be read or set
+    std::string driver;         // the port's driver, where the system tells
+    std::optional<int> timerMs; // an FTDI adapter's latency timer, as found once asked
+    std::string note;           // what was asked and found at the last opening or closing, for the trace
+};
+
 class Port {
 public:
     virtual ~Port() = default;
@@ -33,6 +43,9 @@ public:
     virtual std::string input() = 0;
     // Blocks until input waits or msecs have passed; true when input waits.
     virtual bool waitForInput(int msecs) = 0;
+
+    // Nothing where the port asks the system for nothing.
+    virtual LatencyReport latency() const { return {}; }
 };
 
 } // namespace brindle::link

@@ -36,7 +36,10 @@ bool isUsbAdapter(const QSerialPortInfo& info)
 
 } // namespace
 
-QtSerialPort::QtSerialPort(std::array<QString, 2> devices) : devices_(std::move(devices)) {}
+QtSerialPort::QtSerialPort(std::array<QString, 2> devices, std::unique_ptr<LatencyCalls> calls, std::string sysRoot)
+    : devices_(std::move(devices)), lowLatency_(std::move(calls), std::move(sysRoot))
+{
+}
 
 QtSerialPort::~QtSerialPort() { close(); }
 
@@ -56,6 +59,7 @@ std::string QtSerialPort::deviceName() const { return device(commPort_).toStdStr
 std::optional<OpenFailure> QtSerialPort::open()
 {
     close();
+    latency_ = {};
     const QString name = device(commPort_);
     if (name.isEmpty())
         return OpenFailure{"no serial port was found for COM" + std::to_string(commPort_),
@@ -75,6 +79,9 @@ std::optional<OpenFailure> QtSerialPort::open()
     // A pseudo-terminal has no modem lines; the board simulator does not need DTR.
     port->setDataTerminalReady(true);
     port->clearError();
+    // A USB adapter holds what the board sends for up to its latency timer (16 ms on an FTDI),
+    // and the protocol waits for every block's reply: asked for, the timer is 1 ms.
+    latency_ = lowLatency_.request(static_cast<int>(port->handle()), name.toStdString());
     port_ = std::move(port);
     return std::nullopt;
 }
@@ -83,10 +90,16 @@ void QtSerialPort::close()
 {
     if (!port_)
         return;
+    // Whatever was queued last (a lock bit letter, "Z") must still reach the board.
+    if (port_->isOpen() && port_->bytesToWrite() > 0)
+        port_->waitForBytesWritten(200);
+    closeDevice();
+}
+
+void QtSerialPort::closeDevice()
+{
     if (port_->isOpen()) {
-        // Whatever was queued last (a lock bit letter, "Z") must still reach the board.
-        if (port_->bytesToWrite() > 0)
-            port_->waitForBytesWritten(200);
+        latency_.note = lowLatency_.restore(static_cast<int>(port_->handle()));
         port_->close();
     }
     port_.reset();
@@ -133,10 +146,8 @@ void QtSerialPort::checkHangUp()
     // A vanished adapter (a resource error) or a pseudo-terminal whose other end closed (a
     // read error): the port is gone, and every later wait must end at once instead of
     // polling a dead device, which answers every poll at once.
-    if (port_ && (port_->error() == QSerialPort::ResourceError || port_->error() == QSerialPort::ReadError)) {
-        port_->close();
-        port_.reset();
-    }
+    if (port_ && (port_->error() == QSerialPort::ResourceError || port_->error() == QSerialPort::ReadError))
+        closeDevice();
 }
 
 std::unique_ptr<Port> makeSystemPort(std::array<QString, 2> devices)

@@ -1,6 +1,7 @@
 // The real port, through Qt SerialPort, with COM1 and COM2 mapped to device names.
 #pragma once
 
+#include "low_latency.h"
 #include "system_port.h"
 
 #include <QString>
@@ -14,8 +15,10 @@ namespace brindle::link {
 
 class QtSerialPort : public Port {
 public:
-    // devices[0] and devices[1]: what COM1 and COM2 stand for (empty: none found).
-    explicit QtSerialPort(std::array<QString, 2> devices);
+    // devices[0] and devices[1]: what COM1 and COM2 stand for (empty: none found). calls and
+    // sysRoot: the system's, unless a test gives its own.
+    explicit QtSerialPort(std::array<QString, 2> devices, std::unique_ptr<LatencyCalls> calls = systemLatencyCalls(),
+                          std::string sysRoot = "/sys");
     ~QtSerialPort() override;
 
     void select(int commPort) override;
@@ -29,15 +32,19 @@ public:
     void output(std::string_view text) override;
     std::string input() override;
     bool waitForInput(int msecs) override;
+    LatencyReport latency() const override { return latency_; }
 
     QString device(int commPort) const;
 
 private:
     void checkHangUp();
+    void closeDevice();
 
     std::array<QString, 2> devices_;
     int commPort_ = 1;
     std::unique_ptr<QSerialPort> port_;
+    LowLatency lowLatency_;
+    LatencyReport latency_;
 };
 
 } // namespace brindle::link

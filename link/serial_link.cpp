@@ -54,9 +54,11 @@ bool SerialLink::open()
     silent_ = false;
     lineFeedDue_ = false;
     const std::optional<OpenFailure> failure = port_.open();
-    if (trace_)
+    if (trace_) {
         std::fprintf(stderr, "[%s open %s%s]\n", comName().c_str(), port_.deviceName().c_str(),
                      failure ? ": failed" : "");
+        traceLatency();
+    }
     if (!failure) {
         // Whatever an earlier opening left unread (a pseudo-terminal keeps it) is no reply to
         // what this opening sends.
@@ -78,9 +80,19 @@ void SerialLink::close()
     carried_.clear();
     silent_ = false;
     lineFeedDue_ = false;
-    if (trace_ && port_.isOpen())
+    const bool traced = trace_ && port_.isOpen();
+    if (traced)
         std::fprintf(stderr, "[%s close]\n", comName().c_str());
     port_.close();
+    if (traced)
+        traceLatency();
+}
+
+void SerialLink::traceLatency() const
+{
+    const std::string note = port_.latency().note;
+    if (!note.empty())
+        std::fprintf(stderr, "[%s low latency: %s]\n", comName().c_str(), note.c_str());
 }
 
 void SerialLink::output(std::string_view text)

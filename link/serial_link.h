@@ -62,8 +62,8 @@ public:
     const std::string& openFailureText() const { return openFailureText_; }
 
     // Every character at the port boundary, in hex and ASCII with its direction, to stderr
-    // (brindle-board --replay reads it back). Also switched on by the environment variable
-    // BRINDLE_TRACE=1.
+    // (brindle-board --replay reads it back), and what the port asked of the system for low
+    // latency. Also switched on by the environment variable BRINDLE_TRACE=1.
     void setTrace(bool on) { trace_ = on; }
 
     std::string reply;
@@ -71,6 +71,8 @@ public:
 private:
     std::string collect(std::size_t wanted, std::chrono::milliseconds timeout);
     void traceBytes(const char* direction, std::string_view bytes) const;
+    // What the port asked of the system for low latency and found, at opening or closing.
+    void traceLatency() const;
     std::string silenceTitle(const std::string& received) const;
 
     Port& port_;

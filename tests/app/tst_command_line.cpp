@@ -22,6 +22,8 @@ QString changes(const CommandLine& c)
         set << "help";
     if (c.replyTimeoutScale != 1.0)
         set << "scale=" + QString::number(c.replyTimeoutScale);
+    if (c.adapter != QLatin1String("none") || !c.latencyMs.isEmpty())
+        set << "adapter=" + c.adapter + ":" + c.latencyMs;
     return set.join(' ');
 }
 } // namespace
@@ -55,6 +57,12 @@ private slots:
                                                     << "--reply-timeout-scale=slow|0.1 to 100";
         QTest::newRow("timeout scale zero") << QStringList{"--reply-timeout-scale=0"} << "" << "0.1 to 100";
         QTest::newRow("stray word") << QStringList{"blink.hex"} << "" << "blink.hex";
+        QTest::newRow("adapter") << QStringList{"--simulate", "--adapter", "ftdi", "--latency-ms=2"}
+                                 << "simulate=AT89S52 adapter=ftdi:2" << "";
+        QTest::newRow("adapter without simulate") << QStringList{"--adapter=ch340"} << "" << "--simulate";
+        QTest::newRow("timer of another adapter") << QStringList{"--simulate", "--adapter=pl2303", "--latency-ms=2"}
+                                                  << "" << "--adapter ftdi";
+        QTest::newRow("unknown adapter") << QStringList{"--simulate", "--adapter=cp2102"} << "" << "cp2102";
     }
     void options()
     {
@@ -73,7 +81,7 @@ private slots:
         const QString help = parseCommandLine({"brindle", "--help"}).helpText;
         for (const char* word : {"--com1 <PATH>", "--com2 <PATH>", "--simulate[=CHIP]", "--no-pace", "--help",
                                  "AT89C1051", "AT89C55WD", "BRINDLE_TRACE=1", "--replay", "--log <FILE>",
-                                 "--reply-timeout-scale <F>"})
+                                 "--reply-timeout-scale <F>", "--adapter <NAME>", "--latency-ms <N>"})
             QVERIFY2(help.contains(word), word);
         QVERIFY(!help.contains("<=CHIP>"));
     }

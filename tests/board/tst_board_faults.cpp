@@ -15,8 +15,9 @@ private slots:
     void rejectsBadOptions()
     {
         BoardOptions untouched;
-        for (const std::vector<std::string>& bad : {std::vector<std::string>{"--chip", "AT90S1200"}, {"--turbo"},
-                                                    {"--erase-ms=-5"}}) {
+        for (const std::vector<std::string>& bad :
+             {std::vector<std::string>{"--chip", "AT90S1200"}, {"--turbo"}, {"--erase-ms=-5"}, {"--adapter", "cp2102"},
+              {"--latency-ms=2"}, {"--latency-ms=2", "--adapter=ch340"}, {"--adapter=ftdi", "--latency-ms=256"}}) {
             std::string error;
             QVERIFY2(!parseBoardOptions(bad, &untouched, &error) && !error.empty(), bad[0].c_str());
         }

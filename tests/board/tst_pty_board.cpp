@@ -74,6 +74,26 @@ private slots:
         board.stop(); // would hang here for the ten-minute erase if stop() did not wake it
         QVERIFY(!board.isServing());
     }
+
+    // As in-process: five lock-step exchanges behind an FTDI adapter take at least four of its
+    // timer's periods.
+    void ftdiHoldsRepliesForItsTimer()
+    {
+        BoardOptions o;
+        o.adapter = "ftdi";
+        o.latencyMs = 50;
+        PtyBoard board;
+        std::string error;
+        QVERIFY2(board.start(o, &error), error.c_str());
+        Port port(board.devicePath());
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 5; ++i) {
+            port.send("I");
+            QCOMPARE(port.receive(2, 2000), std::string("62")); // bound: far beyond the 50 ms timer
+        }
+        QVERIFY2(timer.elapsed() >= 200, qPrintable(QString::number(timer.elapsed())));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestPtyBoard)

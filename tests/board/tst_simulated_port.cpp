@@ -79,6 +79,22 @@ private slots:
         QVERIFY2(timer.elapsed() >= 30, qPrintable(QString::number(timer.elapsed())));
     }
 
+    // Behind an FTDI adapter a reply waits for the adapter's timer to run out. Each reply of a
+    // lock-step exchange comes at a later expiry than the one before, so five exchanges take at
+    // least four periods, however the thread is scheduled.
+    void ftdiHoldsRepliesForItsTimer()
+    {
+        SimulatedPort port(options(false, {"--adapter", "ftdi", "--latency-ms", "50"}));
+        QVERIFY(!port.open());
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 5; ++i) {
+            port.output("I");
+            QCOMPARE(collect(port, 2, 2000), std::string("62")); // bound: far beyond the 50 ms timer
+        }
+        QVERIFY2(timer.elapsed() >= 200, qPrintable(QString::number(timer.elapsed())));
+    }
+
     // The chip keeps what was written while the port is closed and opened again.
     void chipOutlivesTheOpening()
     {

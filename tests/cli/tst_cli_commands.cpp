@@ -95,6 +95,7 @@ private slots:
         row("usage: simulate with a port", {{}, none, {"--simulate", "-p", "x", "erase"}, 2, "does not go with -p", ""});
         row("usage: bad format", {{}, none, {"--format", "srec", "write", "SMALL"}, 2, "hex or bin", ""});
         row("usage: bad scale", {{}, none, {"--reply-timeout-scale", "0", "erase"}, 2, "0.1 to 100", ""});
+        row("usage: adapter of a real port", {{}, none, {"--adapter", "ftdi", "erase"}, 2, "go with --simulate", ""});
         // What the forms mean shows in what the board was made to do.
         row(".BIN is binary", {{}, {"write", "BIN"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
         row("--format over the extension", {{}, {"--format", "bin", "write", "RAW"}, {"verify", "SMALL"}, 0, "verify: ok", ""});

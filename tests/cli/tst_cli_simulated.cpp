@@ -40,6 +40,8 @@ private slots:
         row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"--simulate=AT89X"}});
         row("not with a port", {{"-p", "COM1", "identify"}, 2, {"--simulate"}});
         row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});
+        row("behind an FTDI adapter", {{"--adapter", "ftdi", "--latency-ms", "1", "blank"}, 0, {"blank: ok"}});
+        row("timer of another adapter", {{"--adapter", "ch340", "--latency-ms", "1", "blank"}, 2, {"--adapter ftdi"}});
     }
 
     void command()

@@ -3,37 +3,15 @@
 #include "link_rig.h"
 
 #include "pty_board.h"
+#include "stderr_to_file.h"
 #include "trace_replay.h"
 
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
 
 using namespace brindle;
 using namespace brindle::link::test;
 
 namespace {
-
-// Standard error goes to a file while this lives: the link traces there, as for BRINDLE_TRACE=1.
-class StderrToFile {
-public:
-    explicit StderrToFile(const QString& path) : saved_(::dup(2))
-    {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::fflush(stderr);
-        ::dup2(fd, 2);
-        ::close(fd);
-    }
-    ~StderrToFile()
-    {
-        std::fflush(stderr);
-        ::dup2(saved_, 2);
-        ::close(saved_);
-    }
-
-private:
-    int saved_;
-};
 
 // WRITE of a 2 KB image, every byte the given one.
 void writeAll(OpRig& rig, const char* byte)

@@ -1,0 +1,155 @@
+// The low-latency request of the system's port: made when the port opens and undone when it
+// closes, seen through the system calls' seam; and a pseudo-terminal's refusal, met through the
+// real calls, silent unless traced.
+#include "link_rig.h"
+#include "low_latency.h"
+#include "pty_board.h"
+#include "qt_serial_port.h"
+#include "stderr_to_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+using namespace brindle;
+using namespace brindle::link;
+
+namespace {
+
+// Records each call as "get", "set on" or "set off", and the descriptors it was given.
+class FakeCalls : public LatencyCalls {
+public:
+    FakeCalls(QStringList* calls, std::vector<int>* fds, Flag flag, int setError)
+        : calls_(calls), fds_(fds), flag_(flag), setError_(setError)
+    {
+    }
+    Flag lowLatency(int fd) override
+    {
+        record("get", fd);
+        return flag_;
+    }
+    int setLowLatency(int fd, bool on) override
+    {
+        record(on ? "set on" : "set off", fd);
+        return on ? setError_ : 0;
+    }
+
+private:
+    void record(const char* call, int fd)
+    {
+        *calls_ << call;
+        fds_->push_back(fd);
+    }
+    QStringList* calls_;
+    std::vector<int>* fds_;
+    Flag flag_;
+    int setError_;
+};
+
+struct Case {
+    LatencyCalls::Flag flag;
+    int setError;
+    QStringList atOpen, atClose;
+    bool on;
+    int refusal; // the error number the report gives in words; 0: none
+};
+
+// A system tree in which the pseudo-terminal passes for an FTDI adapter with a 1 ms timer.
+void fakeFtdi(const QTemporaryDir& root, const std::string& device)
+{
+    const QString name = QFileInfo(QString::fromStdString(device)).fileName();
+    QVERIFY(QDir(root.path()).mkpath("class/tty/" + name + "/device"));
+    QVERIFY(QFile::link("../../../../bus/usb-serial/drivers/ftdi_sio", root.filePath("class/tty/" + name + "/device/driver")));
+    QVERIFY(QDir(root.path()).mkpath("bus/usb-serial/devices/" + name));
+    QFile timer(root.filePath("bus/usb-serial/devices/" + name + "/latency_timer"));
+    QVERIFY(timer.open(QIODevice::WriteOnly));
+    timer.write("1\n");
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Case)
+
+class TestLowLatency : public QObject {
+    Q_OBJECT
+private slots:
+    void requestedOnOpenUndoneOnClose_data()
+    {
+        QTest::addColumn<Case>("c");
+        QTest::newRow("flag off: set, cleared at close") << Case{{0, false}, 0, {"get", "set on"}, {"set off"}, true, 0};
+        QTest::newRow("flag on already: left alone") << Case{{0, true}, 0, {"get"}, {}, true, 0};
+        QTest::newRow("set refused: nothing to undo") << Case{{0, false}, EPERM, {"get", "set on"}, {}, false, EPERM};
+        QTest::newRow("no flag: nothing asked") << Case{{ENOTTY, false}, 0, {"get"}, {}, false, ENOTTY};
+    }
+    void requestedOnOpenUndoneOnClose()
+    {
+        QFETCH(Case, c);
+        board::PtyBoard board;
+        std::string error;
+        QVERIFY2(board.start({}, &error), error.c_str());
+        QTemporaryDir root;
+        fakeFtdi(root, board.devicePath());
+        QStringList calls;
+        std::vector<int> fds;
+        QtSerialPort port({QString::fromStdString(board.devicePath()), {}},
+                          std::make_unique<FakeCalls>(&calls, &fds, c.flag, c.setError), root.path().toStdString());
+
+        QVERIFY(!port.open());
+        QCOMPARE(calls, c.atOpen);
+        const LatencyReport report = port.latency();
+        QCOMPARE(report.on, c.on);
+        QCOMPARE(report.refusal, std::string(c.refusal ? std::strerror(c.refusal) : ""));
+        QCOMPARE(report.driver, std::string("ftdi_sio"));
+        QCOMPARE(report.timerMs, std::optional<int>(1));
+        // The port works whatever the system said.
+        port.output("I");
+        std::string reply;
+        QDeadlineTimer bound(5000); // the unpaced board answers at once
+        while (reply.size() < 2 && !bound.hasExpired() && port.waitForInput(int(bound.remainingTime())))
+            reply += port.input();
+        QCOMPARE(reply, std::string("62"));
+
+        calls.clear();
+        port.close();
+        QCOMPARE(calls, c.atClose);
+        QVERIFY(fds.front() >= 0);
+        QVERIFY(std::all_of(fds.begin(), fds.end(), [&](int fd) { return fd == fds.front(); }));
+    }
+
+    void pseudoTerminalRefusalIsSilent_data()
+    {
+        QTest::addColumn<bool>("trace");
+        QTest::newRow("normal run") << false;
+        QTest::newRow("BRINDLE_TRACE") << true;
+    }
+    void pseudoTerminalRefusalIsSilent()
+    {
+        QFETCH(bool, trace);
+        board::PtyBoard board;
+        std::string error;
+        QVERIFY2(board.start({}, &error), error.c_str());
+        QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
+        test::RecordingPanel panel;
+        SerialLink link(port, panel);
+        link.setTrace(trace);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("stderr.txt");
+        {
+            const test::StderrToFile redirect(path);
+            QVERIFY(link.open());
+            link.close();
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        if (trace)
+            QVERIFY2(text.contains(QStringLiteral("[COM1 low latency: not available (%1)]").arg(std::strerror(ENOTTY))),
+                     qPrintable(text));
+        else
+            QCOMPARE(text, QString());
+        QVERIFY(panel.events.isEmpty());
+        QVERIFY(!port.latency().on);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLowLatency)
+#include "tst_low_latency.moc"
