@@ -324,13 +324,19 @@ std::string hexRecords(const HexGrid& grid, int rows)
 std::optional<QString> writeFileAtomically(const QString& path, const std::string& content)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that the disk has no room for fails unseen when it is flushed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
     const auto size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    // A short write says nothing of why; the next one fails with the system's reason.
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = file.write(content.data() + done, size - done);
+        if (written <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
+        done += written;
     }
     if (!file.commit())
         return file.errorString();

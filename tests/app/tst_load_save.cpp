@@ -2,6 +2,11 @@
 // rejected or cannot be written.
 #include "app_rig.h"
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace brindle::app;
 using brindle::image::rowOf;
 using brindle::image::columnOf;
@@ -132,6 +137,33 @@ private slots:
         QCOMPARE(rig.op.beeps, 1); // an empty path only beeps; a box is followed by the beep
         QCOMPARE(rig.op.dialogs.size(), qsizetype(boxNames == "1234" ? 0 : 1)); // cells first
     }
+
+#ifdef Q_OS_UNIX
+    // SAVE onto a file system that fills up (the process may not make files longer than the old
+    // one): the old file stays whole, no temporary is left and the box gives the reason.
+    void saveOntoAFullDiskKeepsTheOldFile()
+    {
+        WindowRig rig;
+        const QString p = dir_.filePath("kept.hex");
+        QVERIFY(writeFile(p, kEndRecord));
+        rig.form.deviceSize = 2048; // a 2 KB chip's file is held in the write buffer until the end
+        rig.op.files.push_back(p);
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        rig.form.Save_Click();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QCOMPARE(rig.op.boxes, QStringList{"Cannot save " + QDir::toNativeSeparators(p) + ":\nFile too large"});
+        QFile file(p);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kEndRecord);
+        QCOMPARE(QDir(dir_.path()).entryList({"kept.hex*"}, QDir::Files | QDir::Hidden), QStringList{"kept.hex"});
+    }
+#endif
 };
 
 QTEST_MAIN(TestLoadSave)

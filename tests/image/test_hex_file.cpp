@@ -172,9 +172,10 @@ private slots:
     }
 
     // A write that cannot be done leaves the old file whole: to a missing folder, and (Unix) one
-    // failing half-way over an existing file. File modes would not stop root, so there the
-    // process may not make files longer than the old one (SIGXFSZ ignored: write() fails with
-    // EFBIG instead of the signal ending the test).
+    // failing half-way over an existing file, both one that fills the write buffer and one that
+    // only fails once flushed. File modes would not stop root, so there the process may not
+    // make files longer than the old one (SIGXFSZ ignored: write() fails with EFBIG instead of
+    // the signal ending the test).
     void failedWriteKeepsTheOldFile()
     {
         QTemporaryDir dir;
@@ -191,10 +192,12 @@ private slots:
         rlimit small = saved;
         small.rlim_cur = 4096;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const std::optional<QString> buffered = writeFileAtomically(path, std::string(6000, 'n'));
         reason = writeFileAtomically(path, std::string(100000, 'n'));
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
-        QVERIFY2(reason.has_value() && !reason->isEmpty(), "a write past the size limit was reported as done");
+        QVERIFY2(buffered && buffered->contains("large"), "a write failing at its flush was reported as done");
+        QVERIFY2(reason && reason->contains("large"), "a write past the size limit was reported as done");
 #endif
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
