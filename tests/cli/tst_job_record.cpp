@@ -8,6 +8,11 @@
 
 #include <thread>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace brindle;
 
 class TestJobRecord : public QObject {
@@ -76,6 +81,68 @@ private slots:
         link::JobRecord record("/nonexistent-folder/record.log", "brindle-test", "9.9");
         QVERIFY(record.open().has_value());
         QVERIFY(record.append({}).has_value());
+#ifdef Q_OS_UNIX
+        // A device: no seeking to an end it has not got (Qt would warn), and the system's reason.
+        QTest::failOnWarning(QRegularExpression(".*"));
+        link::JobRecord full("/dev/full", "brindle-test", "9.9");
+        QVERIFY(!full.open());
+        QCOMPARE(full.append({}), QString("No space left on device"));
+#endif
+    }
+
+    // A line goes in whole or not at all, and never starts on the tail of one torn before (by
+    // a program killed mid-line, or a version that left the tail). room: bytes the file may
+    // grow by (Unix: the process's file size limit), -1 for no limit.
+    void lineIsWholeOrNothing_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<bool>("added");
+        QTest::newRow("after a whole line") << QByteArray("{}\n") << -1 << true;
+        QTest::newRow("after a torn line") << QByteArray("{\"time\":") << -1 << true;
+#ifdef Q_OS_UNIX
+        QTest::newRow("disk full mid-line") << QByteArray("{}\n") << 100 << false;
+        QTest::newRow("disk full at the line end") << QByteArray("{}\n") << 0 << false;
+#endif
+    }
+    void lineIsWholeOrNothing()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, room);
+        QFETCH(bool, added);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("record.log");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        file.close();
+        link::JobRecord record(path, "brindle-test", "9.9");
+        QVERIFY(!record.open());
+        std::optional<QString> failure;
+#ifdef Q_OS_UNIX
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        if (room >= 0)
+            limited.rlim_cur = rlim_t(before.size() + room);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        failure = record.append({});
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+#else
+        failure = record.append({});
+#endif
+        QCOMPARE(failure.has_value(), !added);
+        QVERIFY(added || failure->contains("large"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (!added) {
+            QCOMPARE(after, before);
+            return;
+        }
+        const QByteArray line = after.mid(before.size());
+        QVERIFY2(line.startsWith(before.endsWith('\n') ? "{" : "\n{") && line.endsWith("}\n"), line.constData());
+        QCOMPARE(QJsonDocument::fromJson(line.trimmed()).object()["program"].toString(), QString("brindle-test"));
     }
 };
 
