@@ -179,6 +179,7 @@ void Form1::Load_Click()
     MSFG->cells().redraw();
     MSFG->show();
     gridFile_ = hexFileName;
+    gridFileWarning_ = file.warning;
     op_.beep();
 }
 
@@ -235,8 +236,10 @@ void Form1::recorded(const char* step, Range range, bool withFile, Operation ope
     entry.port = port_.deviceName();
     entry.chipRow = session.chipRow;
     entry.step = step;
-    if (withFile && !gridFile_.isEmpty())
+    if (withFile && !gridFile_.isEmpty()) {
         entry.file = link::JobRecord::describeFile(gridFile_);
+        entry.warning = gridFileWarning_;
+    }
     if (range != Range::None) {
         entry.imageBytes = std::clamp(range == Range::Program ? programLength : deviceSize, 0, image::kImageSize);
         entry.imageCrc32 = link::JobRecord::gridCrc32(grid, entry.imageBytes);

@@ -139,6 +139,7 @@ private:
     link::JobRecord* record_ = nullptr;
     bool recordFailed_ = false;
     QString gridFile_; // the file whose image the grid shows; empty once READ rewrote it
+    QString gridFileWarning_; // what LOAD found odd about it (no end record), for the record
     const std::atomic<bool>* stop_ = nullptr;
     bool closeRequested_ = false;
 };

@@ -149,8 +149,8 @@ HexReadResult HexParser::run()
         --end;
     data_.bytes.reserve((end - pos) / 2);
 
-    int lineNumber = 0;
-    bool anyRecord = false;
+    int lineNumber = 0, lastRecordLine = 0;
+    bool anyRecord = false, ended = false;
     while (pos < end) {
         ++lineNumber;
         std::size_t stop = pos;
@@ -172,14 +172,22 @@ HexReadResult HexParser::run()
         if (auto fault = checkRecord(line, rec))
             return reject(*fault, lineNumber);
         anyRecord = true;
-        if (rec.type == 1) // end of data: nothing after it is read
+        lastRecordLine = lineNumber;
+        if (rec.type == 1) { // end of data: nothing after it is read
+            ended = true;
             break;
+        }
         if (auto fault = store(rec))
             return reject(*fault, lineNumber);
     }
     if (!anyRecord)
         return {HexData{}, HexProblem{HexError::NoRecords, 0,
                                       QStringLiteral("%1: the file holds no records (did its build fail?).").arg(fileName_)}};
+    if (!ended)
+        return {std::move(data_), std::nullopt,
+                QStringLiteral("%1: no end record (:00000001FF) after line %2: the file may have been cut off.")
+                    .arg(fileName_)
+                    .arg(lastRecordLine)};
     return {std::move(data_), std::nullopt};
 }
 

@@ -52,6 +52,7 @@ struct HexData {
 struct HexReadResult {
     HexData data;
     std::optional<HexProblem> problem; // set: the file is rejected whole
+    QString warning = {}; // the file loads, but has no end record: a copy may have cut it off
 };
 
 // fileName is only used in messages. A leading UTF-8 byte-order mark and DOS end-of-file

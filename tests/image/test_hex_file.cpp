@@ -36,32 +36,37 @@ class TestHexFile : public QObject {
 
 private slots:
     // Each row loads 16 bytes A0.. at 0000 and 16 bytes B0.. at 0010 as far as loadedEnd, nothing
-    // else. (LOAD's titles and rounding are tested in the window.)
+    // else; a file without its end record loads with a warning. (LOAD's titles and rounding are
+    // tested in the window.)
     void accepted_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("loadedEnd");
+        QTest::addColumn<QString>("warning");
         const QByteArray a = hexRecord(0, bytesOf(16, 0xA0), 0, "");
         const QByteArray b = hexRecord(16, bytesOf(16, 0xB0), 0, "");
         const QByteArray crlf = a + "\r\n" + b + "\r\n" + kEnd + "\r\n";
-        QTest::newRow("end record only") << kEnd + "\r\n" << 0;
-        QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32;
-        QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32;
-        QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32;
-        QTest::newRow("later records win") << hexRecord(8, bytesOf(16, 0x55), 0, "\n") + b + "\n" + a << 32;
+        const QString cut = "T.HEX: no end record (:00000001FF) after line %1: the file may have been cut off.";
+        QTest::newRow("end record only") << kEnd + "\r\n" << 0 << "";
+        QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32 << "";
+        QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32 << "";
+        QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32 << cut.arg(6);
+        QTest::newRow("later records win") << hexRecord(8, bytesOf(16, 0x55), 0, "\n") + b + "\n" + a << 32 << cut.arg(3);
         QTest::newRow("zero-base 02 and 04") << hexRecord(0, QByteArray(2, 0), 2, "\n") +
-                                                    hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32;
+                                                    hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32 << "";
         QTest::newRow("start addresses 03 and 05") << a + "\n" + hexRecord(0, "\x12\x34\x56\x78", 3, "\n") +
-                                                          hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32;
-        QTest::newRow("byte-order mark, DOS end marks") << "\xEF\xBB\xBF" + crlf + "\x1A\x1A" << 32;
-        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32;
+                                                          hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32 << cut.arg(4);
+        QTest::newRow("byte-order mark, DOS end marks") << "\xEF\xBB\xBF" + crlf + "\x1A\x1A" << 32 << "";
+        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32 << "";
     }
     void accepted()
     {
         QFETCH(QByteArray, text);
         QFETCH(int, loadedEnd);
+        QFETCH(QString, warning);
         const HexReadResult r = parse(text);
         QVERIFY2(!r.problem, r.problem ? qPrintable(r.problem->message) : "");
+        QCOMPARE(r.warning, warning);
         QCOMPARE(r.data.loadedEnd, loadedEnd);
         CodeBuffer b;
         applyHex(r.data, b);
