@@ -3,8 +3,7 @@
 #include "app_rig.h"
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
+#include "file_size_limit.h"
 #endif
 
 using namespace brindle::app;
@@ -139,8 +138,8 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    // SAVE onto a file system that fills up (the process may not make files longer than the old
-    // one): the old file stays whole, no temporary is left and the box gives the reason.
+    // SAVE onto a file system that fills up: the old file stays whole, no temporary is left and
+    // the box gives the reason.
     void saveOntoAFullDiskKeepsTheOldFile()
     {
         WindowRig rig;
@@ -148,15 +147,11 @@ private slots:
         QVERIFY(writeFile(p, kEndRecord));
         rig.form.deviceSize = 2048; // a 2 KB chip's file is held in the write buffer until the end
         rig.op.files.push_back(p);
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = 4096;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        rig.form.Save_Click();
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
+        {
+            const FileSizeLimit full(4096);
+            QVERIFY(full.isSet());
+            rig.form.Save_Click();
+        }
         QCOMPARE(rig.op.boxes, QStringList{"Cannot save " + QDir::toNativeSeparators(p) + ":\nFile too large"});
         QFile file(p);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -6,8 +6,7 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
+#include "file_size_limit.h"
 #endif
 
 using namespace brindle::image;
@@ -177,10 +176,8 @@ private slots:
     }
 
     // A write that cannot be done leaves the old file whole: to a missing folder, and (Unix) one
-    // failing half-way over an existing file, both one that fills the write buffer and one that
-    // only fails once flushed. File modes would not stop root, so there the process may not
-    // make files longer than the old one (SIGXFSZ ignored: write() fails with EFBIG instead of
-    // the signal ending the test).
+    // failing half-way over an existing file on a full file system, both one that fills the
+    // write buffer and one that only fails once flushed.
     void failedWriteKeepsTheOldFile()
     {
         QTemporaryDir dir;
@@ -191,16 +188,13 @@ private slots:
         std::optional<QString> reason = writeFileAtomically(dir.filePath("no/such/OUT.HEX"), "data");
         QVERIFY(reason.has_value() && !reason->isEmpty());
 #ifdef Q_OS_UNIX
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const std::optional<QString> buffered = writeFileAtomically(path, std::string(6000, 'n'));
-        reason = writeFileAtomically(path, std::string(100000, 'n'));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
+        std::optional<QString> buffered;
+        {
+            const FileSizeLimit full(4096);
+            QVERIFY(full.isSet());
+            buffered = writeFileAtomically(path, std::string(6000, 'n'));
+            reason = writeFileAtomically(path, std::string(100000, 'n'));
+        }
         QVERIFY2(buffered && buffered->contains("large"), "a write failing at its flush was reported as done");
         QVERIFY2(reason && reason->contains("large"), "a write past the size limit was reported as done");
 #endif
