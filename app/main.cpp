@@ -88,7 +88,7 @@ int main(int argc, char* argv[])
     // A supervisor's SIGTERM, a closed session's SIGHUP: the operation stops between blocks or
     // ends its exchange, the port is closed, then the program quits. The flag is looked at
     // from the event loop, which also runs while the board works.
-    brindle::link::watchStopSignals();
+    brindle::link::watchStopSignals(false);
     window.setStopFlag(&brindle::link::stopFlag());
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {

@@ -9,8 +9,9 @@
 
 namespace brindle::link {
 
-// Installs the handlers (the platform's part).
-void watchStopSignals();
+// Installs the handlers (the platform's part); with interrupt false, Ctrl-C keeps the system's
+// default, ending the program at once, as it always has for the window.
+void watchStopSignals(bool interrupt = true);
 
 const std::atomic<bool>& stopFlag();
 inline bool stopRequested() { return stopFlag().load(); }

@@ -13,7 +13,7 @@ extern "C" void onStopSignal(int signal) { requestStop(signal); }
 
 } // namespace
 
-void watchStopSignals()
+void watchStopSignals(bool interrupt)
 {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -21,6 +21,8 @@ void watchStopSignals()
     // Reset after the first: a second Ctrl-C, or a supervisor's second SIGTERM, ends the program at once.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        if (signal == SIGINT && !interrupt)
+            continue;
         struct sigaction previous {};
         // Started under nohup, or in the background of a script: the caller wants it ignored.
         if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)

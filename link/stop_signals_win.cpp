@@ -12,13 +12,15 @@ constexpr int kInterrupt = 2, kHangUp = 1, kTerminate = 15;
 // returns (and after about 5 s at most): this long the job has to stop, report and close its port.
 constexpr DWORD kEndingGraceMs = 4500;
 
+bool watchInterrupt = true;
+
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-        if (stopRequested())
-            return FALSE; // the second one: the system's default, ending the program
+        if (!watchInterrupt || stopRequested())
+            return FALSE; // the system's default, ending the program
         requestStop(kInterrupt);
         return TRUE;
     case CTRL_CLOSE_EVENT:
@@ -37,8 +39,9 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 } // namespace
 
-void watchStopSignals()
+void watchStopSignals(bool interrupt)
 {
+    watchInterrupt = interrupt;
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
