@@ -6,7 +6,7 @@ namespace brindle::link {
 
 namespace {
 
-// Their POSIX counterparts' numbers, so the exit status means the same on both systems.
+// The numbers of the POSIX signals that mean the same, so the exit status does too.
 constexpr int kInterrupt = 2, kHangUp = 1, kTerminate = 15;
 // After a close, logoff or shutdown event the system ends the process once the handler
 // returns (and after about 5 s at most): this long the job has to stop, report and close its port.
