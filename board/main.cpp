@@ -45,8 +45,9 @@ std::vector<brindle::board::TraceExchange> loadTrace(const std::string& path, st
     }
     // A directory cannot be read as text, and a device such as /dev/zero never ends.
     if (!std::filesystem::is_regular_file(status)) {
-        *error = path + ": not a trace file but " + (std::filesystem::is_directory(status) ? "a folder" : "a device or pipe")
-                 + "; give the file the program's standard error went to";
+        const char* what = std::filesystem::is_directory(status) ? "a folder" : "a device or pipe";
+        *error = path + ": not a trace file but " + what
+                 + "; name the file a run with BRINDLE_TRACE=1 wrote its standard error to";
         return {};
     }
     const std::uintmax_t size = std::filesystem::file_size(path, code);
@@ -69,7 +70,7 @@ std::vector<brindle::board::TraceExchange> loadTrace(const std::string& path, st
     const int reason = errno;
     std::fclose(file);
     if (failed || text.size() > kMaxTraceBytes) {
-        *error = path + ": " + (failed ? std::string(std::strerror(reason)) : "the file grew past the size a trace can have");
+        *error = path + ": " + (failed ? std::string(std::strerror(reason)) : "it grew past the size a trace can have");
         return {};
     }
     brindle::board::ParsedTrace trace = brindle::board::parseTrace(text);
