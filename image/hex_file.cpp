@@ -329,22 +329,42 @@ std::string hexRecords(const HexGrid& grid, int rows)
     return out;
 }
 
+namespace {
+
+// A short write says nothing of why; the next one fails with the system's reason.
+bool writeAll(QFileDevice& file, const std::string& content)
+{
+    const auto size = static_cast<qint64>(content.size());
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = file.write(content.data() + done, size - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<QString> writeFileAtomically(const QString& path, const std::string& content)
 {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // A device or a pipe (/dev/stdout) is written to as it stands: replacing it would put a
+        // file in its place, for root even in /dev.
+        QFile device(path);
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(device, content))
+            return device.errorString();
+        return std::nullopt;
+    }
     QSaveFile file(path);
     // Unbuffered: a buffered write that the disk has no room for fails unseen when it is flushed.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    const auto size = static_cast<qint64>(content.size());
-    // A short write says nothing of why; the next one fails with the system's reason.
-    for (qint64 done = 0; done < size;) {
-        const qint64 written = file.write(content.data() + done, size - done);
-        if (written <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return reason;
-        }
-        done += written;
+    if (!writeAll(file, content)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
     }
     if (!file.commit())
         return file.errorString();

@@ -7,6 +7,10 @@
 
 #ifdef Q_OS_UNIX
 #include "file_size_limit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace brindle::image;
@@ -204,6 +208,25 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"OUT.HEX"});
     }
+
+#ifdef Q_OS_UNIX
+    // A pipe or device (read FILE to /dev/stdout) is written to, not replaced by a file, which
+    // root could do even in /dev.
+    void pipeIsWrittenNotReplaced()
+    {
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe.hex");
+        QCOMPARE(::mkfifo(qPrintable(pipe), 0600), 0);
+        const int reader = ::open(qPrintable(pipe), O_RDONLY | O_NONBLOCK); // the writer does not wait
+        QVERIFY(reader >= 0);
+        QCOMPARE(writeFileAtomically(pipe, "data"), std::nullopt);
+        char got[8] = {};
+        const auto n = ::read(reader, got, sizeof got);
+        ::close(reader);
+        QCOMPARE(QByteArray(got, int(std::max<ssize_t>(n, 0))), QByteArray("data"));
+        QVERIFY(!QFileInfo(pipe).isFile());
+    }
+#endif
 
     // Only regular files are read: opening a named pipe would wait for a writer for ever.
     void unreadableFilesAreRejected()
