@@ -5,9 +5,11 @@
 #include "main_window.h"
 #include "qt_operator.h"
 #include "simulated_port.h"
+#include "stop_signals.h"
 #include "system_port.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -86,6 +88,20 @@ int main(int argc, char* argv[])
     window.setJobRecord(record.get());
     window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);
     window.setWindowIcon(brindle::app::appIcon());
+
+    // A supervisor's SIGTERM, a closed session's SIGHUP: the operation stops between blocks or
+    // ends its exchange, the port is closed, then the program quits. The flag is looked at
+    // from the event loop, which also runs while the board works.
+    brindle::link::watchStopSignals(false);
+    window.setStopFlag(&brindle::link::stopFlag());
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
+        if (brindle::link::stopRequested())
+            window.closeOnStop();
+    });
+    stopWatch.start(100);
+
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return brindle::link::stopRequested() ? brindle::link::stopExitCode() : status;
 }

@@ -10,7 +10,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -178,6 +179,7 @@ void Form1::Load_Click()
     MSFG->cells().redraw();
     MSFG->show();
     gridFile_ = hexFileName;
+    gridFileWarning_ = file.warning;
     op_.beep();
 }
 
@@ -234,8 +236,10 @@ void Form1::recorded(const char* step, Range range, bool withFile, Operation ope
     entry.port = port_.deviceName();
     entry.chipRow = session.chipRow;
     entry.step = step;
-    if (withFile && !gridFile_.isEmpty())
+    if (withFile && !gridFile_.isEmpty()) {
         entry.file = link::JobRecord::describeFile(gridFile_);
+        entry.warning = gridFileWarning_;
+    }
     if (range != Range::None) {
         entry.imageBytes = std::clamp(range == Range::Program ? programLength : deviceSize, 0, image::kImageSize);
         entry.imageCrc32 = link::JobRecord::gridCrc32(grid, entry.imageBytes);
@@ -306,16 +310,17 @@ void Form1::auto_Click()
     if (ticked(autochk))
         Load_Click();
     if (loadAccepted) {
-        // Each box is read just before its step runs.
-        if (ticked(Erase_chk))
+        // Each box is read just before its step runs; a stop asked for ends the sequence.
+        const auto step = [this](QCheckBox* box) { return ticked(box) && !(stop_ && *stop_); };
+        if (step(Erase_chk))
             Erase_Click();
-        if (ticked(Blank_chk))
+        if (step(Blank_chk))
             Blank_Click();
-        if (ticked(Program_chk))
+        if (step(Program_chk))
             Program_Click();
-        if (ticked(Verify_chk))
+        if (step(Verify_chk))
             Verify_Click();
-        if (ticked(Lockchk))
+        if (step(Lockchk))
             Lock_Click();
     }
     autoReload = false;
@@ -394,6 +399,24 @@ void Form1::idle()
 {
     // Repaint and serve the board's timers, but take no click or key meanwhile.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Form1::setStopFlag(const std::atomic<bool>* flag)
+{
+    stop_ = flag;
+    ops_.setInterruptFlag(flag);
+}
+
+void Form1::closeOnStop()
+{
+    // A box waits for an operator who may be gone; its operation then goes on to its end.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+    close(); // while busy: once the operation has ended
 }
 
 void Form1::closeEvent(QCloseEvent* event)

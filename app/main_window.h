@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 
 class QButtonGroup;
 class QCheckBox;
@@ -65,6 +66,11 @@ public:
     void idle() override;
 
     link::SerialLink& serialLink() { return serialLink_; }
+    // SIGTERM, SIGHUP: `flag` stops a transfer between blocks and AUTO between its steps.
+    void setStopFlag(const std::atomic<bool>* flag);
+    // Once the flag is set: dismisses the box or dialog that is open, and closes the window as
+    // soon as the operation that runs has ended.
+    void closeOnStop();
     // --log: each board operation (each button, each AUTO step) appends a line to the record.
     void setJobRecord(link::JobRecord* record) { record_ = record; }
     bool isBusy() const { return busyDepth_ > 0; }
@@ -133,6 +139,8 @@ private:
     link::JobRecord* record_ = nullptr;
     bool recordFailed_ = false;
     QString gridFile_; // the file whose image the grid shows; empty once READ rewrote it
+    QString gridFileWarning_; // what LOAD found odd about it (no end record), for the record
+    const std::atomic<bool>* stop_ = nullptr;
     bool closeRequested_ = false;
 };
 

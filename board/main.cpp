@@ -8,8 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,15 +31,48 @@ std::optional<std::string> replayFile(const std::vector<std::string>& args, std:
     return std::nullopt;
 }
 
+// Far beyond the trace of a whole 64 KB write and read; a bigger file is something else.
+constexpr std::uintmax_t kMaxTraceBytes = 64 * 1024 * 1024;
+
 // The exchanges of a trace file; empty with *error set when it cannot be read or holds none.
 std::vector<brindle::board::TraceExchange> loadTrace(const std::string& path, std::string* error)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (code) {
+        *error = path + ": " + code.message();
+        return {};
+    }
+    // A directory cannot be read as text, and a device such as /dev/zero never ends.
+    if (!std::filesystem::is_regular_file(status)) {
+        const char* what = std::filesystem::is_directory(status) ? "a folder" : "a device or pipe";
+        *error = path + ": not a trace file but " + what
+                 + "; name the file a run with BRINDLE_TRACE=1 wrote its standard error to";
+        return {};
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, code);
+    if (!code && size > kMaxTraceBytes) {
+        *error = path + ": " + std::to_string(size) + " bytes, more than any trace of the program holds ("
+                 + std::to_string(kMaxTraceBytes) + ")";
+        return {};
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         *error = path + ": " + std::strerror(errno);
         return {};
     }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= kMaxTraceBytes)
+        text.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    const int reason = errno;
+    std::fclose(file);
+    if (failed || text.size() > kMaxTraceBytes) {
+        *error = path + ": " + (failed ? std::string(std::strerror(reason)) : "it grew past the size a trace can have");
+        return {};
+    }
     brindle::board::ParsedTrace trace = brindle::board::parseTrace(text);
     if (!trace.error.empty())
         *error = path + ": " + trace.error;

@@ -60,10 +60,17 @@ struct BoardJob::Ops {
     link::BoardOps ops;
 };
 
-BoardJob::BoardJob(int board, QString device, const JobContext& context)
-    : board_(board), device_(std::move(device)), context_(context)
+BoardJob::BoardJob(int board, QString named, QString device, const JobContext& context)
+    : board_(board), named_(std::move(named)), device_(std::move(device)), context_(context)
 {
     result_.port = device_;
+}
+
+BoardResult BoardJob::refuse(const QString& step, const Outcome& outcome)
+{
+    report(link::Session(), nullptr, step, outcome, std::chrono::milliseconds(0));
+    result_.result = outcome.result;
+    return result_;
 }
 
 BoardResult BoardJob::run()
@@ -178,22 +185,23 @@ bool BoardJob::step(Ops& ops, const QString& name, const Operation& operation)
     }
     if (ops.session.chipRow >= 0)
         result_.chipRow = ops.session.chipRow;
-    report(ops, name, outcome, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
+    report(ops.session, name == "read" ? &ops.grid : nullptr, name, outcome,
+           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
     if (outcome.ok())
         return true;
     result_.result = outcome.result;
     return false;
 }
 
-QString BoardJob::words(const Ops& ops, const QString& name, const Outcome& outcome) const
+QString BoardJob::words(const link::Session& session, const QString& name, const Outcome& outcome) const
 {
     const Options& o = *context_.options;
-    const int size = ops.session.deviceSize;
+    const int size = session.deviceSize;
     switch (outcome.result) {
     case Result::Ok:
         if (name == "identify") {
-            const auto& chip = protocol::kChips[std::size_t(ops.session.chipRow)];
-            return QStringLiteral("%1 (code %2, %3 bytes)").arg(chipName(ops.session.chipRow), QString::fromUtf8(chip.code.data(), 2)).arg(size);
+            const auto& chip = protocol::kChips[std::size_t(session.chipRow)];
+            return QStringLiteral("%1 (code %2, %3 bytes)").arg(chipName(session.chipRow), QString::fromUtf8(chip.code.data(), 2)).arg(size);
         }
         if (name == "write")
             return QStringLiteral("ok, %1 bytes written").arg(outcome.bytesDone);
@@ -215,9 +223,12 @@ QString BoardJob::words(const Ops& ops, const QString& name, const Outcome& outc
     case Result::Interrupted:
         return QStringLiteral("interrupted after %1 bytes: %2").arg(outcome.bytesDone).arg(QString::fromStdString(outcome.detail));
     case Result::PortError: {
-        // The window names the port by its button; here the device is the name.
+        // The window names the port by its button; here the device is the name, and where -p
+        // gave a bare name, which of its two meanings was tried.
+        const bool bare = named_ != device_ && device_.startsWith(QLatin1String("/dev/"));
         QString text = QString::fromStdString(outcome.detail);
-        text.replace("COM1 (" + device_ + ")", device_).replace("\n\n", " ");
+        text.replace("COM1 (" + device_ + ")", device_ + (bare ? " (there is no file " + named_ + " here)" : QString()))
+            .replace("\n\n", " ");
         return text;
     }
     default: break;
@@ -225,7 +236,8 @@ QString BoardJob::words(const Ops& ops, const QString& name, const Outcome& outc
     return QString::fromStdString(outcome.detail);
 }
 
-QJsonObject BoardJob::jsonFor(const Ops& ops, const QString& name, const Outcome& outcome, std::chrono::milliseconds took) const
+QJsonObject BoardJob::jsonFor(const link::Session& session, const QString& name, const Outcome& outcome,
+                              std::chrono::milliseconds took) const
 {
     QJsonObject o;
     o["port"] = device_;
@@ -236,12 +248,15 @@ QJsonObject BoardJob::jsonFor(const Ops& ops, const QString& name, const Outcome
     const int row = result_.chipRow;
     o["chip"] = row >= 0 ? QJsonValue(chipName(row)) : QJsonValue();
     o["chipCode"] = row >= 0 ? QJsonValue(QString::fromUtf8(protocol::kChips[std::size_t(row)].code.data(), 2)) : QJsonValue();
-    o["message"] = words(ops, name, outcome);
+    o["message"] = words(session, name, outcome);
     o["reply"] = QString::fromStdString(outcome.reply);
     o["address"] = outcome.address >= 0 ? QJsonValue(outcome.address) : QJsonValue();
     o["bytes"] = outcome.bytesDone;
     o["durationMs"] = qint64(took.count());
-    o["file"] = (name == "write" || name == "verify" || name == "read") ? QJsonValue(context_.options->file) : QJsonValue();
+    const bool withFile = name == "write" || name == "verify" || name == "read";
+    o["file"] = withFile ? QJsonValue(context_.options->file) : QJsonValue();
+    const bool warned = withFile && context_.image && !context_.image->warning.isEmpty();
+    o["warning"] = warned ? QJsonValue(context_.image->warning) : QJsonValue();
     QJsonArray differences;
     for (const link::Difference& d : outcome.differences)
         differences.append(QJsonObject{{"address", d.address},
@@ -252,13 +267,14 @@ QJsonObject BoardJob::jsonFor(const Ops& ops, const QString& name, const Outcome
     return o;
 }
 
-void BoardJob::report(Ops& ops, const QString& name, const Outcome& outcome, std::chrono::milliseconds took)
+void BoardJob::report(const link::Session& session, const image::HexGrid* readGrid, const QString& name,
+                      const Outcome& outcome, std::chrono::milliseconds took)
 {
     Reporter& out = *context_.reporter;
     if (out.json())
-        out.jsonObject(jsonFor(ops, name, outcome, took));
+        out.jsonObject(jsonFor(session, name, outcome, took));
     else
-        out.line(board_, name + ": " + words(ops, name, outcome));
+        out.line(board_, name + ": " + words(session, name, outcome));
     if (!context_.record)
         return;
 
@@ -270,18 +286,23 @@ void BoardJob::report(Ops& ops, const QString& name, const Outcome& outcome, std
     entry.differingBytes = int(outcome.differences.size());
     entry.duration = took;
     const bool sent = name == "write" || name == "verify";
-    if (sent && context_.image) {
+    if (sent && context_.image && !context_.image->grid) { // the file was refused
         entry.file = context_.image->file;
-        entry.imageBytes = name == "write" ? context_.image->programLength : ops.session.deviceSize;
+    } else if (sent && context_.image) {
+        entry.file = context_.image->file;
+        entry.warning = context_.image->warning;
+        entry.imageBytes = name == "write" ? context_.image->programLength : session.deviceSize;
         entry.imageCrc32 = link::JobRecord::gridCrc32(*context_.image->grid, entry.imageBytes);
-    } else if (name == "read" && outcome.ok()) {
+    } else if (readGrid && outcome.ok()) {
         entry.file = link::JobRecord::describeFile(context_.options->file);
-        entry.imageBytes = ops.session.deviceSize;
-        entry.imageCrc32 = link::JobRecord::gridCrc32(ops.grid, entry.imageBytes);
+        entry.imageBytes = session.deviceSize;
+        entry.imageCrc32 = link::JobRecord::gridCrc32(*readGrid, entry.imageBytes);
     }
     if (const auto failure = context_.record->append(entry)) {
         result_.recordFailed = true;
-        out.problem("Cannot add to the record " + context_.options->logFile + ": " + *failure);
+        out.problem(QStringLiteral("brindle-cli: Cannot add the %1 line%2 to the record %3: %4.")
+                        .arg(name, context_.reporter->several() ? " of " + device_ : QString(), context_.options->logFile,
+                             *failure));
     }
 }
 

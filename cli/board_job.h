@@ -38,8 +38,11 @@ struct JobContext {
 
 class BoardJob {
 public:
-    BoardJob(int board, QString device, const JobContext& context);
+    // named: the port as -p gave it; device: what that opens.
+    BoardJob(int board, QString named, QString device, const JobContext& context);
     BoardResult run();
+    // Reports a step refused before the port is opened (a file that cannot be used) as run.
+    BoardResult refuse(const QString& step, const link::Outcome& outcome);
 
 private:
     struct Ops; // what the operations run with, made on the board's thread
@@ -51,12 +54,15 @@ private:
     bool step(Ops& ops, const QString& name, const Operation& operation);
     link::Outcome refuseLongImage(Ops& ops) const;
     link::Outcome finishRead(Ops& ops, link::Outcome outcome) const;
-    void report(Ops& ops, const QString& name, const link::Outcome& outcome, std::chrono::milliseconds took);
-    QString words(const Ops& ops, const QString& name, const link::Outcome& outcome) const;
-    QJsonObject jsonFor(const Ops& ops, const QString& name, const link::Outcome& outcome,
+    // readGrid: what read left in the grid, for the record; null otherwise.
+    void report(const link::Session& session, const image::HexGrid* readGrid, const QString& name,
+                const link::Outcome& outcome, std::chrono::milliseconds took);
+    QString words(const link::Session& session, const QString& name, const link::Outcome& outcome) const;
+    QJsonObject jsonFor(const link::Session& session, const QString& name, const link::Outcome& outcome,
                         std::chrono::milliseconds took) const;
 
     int board_;
+    QString named_;
     QString device_;
     JobContext context_;
     BoardResult result_;

@@ -34,6 +34,7 @@ bool readBinary(const QString& path, image::CodeBuffer* buffer, int* loadedEnd, 
 JobImage loadJobImage(const QString& path, bool binary)
 {
     JobImage job;
+    job.file = link::JobRecord::describeFile(path); // the record names a refused file too
     image::CodeBuffer buffer; // all FF, as LOAD with "FF" ticked
     if (binary) {
         if (!readBinary(path, &buffer, &job.loadedEnd, &job.error))
@@ -46,12 +47,12 @@ JobImage loadJobImage(const QString& path, bool binary)
         }
         image::applyHex(hex.data, buffer);
         job.loadedEnd = hex.data.loadedEnd;
+        job.warning = hex.warning;
     }
     job.programLength = job.loadedEnd > 0 ? image::programLengthFor(job.loadedEnd) : 0;
     auto grid = std::make_shared<image::HexGrid>();
     grid->redraw(buffer);
     job.grid = grid;
-    job.file = link::JobRecord::describeFile(path);
     return job;
 }
 

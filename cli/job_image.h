@@ -15,7 +15,8 @@ struct JobImage {
     int loadedEnd = 0;     // one past the highest address the file fills
     int programLength = 0; // what WRITE sends: loadedEnd rounded up to 32
     link::FileFacts file;
-    QString error;         // non-empty: the file cannot be used (exit 3)
+    QString error;         // non-empty: the file cannot be used (exit 3); grid is then null
+    QString warning;       // non-empty: it loads, but has no end record
 };
 
 // Intel HEX through the same strict reader as LOAD, or raw binary loaded at address 0.

@@ -1,13 +1,15 @@
 // brindle-cli: the board operations from the command line, on one board or several at once.
 #include "board_job.h"
+#include "device_names.h"
 #include "port_search.h"
 #include "simulated_port.h"
+#include "stop_signals.h"
 #include "system_port.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -16,13 +18,12 @@ using namespace brindle::cli;
 
 namespace {
 
-std::atomic<bool> interruptFlag{false};
+using PortFactory = std::function<std::unique_ptr<link::Port>(const QString&)>;
 
-extern "C" void onInterrupt(int)
-{
-    interruptFlag = true;
-    std::signal(SIGINT, SIG_DFL); // a second Ctrl-C ends the program at once
-}
+// A board of the job: the port as -p named it, and what that opens.
+struct Board {
+    QString named, device;
+};
 
 int usageError(const QString& text)
 {
@@ -30,71 +31,85 @@ int usageError(const QString& text)
     return 2;
 }
 
-int listPortsCommand(const Options& o)
+// Qt's own warnings (a device it cannot seek on, a name it cannot open) tell the user nothing to
+// act on: every failure is told in the program's words. BRINDLE_TRACE=1 lets them through.
+void silenceQtWarnings()
 {
+    const char* trace = std::getenv("BRINDLE_TRACE");
+    if (trace && *trace && QByteArray(trace) != "0")
+        return;
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(text));
+    });
+}
+
+QString portPath(const QString& name) { return QString::fromStdString(link::portPathFor(name.toStdString())); }
+
+int listPortsCommand(Options o)
+{
+    for (QString& candidate : o.candidates)
+        candidate = portPath(candidate);
     const std::vector<PortInfo> ports = listPorts(o.candidates);
     const std::vector<Probe> probes = o.probe ? probePorts(ports, o.timeoutScale) : std::vector<Probe>{};
     std::printf("%s\n", qPrintable(portListing(ports, probes)));
-    return 0;
+    return link::stopRequested() ? link::stopExitCode() : 0;
 }
 
-// The devices the job runs on; an exit code other than 0 when there are none.
-int resolveDevices(const Options& o, QStringList* devices)
+// The boards -p names, each once, -p auto still to be looked for; an exit code other than 0
+// when the names are no good.
+int nameBoards(const Options& o, std::vector<Board>* boards)
 {
     if (o.ports.isEmpty())
         return usageError(QStringLiteral("Name the board's port: -p PATH, -p auto or --simulate."));
-    for (const QString& port : o.ports) {
-        if (port == QLatin1String("auto")) {
-            if (o.ports.size() > 1)
-                return usageError(QStringLiteral("-p auto finds one board: it does not go with other -p."));
-            QString device, error;
-            if (!findOneBoard(probePorts(listPorts(o.candidates), o.timeoutScale), &device, &error)) {
-                std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
-                return link::exitCode(link::Result::PortError);
-            }
-            *devices << device;
-            continue;
+    if (o.ports.contains(QLatin1String("auto")) && o.ports.size() > 1)
+        return usageError(QStringLiteral("-p auto finds one board: it does not go with other -p."));
+    for (const QString& name : o.ports) {
+        const Board board{name, name == QLatin1String("auto") ? name : portPath(name)};
+        for (const Board& earlier : *boards) {
+            if (earlier.named == name)
+                return usageError("Port " + name + " is named twice.");
+            // Two programs' worth of writes interleaved on one chip.
+            if (link::sameDevice(earlier.device.toStdString(), board.device.toStdString()))
+                return usageError(QStringLiteral("-p %1 and -p %2 are one device (%3): name each board once.")
+                                      .arg(earlier.named, name,
+                                           QString::fromStdString(link::systemDeviceName(board.device.toStdString()))));
         }
-        if (devices->contains(port))
-            return usageError("Port " + port + " is named twice.");
-        *devices << port;
+        boards->push_back(board);
     }
+    if (o.command == Command::Read && boards->size() > 1)
+        return usageError(QStringLiteral("read writes one file: name one board."));
     return 0;
 }
 
-int runJob(const Options& o, const QStringList& devices,
-           const std::function<std::unique_ptr<link::Port>(const QString&)>& openPort)
+// -p auto: the one board that answers.
+int findAutoBoard(const Options& o, std::vector<Board>* boards)
 {
-    JobImage image;
-    if (needsFile(o.command)) {
-        image = loadJobImage(o.file, o.binary);
-        if (!image.error.isEmpty()) {
-            std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(image.error));
-            return link::exitCode(link::Result::BadImage);
-        }
+    QStringList candidates;
+    for (const QString& candidate : o.candidates)
+        candidates << portPath(candidate);
+    QString device, error;
+    if (!findOneBoard(probePorts(listPorts(candidates), o.timeoutScale), &device, &error)) {
+        std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
+        return link::exitCode(link::Result::PortError);
     }
-    std::unique_ptr<link::JobRecord> record;
-    if (!o.logFile.isEmpty()) {
-        record = std::make_unique<link::JobRecord>(o.logFile, QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
-        if (const auto failure = record->open()) {
-            std::fprintf(stderr, "brindle-cli: Cannot open the record %s: %s.\n", qPrintable(o.logFile), qPrintable(*failure));
-            return link::exitCode(link::Result::BadImage);
-        }
-    }
-    Reporter reporter(int(devices.size()), o.json, isTerminal(stderr));
-    reporter.setPortNames(std::vector<QString>(devices.begin(), devices.end()));
-    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &interruptFlag, openPort};
+    boards->front().device = device;
+    return 0;
+}
 
-    std::vector<BoardResult> results(std::size_t(devices.size()));
-    // QThreads: the ports' notifiers need a thread Qt knows.
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < devices.size(); ++i) {
-        threads.emplace_back(QThread::create([&, i] { results[std::size_t(i)] = BoardJob(i, devices[i], context).run(); }));
-        threads.back()->start();
-    }
-    for (auto& thread : threads)
-        thread->wait();
+// The step a refused file is reported as: the one that would have sent its image.
+QString fileStep(const Options& o)
+{
+    if (o.command != Command::Auto)
+        return o.commandName;
+    for (const int step : {2, 3, 0, 1, 4})
+        if (o.steps[std::size_t(step)])
+            return stepWord(Step(step));
+    return o.commandName;
+}
 
+int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& reporter)
+{
     int worst = 0;
     bool recordFailed = false;
     std::vector<Reporter::SummaryRow> rows;
@@ -106,10 +121,33 @@ int runJob(const Options& o, const QStringList& devices,
         rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
                         QString::fromUtf8(result.data(), int(result.size())), r.seconds});
     }
-    if (devices.size() > 1 && !o.json)
+    if (results.size() > 1 && !o.json)
         reporter.summary(rows);
     // A job whose record is incomplete has not done all that was asked of it.
-    return worst == 0 && recordFailed ? link::exitCode(link::Result::BadImage) : worst;
+    return recordFailed ? std::max(worst, link::exitCode(link::Result::BadImage)) : worst;
+}
+
+int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context)
+{
+    std::vector<BoardResult> results(boards.size());
+    if (!context.image || context.image->grid) {
+        // QThreads: the ports' notifiers need a thread Qt knows.
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (std::size_t i = 0; i < boards.size(); ++i) {
+            threads.emplace_back(QThread::create([&, i] {
+                results[i] = BoardJob(int(i), boards[i].named, boards[i].device, context).run();
+            }));
+            threads.back()->start();
+        }
+        for (auto& thread : threads)
+            thread->wait();
+    } else {
+        // Refused before any port is opened; every board's record shows the attempt.
+        const link::Outcome refusal = link::Outcome::of(link::Result::BadImage, {}, context.image->error.toStdString());
+        for (std::size_t i = 0; i < boards.size(); ++i)
+            results[i] = BoardJob(int(i), boards[i].named, boards[i].device, context).refuse(fileStep(o), refusal);
+    }
+    return finish(o, results, *context.reporter);
 }
 
 } // namespace
@@ -128,13 +166,13 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(o.command == Command::None ? helpText() : commandHelp(o.command)), stdout);
         return 0;
     }
+    silenceQtWarnings();
+    link::watchStopSignals();
     if (o.command == Command::Ports)
         return listPortsCommand(o);
 
-    QStringList devices;
-    std::function<std::unique_ptr<link::Port>(const QString&)> openPort = [](const QString& device) {
-        return link::makeSystemPort({device, QString()});
-    };
+    std::vector<Board> boards;
+    PortFactory openPort = [](const QString& device) { return link::makeSystemPort({device, QString()}); };
     if (o.simulate) {
         board::BoardOptions options;
         options.chip = o.simulatedChip.toStdString();
@@ -147,13 +185,38 @@ int main(int argc, char* argv[])
         if (!known)
             return usageError("--simulate=" + o.simulatedChip + ": no such chip.");
         openPort = [options](const QString&) { return std::make_unique<board::SimulatedPort>(options); };
-        devices << QString::fromLatin1(board::SimulatedPort::kDeviceName);
+        const QString name = QString::fromLatin1(board::SimulatedPort::kDeviceName);
+        boards.push_back({name, name});
+    } else if (const int code = nameBoards(o, &boards)) {
+        return code;
     }
-    if (devices.isEmpty())
-        if (const int code = resolveDevices(o, &devices))
+
+    JobImage image;
+    if (needsFile(o.command)) {
+        image = loadJobImage(o.file, o.binary);
+        if (!image.warning.isEmpty())
+            std::fprintf(stderr, "brindle-cli: warning: %s\n", qPrintable(image.warning));
+    }
+    // Opened before any board is worked: a record asked for must not turn out missing afterwards.
+    std::unique_ptr<link::JobRecord> record;
+    if (!o.logFile.isEmpty()) {
+        record = std::make_unique<link::JobRecord>(o.logFile, QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
+        if (const auto failure = record->open()) {
+            std::fprintf(stderr, "brindle-cli: Cannot open the record %s: %s.\n", qPrintable(o.logFile), qPrintable(*failure));
+            return link::exitCode(link::Result::BadImage);
+        }
+    }
+    // A refused file needs no board: -p auto is not looked for.
+    if (image.error.isEmpty() && boards.front().device == QLatin1String("auto"))
+        if (const int code = findAutoBoard(o, &boards))
             return code;
-    if (o.command == Command::Read && devices.size() > 1)
-        return usageError(QStringLiteral("read writes one file: name one board."));
-    std::signal(SIGINT, onInterrupt);
-    return runJob(o, devices, openPort);
+
+    Reporter reporter(int(boards.size()), o.json, isTerminal(stderr));
+    std::vector<QString> devices;
+    for (const Board& b : boards)
+        devices.push_back(b.device);
+    reporter.setPortNames(devices);
+    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(),
+                             openPort};
+    return runJob(o, boards, context);
 }

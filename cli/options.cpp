@@ -82,6 +82,10 @@ const QStringList kValueOptions = {"-p", "--port", "--candidate", "--chip", "--f
 // One option with its value; false with o->error set when the value is wrong.
 bool takeOption(const QString& name, const QString& value, Options* o, bool* stepsGiven)
 {
+    if (value.isEmpty() && (name == "-p" || name == "--port" || name == "--candidate" || name == "--log")) {
+        o->error = name + (name == "--log" ? " needs a file name" : " needs a device path") + ", not an empty one.";
+        return false;
+    }
     if (name == "-p" || name == "--port") {
         o->ports << value;
     } else if (name == "--candidate") {
@@ -109,7 +113,7 @@ bool takeOption(const QString& name, const QString& value, Options* o, bool* ste
     } else if (name == "--reply-timeout-scale") {
         bool ok = false;
         o->timeoutScale = value.toDouble(&ok);
-        if (!ok || o->timeoutScale < 0.1 || o->timeoutScale > 100) {
+        if (!ok || !(o->timeoutScale >= 0.1 && o->timeoutScale <= 100)) { // NaN too
             o->error = "--reply-timeout-scale takes a number from 0.1 to 100, not \"" + value + "\".";
             return false;
         }
@@ -150,8 +154,38 @@ bool takeFlag(const QString& arg, Options* o)
     return true;
 }
 
+// An option the command does not take, as the line that says so; empty when there is none.
+// Every command is judged by the same rules.
+QString misplacedOption(const Options& o, bool stepsGiven, bool formatGiven)
+{
+    const Command c = o.command;
+    const bool ports = c == Command::Ports;
+    if (stepsGiven && c != Command::Auto)
+        return QStringLiteral("--steps belongs to auto.");
+    if (o.lock && c != Command::Auto)
+        return c == Command::Lock ? QStringLiteral("lock takes its bits as its argument, not --lock.")
+                                  : QStringLiteral("--lock belongs to auto; lock takes its bits as its argument.");
+    if (o.probe && !ports)
+        return QStringLiteral("--probe belongs to ports.");
+    if (formatGiven && !needsFile(c) && c != Command::Read)
+        return QStringLiteral("--format belongs to write, verify, read and auto, which take a file.");
+    if (ports && (!o.ports.isEmpty() || o.simulate))
+        return QStringLiteral("ports lists every port: -p and --simulate do not go with it.");
+    if (ports && (!o.chip.isEmpty() || o.json || !o.logFile.isEmpty()))
+        return QStringLiteral("ports prints a listing: --chip, --json and --log do not go with it.");
+    if (o.simulate && !o.ports.isEmpty())
+        return QStringLiteral("--simulate is the board: it does not go with -p.");
+    if (!o.pacing && !o.simulate)
+        return QStringLiteral("--no-pace goes with --simulate.");
+    if ((o.adapter != QLatin1String("none") || !o.latencyMs.isEmpty()) && !o.simulate)
+        return QStringLiteral("--adapter and --latency-ms give the simulated board's USB adapter: they go with --simulate.");
+    if (!o.candidates.isEmpty() && !ports && !o.ports.contains(QLatin1String("auto")))
+        return QStringLiteral("--candidate adds devices to ports and -p auto.");
+    return {};
+}
+
 // What the command and its options say together, once all are read.
-void checkCombination(const QStringList& positional, bool stepsGiven, Options* o)
+void checkCombination(const QStringList& positional, bool stepsGiven, bool formatGiven, Options* o)
 {
     std::string error;
     const CommandInfo* info = positional.isEmpty() ? nullptr : findCommand(positional[0]);
@@ -174,34 +208,27 @@ void checkCombination(const QStringList& positional, bool stepsGiven, Options* o
                           : QStringLiteral("%1 takes no argument but \"%2\".").arg(o->commandName, positional[1]);
         return;
     }
-    if (o->command == Command::Lock && o->lock) {
-        o->error = QStringLiteral("lock takes its bits as its argument, not --lock.");
+    o->error = misplacedOption(*o, stepsGiven, formatGiven);
+    if (!o->error.isEmpty())
         return;
-    }
     if (o->command == Command::Lock) {
         o->lock = parseLockBits(positional[1]);
         if (!o->lock)
             o->error = "Lock bits are any of 1,2,3 separated by commas, not \"" + positional[1] + "\".";
         return;
     }
+    if (wanted && positional[1].isEmpty()) {
+        o->error = QStringLiteral("%1 needs a file name, not an empty one.").arg(o->commandName);
+        return;
+    }
     if (wanted)
         o->file = positional[1];
-    if (o->file.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
+    if (o->file.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive) && !formatGiven)
         o->binary = true;
-    if (stepsGiven && o->command != Command::Auto)
-        o->error = QStringLiteral("--steps belongs to auto.");
-    else if (o->lock && o->command != Command::Auto)
-        o->error = QStringLiteral("--lock belongs to auto; lock takes its bits as its argument.");
-    else if (o->command == Command::Auto && o->steps[4] && !o->lock)
+    if (o->command == Command::Auto && o->steps[4] && !o->lock)
         o->error = QStringLiteral("The lock step needs its bits: --lock BITS, e.g. --lock 1,2,3.");
     else if (o->command == Command::Auto && o->lock && !o->steps[4])
         o->error = QStringLiteral("--lock gives the bits of the lock step: add lock to --steps.");
-    else if (o->probe && o->command != Command::Ports)
-        o->error = QStringLiteral("--probe belongs to ports.");
-    else if (o->simulate && !o->ports.isEmpty())
-        o->error = QStringLiteral("--simulate is the board: it does not go with -p.");
-    else if ((o->adapter != QLatin1String("none") || !o->latencyMs.isEmpty()) && !o->simulate)
-        o->error = QStringLiteral("--adapter and --latency-ms give the simulated board's USB adapter: they go with --simulate.");
     else if (board::BoardOptions board; !board::applyAdapterOptions(o->adapter.toStdString(), o->latencyMs.toStdString(),
                                                                     &board, &error))
         o->error = QString::fromStdString(error) + " (see --help).";
@@ -213,7 +240,7 @@ Options parseOptions(const QStringList& arguments)
 {
     Options o;
     QStringList positional;
-    bool stepsGiven = false;
+    bool stepsGiven = false, formatGiven = false;
     for (int i = 0; i < arguments.size() && o.error.isEmpty(); ++i) {
         const QString& arg = arguments[i];
         if (takeFlag(arg, &o))
@@ -230,6 +257,7 @@ Options parseOptions(const QStringList& arguments)
                 }
                 value = arguments[++i];
             }
+            formatGiven = formatGiven || name == "--format";
             takeOption(name, value, &o, &stepsGiven);
         } else if (arg.startsWith('-') && arg != "-") {
             o.error = "Unknown option " + arg + " (see --help).";
@@ -238,7 +266,7 @@ Options parseOptions(const QStringList& arguments)
         }
     }
     if (o.error.isEmpty())
-        checkCombination(positional, stepsGiven, &o);
+        checkCombination(positional, stepsGiven, formatGiven, &o);
     return o;
 }
 
@@ -288,8 +316,10 @@ QString helpText()
         "                         stops at the first step that fails\n"
         "  COMMAND --help         help for one command\n\n"
         "Options:\n"
-        "  -p, --port PATH        serial device; repeat for several boards at once; \"auto\" finds the one board\n"
-        "  --candidate PATH       also consider this device (pseudo-terminals, odd devices); repeatable\n"
+        "  -p, --port PATH        serial device; repeat for several boards at once; \"auto\" finds the one board;\n"
+        "                         a NAME that is no path is ./NAME if that exists, else /dev/NAME\n"
+        "  --candidate PATH       with ports and -p auto: also consider this device (pseudo-terminals,\n"
+        "                         odd devices); repeatable\n"
         "  --simulate[=CHIP]      in-process simulated board (default AT89S52, or \"none\" for an empty socket)\n"
         "  --no-pace              with --simulate: answer at once instead of at line rate\n"
         "  --adapter NAME         with --simulate: the USB serial adapter the board is reached through:\n"
@@ -298,7 +328,8 @@ QString helpText()
         "  --latency-ms N         with --adapter ftdi: its latency timer, 1 to 255 ms (default 16)\n"
         "  --chip NAME            the chip the job expects; another chip is refused before anything is sent\n"
         "                         that changes it\n"
-        "  --format hex|bin       file format (default: .bin is binary, anything else Intel HEX)\n"
+        "  --format hex|bin       file format of write, verify, read, auto (default: .bin is binary,\n"
+        "                         anything else Intel HEX)\n"
         "  --json                 one JSON object per board and step on stdout\n"
         "  --log FILE             append one JSON line per step and board to FILE\n"
         "  --reply-timeout-scale F  stretch the board's reply time limits by F\n"
@@ -306,8 +337,9 @@ QString helpText()
         "Exit status: 0 success; 1 the chip failed (failure letter, not blank, verify differences);\n"
         "2 usage error; 3 file error (unreadable, malformed, too big for the chip); 4 port error;\n"
         "5 the board did not answer, hung up or answered outside the protocol; 6 wrong chip (--chip)\n"
-        "or no chip in the socket; 130 interrupted (Ctrl-C). Several boards: the worst of them.\n\n"
-        "Environment: BRINDLE_TRACE=1 prints every byte on the port to stderr.\n"
+        "or no chip in the socket; 130, 143, 129 interrupted (Ctrl-C, SIGTERM, SIGHUP).\n"
+        "Several boards: the worst of them.\n\n"
+        "Environment: BRINDLE_TRACE=1 prints every byte on the port (and Qt's warnings) to stderr.\n"
         "Example: brindle-cli --simulate auto examples/blink.hex\n");
 }
 

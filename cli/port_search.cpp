@@ -2,6 +2,7 @@
 
 #include "board_ops.h"
 #include "cli_panel.h"
+#include "device_names.h"
 #include "system_port.h"
 
 #include <QSerialPortInfo>
@@ -63,8 +64,11 @@ std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string
                                           sysRoot);
         ports.push_back(port);
     }
+    // A candidate that is a listed port by another name would be probed twice at once.
     for (const QString& candidate : candidates)
-        if (std::none_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.path == candidate; }))
+        if (std::none_of(ports.begin(), ports.end(), [&](const PortInfo& p) {
+                return link::sameDevice(p.path.toStdString(), candidate.toStdString());
+            }))
             ports.push_back({candidate, QStringLiteral("candidate"), {}, {}, {},
                              link::adapterFacts(candidate.toStdString(), 0, sysRoot)});
     return ports;

@@ -19,6 +19,7 @@ public:
 
     void setPortNames(std::vector<QString> ports) { ports_ = std::move(ports); }
     bool json() const { return json_; }
+    bool several() const { return several_; }
 
     // A line on stdout for a board (-1: none), prefixed with its port when several work.
     void line(int board, const QString& text);

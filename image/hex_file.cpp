@@ -149,8 +149,8 @@ HexReadResult HexParser::run()
         --end;
     data_.bytes.reserve((end - pos) / 2);
 
-    int lineNumber = 0;
-    bool anyRecord = false;
+    int lineNumber = 0, lastRecordLine = 0;
+    bool anyRecord = false, ended = false;
     while (pos < end) {
         ++lineNumber;
         std::size_t stop = pos;
@@ -172,14 +172,22 @@ HexReadResult HexParser::run()
         if (auto fault = checkRecord(line, rec))
             return reject(*fault, lineNumber);
         anyRecord = true;
-        if (rec.type == 1) // end of data: nothing after it is read
+        lastRecordLine = lineNumber;
+        if (rec.type == 1) { // end of data: nothing after it is read
+            ended = true;
             break;
+        }
         if (auto fault = store(rec))
             return reject(*fault, lineNumber);
     }
     if (!anyRecord)
         return {HexData{}, HexProblem{HexError::NoRecords, 0,
                                       QStringLiteral("%1: the file holds no records (did its build fail?).").arg(fileName_)}};
+    if (!ended)
+        return {std::move(data_), std::nullopt,
+                QStringLiteral("%1: no end record (:00000001FF) after line %2: the file may have been cut off.")
+                    .arg(fileName_)
+                    .arg(lastRecordLine)};
     return {std::move(data_), std::nullopt};
 }
 
@@ -321,13 +329,39 @@ std::string hexRecords(const HexGrid& grid, int rows)
     return out;
 }
 
+namespace {
+
+// A short write says nothing of why; the next one fails with the system's reason.
+bool writeAll(QFileDevice& file, const std::string& content)
+{
+    const auto size = static_cast<qint64>(content.size());
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = file.write(content.data() + done, size - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<QString> writeFileAtomically(const QString& path, const std::string& content)
 {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // A device or a pipe (/dev/stdout) is written to as it stands: replacing it would put a
+        // file in its place, for root even in /dev.
+        QFile device(path);
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(device, content))
+            return device.errorString();
+        return std::nullopt;
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that the disk has no room for fails unseen when it is flushed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    const auto size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size) {
+    if (!writeAll(file, content)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;

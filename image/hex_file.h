@@ -52,6 +52,7 @@ struct HexData {
 struct HexReadResult {
     HexData data;
     std::optional<HexProblem> problem; // set: the file is rejected whole
+    QString warning = {}; // the file loads, but has no end record: a copy may have cut it off
 };
 
 // fileName is only used in messages. A leading UTF-8 byte-order mark and DOS end-of-file
@@ -69,7 +70,8 @@ constexpr int programLengthFor(int loadedEnd) { return ((loadedEnd - 1) | 31) + 
 [[nodiscard]] std::string hexRecords(const HexGrid& grid, int rows);
 
 // Replaces path with content through a temporary file in the same folder, so a failure
-// leaves an existing file as it was. Returns the system's reason on failure.
+// leaves an existing file as it was; a device or pipe is written to as it stands. Returns the
+// system's reason on failure.
 [[nodiscard]] std::optional<QString> writeFileAtomically(const QString& path, const std::string& content);
 
 } // namespace brindle::image

@@ -1,9 +1,12 @@
 #include "job_record.h"
 
 #include "chips.h"
+#include "file_lock.h"
+#include "hex_file.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
@@ -37,11 +40,17 @@ JobRecord::JobRecord(QString path, QString program, QString version)
 std::optional<QString> JobRecord::open()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (file_.isOpen())
+        return std::nullopt;
+    const QFileInfo info(path_);
+    // A device or a pipe (/dev/stderr) has no end to append at nor a length to cut back to.
+    regular_ = !info.exists() || info.isFile();
     // Unbuffered: each line reaches the system in one write, which O_APPEND places whole at
     // the end even with another writer on the same file.
-    if (!file_.isOpen() && !file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return file_.errorString();
-    return std::nullopt;
+    const QIODevice::OpenMode append = QIODevice::Append | QIODevice::Unbuffered;
+    readable_ = regular_ && file_.open(QIODevice::ReadWrite | append);
+    const bool opened = readable_ || file_.open(QIODevice::WriteOnly | (regular_ ? append : QIODevice::Unbuffered));
+    return opened ? std::nullopt : std::optional<QString>(file_.errorString());
 }
 
 QByteArray JobRecord::line(const RecordEntry& entry) const
@@ -67,26 +76,60 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     o["exitCode"] = exitCode(entry.result);
     o["differingBytes"] = entry.differingBytes;
     o["durationMs"] = qint64(entry.duration.count());
+    o["warning"] = entry.warning.isEmpty() ? QJsonValue() : QJsonValue(entry.warning);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 std::optional<QString> JobRecord::append(const RecordEntry& entry)
 {
-    const QByteArray text = line(entry) + '\n';
+    QByteArray text = line(entry) + '\n';
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_.isOpen())
         return QStringLiteral("the record file is not open");
-    if (file_.write(text) != text.size())
-        return file_.errorString();
+    if (!regular_)
+        return writeAll(text);
+    // Another program's line must not land between taking the length and cutting back to it.
+    const bool locked = lockFile(file_.handle(), true);
+    const qint64 size = file_.size();
+    if (size > 0 && readable_ && !endsInLineEnd(size))
+        text.prepend('\n');
+    std::optional<QString> failure = writeAll(text);
+    if (failure && !file_.resize(size))
+        *failure += "; the part of the line written could not be taken back (" + file_.errorString() + ")";
+    if (locked)
+        unlockFile(file_.handle());
+    return failure;
+}
+
+std::optional<QString> JobRecord::writeAll(const QByteArray& text)
+{
+    // A short write says nothing of why; the next one fails with the system's reason.
+    for (qint64 done = 0; done < text.size();) {
+        const qint64 written = file_.write(text.constData() + done, text.size() - done);
+        if (written <= 0)
+            return file_.errorString();
+        done += written;
+    }
     return std::nullopt;
+}
+
+bool JobRecord::endsInLineEnd(qint64 size)
+{
+    char last = '\n';
+    return !file_.seek(size - 1) || file_.read(&last, 1) != 1 || last == '\n';
 }
 
 FileFacts JobRecord::describeFile(const QString& path)
 {
     FileFacts facts;
     facts.path = path;
+    // A device (/dev/zero) never ends, and a file far beyond any image is not worth the wait.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return facts;
+    facts.size = info.size();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (facts.size > image::kMaxHexFileSize || !file.open(QIODevice::ReadOnly))
         return facts;
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))

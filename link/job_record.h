@@ -1,6 +1,7 @@
 // A record of which chip got which file: one JSON line per step and board, appended to a log
 // file. Each line goes out whole in a single append, so a crash never leaves half a line and
-// several threads (or programs) can share one file.
+// several threads (or programs) can share one file; a line the disk has no room for is taken
+// back, and a line never starts on the tail of one torn before.
 #pragma once
 
 #include "code_image.h"
@@ -34,6 +35,7 @@ struct RecordEntry {
     Result result = Result::Ok;
     int differingBytes = 0;
     std::chrono::milliseconds duration{0};
+    QString warning; // about the file: it loaded, but looks cut off
 };
 
 class JobRecord {
@@ -43,7 +45,8 @@ public:
 
     // Opens the file for appending; the system's reason when it cannot.
     [[nodiscard]] std::optional<QString> open();
-    // Appends one line; safe from several threads. The system's reason when it failed.
+    // Appends one line whole, or leaves the file as it was; safe from several threads. The
+    // system's reason when it failed.
     [[nodiscard]] std::optional<QString> append(const RecordEntry& entry);
 
     // The JSON line for an entry, without its line end (UTC time and host filled in now).
@@ -57,11 +60,16 @@ public:
     static std::uint32_t crc32(const char* data, std::size_t size, std::uint32_t crc = 0);
 
 private:
+    std::optional<QString> writeAll(const QByteArray& text);
+    bool endsInLineEnd(qint64 size);
+
     QString path_;
     QString program_;
     QString version_;
     QString host_;
     QFile file_;
+    bool regular_ = true;  // false: a device or pipe, written to as it comes
+    bool readable_ = true; // its last character can be looked at
     std::mutex mutex_;
 };
 

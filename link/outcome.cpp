@@ -1,5 +1,7 @@
 #include "outcome.h"
 
+#include "stop_signals.h"
+
 namespace brindle::link {
 
 int exitCode(Result result)
@@ -14,7 +16,7 @@ int exitCode(Result result)
     case Result::BadReply: return 5;
     case Result::NoChip:
     case Result::WrongChip: return 6;
-    case Result::Interrupted: return 130;
+    case Result::Interrupted: return stopExitCode();
     }
     return 5;
 }

@@ -19,7 +19,7 @@ enum class Result {
     NoChip,      // no chip identified where one is needed
     WrongChip,   // another chip than the job expects
     BadImage,    // refused before sending: a cell that is not two hexadecimal digits, an image too long
-    Interrupted, // stopped by the caller between blocks
+    Interrupted, // stopped between blocks: Ctrl-C, SIGTERM, SIGHUP
 };
 
 // A byte where the chip differs from the image.
@@ -51,7 +51,8 @@ struct Outcome {
 };
 
 // The command line's exit status for a result: 0 success, 1 chip failed, 3 file or image,
-// 4 port, 5 board not answering or outside the protocol, 6 wrong or no chip, 130 interrupted.
+// 4 port, 5 board not answering or outside the protocol, 6 wrong or no chip, 128 + the signal's
+// number interrupted (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM).
 int exitCode(Result result);
 // A short stable name for JSON and the record: "ok", "chip-failed", "no-answer" ...
 std::string_view resultName(Result result);

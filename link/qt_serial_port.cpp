@@ -1,5 +1,7 @@
 #include "qt_serial_port.h"
 
+#include "device_names.h"
+#include "file_lock.h"
 #include "port_advice.h"
 
 #include <QSerialPort>
@@ -66,7 +68,9 @@ std::optional<OpenFailure> QtSerialPort::open()
                            "Plug in the programmer's USB serial adapter, or name the device with --com"
                                + std::to_string(commPort_) + " PATH."};
 
-    auto port = std::make_unique<QSerialPort>(name);
+    // Opened by the device's own name, so that the lock file is the device's whatever name it
+    // was given: a second program that uses another name for it finds the port in use.
+    auto port = std::make_unique<QSerialPort>(QString::fromStdString(systemDeviceName(name.toStdString())));
     port->setBaudRate(QSerialPort::Baud19200);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
@@ -75,6 +79,12 @@ std::optional<OpenFailure> QtSerialPort::open()
     if (!port->open(QIODevice::ReadWrite)) {
         const auto error = port->error();
         return OpenFailure{port->errorString().toStdString(), adviceFor(error, name)};
+    }
+    // The lock on the device itself: root passes the exclusive open, and other programs may keep
+    // their lock files elsewhere.
+    if (!lockFile(int(port->handle()), false)) {
+        port->close();
+        return OpenFailure{"the port is in use", openAdvice(OpenRefusal::Refused, gatherPortFacts(name.toStdString()))};
     }
     // A pseudo-terminal has no modem lines; the board simulator does not need DTR.
     port->setDataTerminalReady(true);

@@ -2,6 +2,10 @@
 // rejected or cannot be written.
 #include "app_rig.h"
 
+#ifdef Q_OS_UNIX
+#include "file_size_limit.h"
+#endif
+
 using namespace brindle::app;
 using brindle::image::rowOf;
 using brindle::image::columnOf;
@@ -132,6 +136,29 @@ private slots:
         QCOMPARE(rig.op.beeps, 1); // an empty path only beeps; a box is followed by the beep
         QCOMPARE(rig.op.dialogs.size(), qsizetype(boxNames == "1234" ? 0 : 1)); // cells first
     }
+
+#ifdef Q_OS_UNIX
+    // SAVE onto a file system that fills up: the old file stays whole, no temporary is left and
+    // the box gives the reason.
+    void saveOntoAFullDiskKeepsTheOldFile()
+    {
+        WindowRig rig;
+        const QString p = dir_.filePath("kept.hex");
+        QVERIFY(writeFile(p, kEndRecord));
+        rig.form.deviceSize = 2048; // a 2 KB chip's file is held in the write buffer until the end
+        rig.op.files.push_back(p);
+        {
+            const FileSizeLimit full(4096);
+            QVERIFY(full.isSet());
+            rig.form.Save_Click();
+        }
+        QCOMPARE(rig.op.boxes, QStringList{"Cannot save " + QDir::toNativeSeparators(p) + ":\nFile too large"});
+        QFile file(p);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kEndRecord);
+        QCOMPARE(QDir(dir_.path()).entryList({"kept.hex*"}, QDir::Files | QDir::Hidden), QStringList{"kept.hex"});
+    }
+#endif
 };
 
 QTEST_MAIN(TestLoadSave)

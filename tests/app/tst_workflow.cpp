@@ -203,6 +203,44 @@ private slots:
         QVERIFY(entries[4]["file"].isNull());
     }
 
+    // A stop asked for from outside (SIGTERM, SIGHUP) during AUTO's VERIFY: it ends between
+    // blocks, the port is closed, the record says so, LOCK is not run, and the window closes
+    // once the operation is done.
+    void stopEndsAutoBetweenBlocksAndCloses()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        link::JobRecord record(rig.dir.filePath("stop.log"), "brindle", "9.9");
+        QVERIFY(!record.open());
+        f.setJobRecord(&record);
+        std::atomic<bool> stop{false};
+        f.setStopFlag(&stop);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        rig.load();
+        for (QCheckBox* box : {f.Verify_chk, f.Lockchk, f.Lb1chk})
+            box->setChecked(true);
+        int blocks = 0;
+        rig.port.onCommand = [&](char c) {
+            if (c == 'T' && ++blocks == 2) {
+                stop = true;
+                f.closeOnStop();
+            }
+        };
+        rig.port.wire.clear();
+        f.auto_Click();
+        QCOMPARE(rig.port.wire, QByteArray("ISIWZIRT"));
+        QCOMPARE(blocks, 2);
+        QVERIFY(!rig.port.isOpen());
+        QFile file(rig.dir.filePath("stop.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject last = QJsonDocument::fromJson(file.readAll().trimmed().split('\n').last()).object();
+        QCOMPARE(last["step"].toString(), QStringLiteral("verify"));
+        QCOMPARE(last["result"].toString(), QStringLiteral("interrupted"));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 5000); // the close waited for the operation
+    }
+
     void inputIsDroppedWhileBusy()
     {
         BoardRig rig;

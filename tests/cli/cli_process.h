@@ -3,6 +3,8 @@
 
 #include "hex_record.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,11 +32,10 @@ inline void startCli(QProcess& process, const QStringList& args, bool trace = fa
     process.start(cliPath(), args);
 }
 
-// Runs brindle-cli to its end (at most 60 s, for a paced board's full write and then some).
-inline Run runCli(const QStringList& args, bool trace = false)
+// Waits for a started brindle-cli to end (at most 60 s, for a paced board's full write and then
+// some).
+inline Run finishCli(QProcess& process)
 {
-    QProcess process;
-    startCli(process, args, trace);
     Run run;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -46,6 +47,29 @@ inline Run runCli(const QStringList& args, bool trace = false)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+inline Run runCli(const QStringList& args, bool trace = false)
+{
+    QProcess process;
+    startCli(process, args, trace);
+    return finishCli(process);
+}
+
+// The JSON objects of --json output or a --log record, one a line.
+inline QList<QJsonObject> jsonLines(const QByteArray& text)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            qWarning("not a JSON object: %s", line.constData());
+        objects << document.object();
+    }
+    return objects;
 }
 
 // An image of `length` bytes, byte a being (a * step + 1) & 0xFF, then FF up to `size`.

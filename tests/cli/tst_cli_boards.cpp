@@ -1,34 +1,14 @@
-// brindle-cli finding its board, working several at once, its JSON and its record, and
-// Ctrl-C in the middle of a write.
+// brindle-cli finding its board, working several at once, its JSON and its record.
 #include "cli_rig.h"
 
 #include "chips.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <csignal>
 
 using namespace brindle;
 using namespace brindle::cli::test;
 
 namespace {
-
-QList<QJsonObject> jsonLines(const QByteArray& text)
-{
-    QList<QJsonObject> objects;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-        if (error.error != QJsonParseError::NoError || !document.isObject())
-            qWarning("not a JSON object: %s", line.constData());
-        objects << document.object();
-    }
-    return objects;
-}
 
 // Bit by bit, so that it cannot share a mistake with the table-driven one under test.
 quint32 referenceCrc32(const QByteArray& bytes)
@@ -173,28 +153,6 @@ private slots:
         QCOMPARE(lines.last()["result"].toString(), QString("chip-failed"));
         QCOMPARE(lines.last()["differingBytes"].toInt(), expected.size());
         QCOMPARE(lines.last()["imageCrc32"].toString(), QString::asprintf("%08x", referenceCrc32(file)));
-    }
-
-    // Ctrl-C mid-write on a board at line rate: the job ends between blocks, says how far it
-    // got, exits 130 and leaves the port closed, so the next job opens it.
-    void interruptDuringWrite()
-    {
-        const auto b = startBoard({"--pace"});
-        const QString big = writeHex(dir_, "big.hex", 8192);
-        QProcess cli;
-        startCli(cli, {"-p", pathOf(*b), "write", big});
-        QVERIFY2(cli.waitForReadyRead(20000), "waited for the identification's line");
-        QVERIFY2(!cli.waitForFinished(1000), "the write went on for a second");
-        ::kill(pid_t(cli.processId()), SIGINT);
-        QVERIFY2(cli.waitForFinished(10000), "waited for the end after Ctrl-C");
-        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
-        QCOMPARE(cli.exitCode(), 130);
-        const QRegularExpressionMatch done = QRegularExpression("write: interrupted after (\\d+) bytes: Stopped before the block at ([0-9A-F]{4})H").match(out);
-        QVERIFY2(done.hasMatch(), qPrintable(out));
-        QVERIFY(done.captured(1).toInt() > 0 && done.captured(1).toInt() < 8192);
-        QCOMPARE(done.captured(2).toInt(nullptr, 16), done.captured(1).toInt());
-        const Run next = runCli({"-p", pathOf(*b), "identify"});
-        QVERIFY2(next.exitCode == 0, next.what());
     }
 };
 

@@ -58,6 +58,58 @@ private slots:
             QVERIFY2(run.contains(text), qPrintable("missing \"" + text + "\" in\n" + run.what()));
     }
 
+    // A file refused before anything is sent is recorded all the same, as the step that would
+    // have sent it.
+    void refusedFileIsRecorded_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // none: a folder of that name
+        QTest::addColumn<QString>("says");
+        QTest::newRow("malformed") << "bad.hex" << QByteArray(":00000001FE\r\n") << "bad.hex, line 1: checksum";
+        QTest::newRow("a folder") << "folder.hex" << QByteArray() << "it is not a regular file";
+        QTest::newRow("too big") << "huge.bin" << QByteArray(65537, '\0') << "65537 bytes long; the code image holds 65536";
+    }
+    void refusedFileIsRecorded()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, says);
+        const QString path = content.isEmpty() ? dir_.filePath(name) : writeFile(dir_, name, content);
+        if (content.isEmpty())
+            QVERIFY(QDir(dir_.path()).mkpath(name));
+        const QString log = dir_.filePath(name + ".log");
+        const Run run = runCli({"--simulate", "--no-pace", "--json", "--log", log, "auto", path});
+        QVERIFY2(run.exitCode == 3, run.what());
+        QFile record(log);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        for (const QJsonObject& o : {jsonLines(run.out.toUtf8()).value(0), jsonLines(record.readAll()).value(0)}) {
+            QCOMPARE(o["step"].toString(), QString("write"));
+            QCOMPARE(o["result"].toString(), QString("bad-image"));
+            QCOMPARE(o["exitCode"].toInt(), 3);
+            QCOMPARE(o["file"].toString(), path);
+        }
+        QVERIFY2(run.out.contains(says) && !run.out.contains("identify"), run.what());
+    }
+
+    // A HEX file cut off before its end record still loads, and that is told and recorded.
+    void fileWithoutItsEndIsWarnedOf()
+    {
+        QByteArray cut;
+        for (int address = 0; address < 64; address += 16)
+            cut += hexRecord(address, imageBytes(64).mid(address, 16));
+        const QString path = writeFile(dir_, "cut.hex", cut);
+        const QString log = dir_.filePath("cut.log");
+        const Run run = runCli({"--simulate", "--no-pace", "--json", "--log", log, "write", path});
+        QVERIFY2(run.exitCode == 0, run.what());
+        const QString warning = QDir::toNativeSeparators(path) + ": no end record (:00000001FF) after line 4: the file may "
+                                                                 "have been cut off.";
+        QVERIFY2(run.err.contains("warning: " + warning), run.what());
+        QFile record(log);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(jsonLines(run.out.toUtf8()).last()["warning"].toString(), warning);
+        QCOMPARE(jsonLines(record.readAll()).last()["warning"].toString(), warning);
+    }
+
     // read gives the chip's contents as a HEX file as long as the chip: an erased AT89C2051.
     void readsTheChip()
     {

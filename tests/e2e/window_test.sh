@@ -42,11 +42,13 @@ wait_window() { # regex seconds: prints the first visible window's id; fails (st
 focus() { # window what
     timeout 5 xdotool windowfocus --sync "$1" || fail "$2 did not take the focus within 5 s"
 }
-stop_app() {
+stop_app() { # SIGTERM: the program closes its window and quits with 128 + 15
     kill "$pid" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$pid" 2>/dev/null; then fail "the program did not end within 5 s of SIGTERM"; fi
-    wait "$pid" 2>/dev/null || true
+    local status=0
+    wait "$pid" 2>/dev/null || status=$?
+    [ "$status" -eq 143 ] || fail "the program ended with status $status after SIGTERM, expected 143"
 }
 
 "$app" --simulate=AT89C2051 --no-pace >"$work/app.log" 2>&1 &
@@ -132,7 +134,7 @@ stop_app
 board=$!
 for _ in $(seq 50); do [ -s "$work/board.out" ] && break; sleep 0.1; done
 [ -s "$work/board.out" ] || fail "brindle-board printed no device path within 5 s"
-"$app" --com1 "$(head -n 1 "$work/board.out")" >"$work/app2.log" 2>&1 &
+"$app" --com1 "$(head -n 1 "$work/board.out")" --log "$work/record.log" >"$work/app2.log" 2>&1 &
 pid=$!
 win=$(wait_window "^Brindle  ATMEL 8051 Programmer" 20) || fail "no main window within 20 s"
 click_blank
@@ -150,4 +152,13 @@ for w in $(others); do
 done
 [ "$boxes" -eq 1 ] || fail "$boxes boxes within 10 s of BLANK, expected one"
 [ -z "$(title)" ] || fail "title is '$(title)', expected the empty reply"
+
+# SIGTERM while that box waits for an operator who has gone: the box is dismissed, BLANK ends
+# and leaves its line in the record, and the program quits.
+click_blank
+end=$((SECONDS + 10))
+while [ -z "$(others)" ] && [ $SECONDS -lt "$end" ]; do sleep 0.1; done
+[ -n "$(others)" ] || fail "no box within 10 s of the second BLANK"
+stop_app
+[ "$(grep -c '"step":"blank"' "$work/record.log")" -eq 2 ] || fail "the record holds $(grep -c . "$work/record.log") lines, expected both BLANKs"
 echo "window test passed"

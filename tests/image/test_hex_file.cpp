@@ -6,8 +6,11 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
+#include "file_size_limit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace brindle::image;
@@ -36,32 +39,37 @@ class TestHexFile : public QObject {
 
 private slots:
     // Each row loads 16 bytes A0.. at 0000 and 16 bytes B0.. at 0010 as far as loadedEnd, nothing
-    // else. (LOAD's titles and rounding are tested in the window.)
+    // else; a file without its end record loads with a warning. (LOAD's titles and rounding are
+    // tested in the window.)
     void accepted_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("loadedEnd");
+        QTest::addColumn<QString>("warning");
         const QByteArray a = hexRecord(0, bytesOf(16, 0xA0), 0, "");
         const QByteArray b = hexRecord(16, bytesOf(16, 0xB0), 0, "");
         const QByteArray crlf = a + "\r\n" + b + "\r\n" + kEnd + "\r\n";
-        QTest::newRow("end record only") << kEnd + "\r\n" << 0;
-        QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32;
-        QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32;
-        QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32;
-        QTest::newRow("later records win") << hexRecord(8, bytesOf(16, 0x55), 0, "\n") + b + "\n" + a << 32;
+        const QString cut = "T.HEX: no end record (:00000001FF) after line %1: the file may have been cut off.";
+        QTest::newRow("end record only") << kEnd + "\r\n" << 0 << "";
+        QTest::newRow("LF alone") << a + "\n" + b + "\n" + kEnd + "\n" << 32 << "";
+        QTest::newRow("CR alone") << a + "\r" + b + "\r" + kEnd + "\r" << 32 << "";
+        QTest::newRow("blank lines, lower case") << "\r\n\n  \r\n" + a.toLower() + "\r\n\t\r\n" + b + "\n\n" << 32 << cut.arg(6);
+        QTest::newRow("later records win") << hexRecord(8, bytesOf(16, 0x55), 0, "\n") + b + "\n" + a << 32 << cut.arg(3);
         QTest::newRow("zero-base 02 and 04") << hexRecord(0, QByteArray(2, 0), 2, "\n") +
-                                                    hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32;
+                                                    hexRecord(0, QByteArray(2, 0), 4, "\n") + crlf << 32 << "";
         QTest::newRow("start addresses 03 and 05") << a + "\n" + hexRecord(0, "\x12\x34\x56\x78", 3, "\n") +
-                                                          hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32;
-        QTest::newRow("byte-order mark, DOS end marks") << "\xEF\xBB\xBF" + crlf + "\x1A\x1A" << 32;
-        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32;
+                                                          hexRecord(0, "\x9A\xBC\xDE\xF0", 5, "\n") + b << 32 << cut.arg(4);
+        QTest::newRow("byte-order mark, DOS end marks") << "\xEF\xBB\xBF" + crlf + "\x1A\x1A" << 32 << "";
+        QTest::newRow("anything after the end") << crlf + ":ZZ\r\n" + hexRecord(0, bytesOf(16)) + QByteArray("\0\xFF", 2) << 32 << "";
     }
     void accepted()
     {
         QFETCH(QByteArray, text);
         QFETCH(int, loadedEnd);
+        QFETCH(QString, warning);
         const HexReadResult r = parse(text);
         QVERIFY2(!r.problem, r.problem ? qPrintable(r.problem->message) : "");
+        QCOMPARE(r.warning, warning);
         QCOMPARE(r.data.loadedEnd, loadedEnd);
         CodeBuffer b;
         applyHex(r.data, b);
@@ -172,9 +180,8 @@ private slots:
     }
 
     // A write that cannot be done leaves the old file whole: to a missing folder, and (Unix) one
-    // failing half-way over an existing file. File modes would not stop root, so there the
-    // process may not make files longer than the old one (SIGXFSZ ignored: write() fails with
-    // EFBIG instead of the signal ending the test).
+    // failing half-way over an existing file on a full file system, both one that fills the
+    // write buffer and one that only fails once flushed.
     void failedWriteKeepsTheOldFile()
     {
         QTemporaryDir dir;
@@ -185,16 +192,15 @@ private slots:
         std::optional<QString> reason = writeFileAtomically(dir.filePath("no/such/OUT.HEX"), "data");
         QVERIFY(reason.has_value() && !reason->isEmpty());
 #ifdef Q_OS_UNIX
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        reason = writeFileAtomically(path, std::string(100000, 'n'));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-        QVERIFY2(reason.has_value() && !reason->isEmpty(), "a write past the size limit was reported as done");
+        std::optional<QString> buffered;
+        {
+            const FileSizeLimit full(4096);
+            QVERIFY(full.isSet());
+            buffered = writeFileAtomically(path, std::string(6000, 'n'));
+            reason = writeFileAtomically(path, std::string(100000, 'n'));
+        }
+        QVERIFY2(buffered && buffered->contains("large"), "a write failing at its flush was reported as done");
+        QVERIFY2(reason && reason->contains("large"), "a write past the size limit was reported as done");
 #endif
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -202,6 +208,25 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"OUT.HEX"});
     }
+
+#ifdef Q_OS_UNIX
+    // A pipe or device (read FILE to /dev/stdout) is written to, not replaced by a file, which
+    // root could do even in /dev.
+    void pipeIsWrittenNotReplaced()
+    {
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe.hex");
+        QCOMPARE(::mkfifo(qPrintable(pipe), 0600), 0);
+        const int reader = ::open(qPrintable(pipe), O_RDONLY | O_NONBLOCK); // the writer does not wait
+        QVERIFY(reader >= 0);
+        QCOMPARE(writeFileAtomically(pipe, "data"), std::nullopt);
+        char got[8] = {};
+        const auto n = ::read(reader, got, sizeof got);
+        ::close(reader);
+        QCOMPARE(QByteArray(got, int(std::max<ssize_t>(n, 0))), QByteArray("data"));
+        QVERIFY(!QFileInfo(pipe).isFile());
+    }
+#endif
 
     // Only regular files are read: opening a named pipe would wait for a writer for ever.
     void unreadableFilesAreRejected()

@@ -63,15 +63,25 @@ private slots:
         QCOMPARE(result, link::Result::NoAnswer);
     }
 
+    // Another program holds the port: one that opens it as this program does (lock file and
+    // exclusive open), or one that only locks the device itself (flock).
+    void portHeldByAnotherProcess_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("a serial port program") << QCoreApplication::applicationDirPath() + "/link_port_holder" << QStringList();
+        QTest::newRow("a program locking the device") << "flock" << QStringList{"sh", "-c", "echo held; cat"};
+    }
     void portHeldByAnotherProcess()
     {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start({}, &error), error.c_str());
         QProcess holder;
-        holder.start(QCoreApplication::applicationDirPath() + "/link_port_holder",
-                     {QString::fromStdString(board.devicePath())});
-        QVERIFY(holder.waitForReadyRead(10000));
+        holder.start(program, QStringList{QString::fromStdString(board.devicePath())} + args);
+        QVERIFY2(holder.waitForReadyRead(10000), "waited 10 s for the holder to hold the port");
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
         OpRig rig(board.devicePath());
         rig.ops.blank();

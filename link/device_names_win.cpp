@@ -1,0 +1,20 @@
+#include "device_names.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace brindle::link {
+
+std::string portPathFor(const std::string& name) { return name; }
+
+// "\\.\COM12" and "com12" are one port.
+std::string systemDeviceName(const std::string& path)
+{
+    std::string name = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    return name;
+}
+
+bool sameDevice(const std::string& a, const std::string& b) { return systemDeviceName(a) == systemDeviceName(b); }
+
+} // namespace brindle::link
