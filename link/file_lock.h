@@ -1,6 +1,6 @@
-// An advisory lock on an open file or device, seen by every program that locks the same file
-// whatever name it opened it by, and released when the file is closed. On Windows, where a COM
-// port opens for one program at a time, it is not needed: there it always succeeds.
+// A lock on an open file or device, seen by every program that locks the same file whatever
+// name it opened it by, and released when the file is closed. On Windows it locks files only:
+// a COM port opens for one program at a time, and there it always succeeds.
 #pragma once
 
 namespace brindle::link {

@@ -91,6 +91,8 @@ std::optional<QString> JobRecord::append(const RecordEntry& entry)
     // Another program's line must not land between taking the length and cutting back to it.
     const bool locked = lockFile(file_.handle(), true);
     const qint64 size = file_.size();
+    // At the end as it is now, whatever another program appended since this one opened it.
+    file_.seek(size);
     if (size > 0 && readable_ && !endsInLineEnd(size))
         text.prepend('\n');
     std::optional<QString> failure = writeAll(text);

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <thread>
 
 #ifdef Q_OS_UNIX
@@ -39,16 +40,20 @@ private slots:
         QVERIFY(link::JobRecord::gridCrc32(grid, 9) != 0xCBF43926u);
     }
 
-    // Four threads append at once: every line arrives whole and parses, none is lost.
+    // Four threads append at once, two through one record and two through records of their
+    // own, as other programs do: every line arrives whole and parses, none is lost.
     void concurrentAppendsStayWhole()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("record.log");
-        link::JobRecord record(path, "brindle-test", "9.9");
-        QVERIFY(!record.open());
+        std::vector<std::unique_ptr<link::JobRecord>> records;
+        for (int r = 0; r < 3; ++r) {
+            records.push_back(std::make_unique<link::JobRecord>(path, "brindle-test", "9.9"));
+            QVERIFY(!records.back()->open());
+        }
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
-            threads.emplace_back([&record, t] {
+            threads.emplace_back([&record = *records[std::size_t(std::max(t - 1, 0))], t] {
                 link::RecordEntry entry;
                 entry.port = "/dev/board" + std::to_string(t);
                 entry.chipRow = 7;
