@@ -46,6 +46,13 @@ Probe probe(const QString& path, double timeoutScale)
     return found;
 }
 
+// The name a user gives -p: /dev/ttyUSB0, or COM3 where the system's own is \\.\COM3.
+QString openName(const QSerialPortInfo& info)
+{
+    const QString location = info.systemLocation();
+    return location.startsWith(QLatin1String("\\\\.\\")) ? info.portName() : location;
+}
+
 } // namespace
 
 std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string& sysRoot)
@@ -56,7 +63,7 @@ std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string
         return a.systemLocation() < b.systemLocation();
     });
     for (const QSerialPortInfo& info : system) {
-        PortInfo port{info.systemLocation(), info.description(), info.manufacturer(), {}, info.serialNumber(), {}};
+        PortInfo port{openName(info), info.description(), info.manufacturer(), {}, info.serialNumber(), {}};
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             port.usb = QStringLiteral("%1:%2").arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
                            .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
