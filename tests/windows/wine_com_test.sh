@@ -103,6 +103,10 @@ sum=$((16 + 16 * 0x55))
 printf ':10000000%s%02X\r\n:00000001FF\r\n' "$data" $(((256 - sum % 256) % 256)) >"$work/other.hex"
 cli_run 1 "verify against another file" -p COM1 verify "$(winpath "$work/other.hex")"
 
+# The ports as Windows names them, the way -p takes them.
+cli_run 0 "ports" ports
+grep -q "^COM1\b" "$work/cli.log" || { cat "$work/cli.log"; fail "ports does not list COM1 as COM1"; }
+
 # The refusals speak Windows: no groups, lock files or device nodes.
 cli_run 4 "a missing port" -p COM7 identify
 grep -q "no such port" "$work/cli.log" || { cat "$work/cli.log"; fail "no 'no such port' for COM7"; }
