@@ -20,7 +20,7 @@ namespace brindle::cli {
 
 struct BoardResult {
     QString port;
-    int chipRow = -1;
+    const protocol::Chip* chip = nullptr; // the last chip identified
     link::Result result = link::Result::Ok;
     bool recordFailed = false; // a step's line could not be appended to --log
     double seconds = 0;
@@ -43,18 +43,17 @@ public:
 
 private:
     struct Ops; // what the operations run with, made on the board's thread
-    using Operation = std::function<link::Outcome(link::BoardOps&)>;
+    using OperationRun = std::function<link::Outcome(link::BoardOps&)>;
 
     bool runSteps(Ops& ops);
     bool guard(Ops& ops);
     // Runs one operation as a step: timed, reported and recorded. False when it failed.
-    bool step(Ops& ops, const QString& name, const Operation& operation);
+    bool step(Ops& ops, link::Operation kind, const OperationRun& operation);
     link::Outcome refuseLongImage(Ops& ops) const;
     link::Outcome finishRead(Ops& ops, link::Outcome outcome) const;
-    void report(Ops& ops, const QString& name, const link::Outcome& outcome, std::chrono::milliseconds took);
-    QString words(const Ops& ops, const QString& name, const link::Outcome& outcome) const;
-    QJsonObject jsonFor(const Ops& ops, const QString& name, const link::Outcome& outcome,
-                        std::chrono::milliseconds took) const;
+    void report(Ops& ops, const link::Outcome& outcome, std::chrono::milliseconds took);
+    QString words(const link::Outcome& outcome) const;
+    QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
 
     int board_;
     QString device_;

@@ -11,19 +11,11 @@ class CliPanel : public link::Panel {
 public:
     CliPanel(Reporter* reporter, int board) : reporter_(reporter), board_(board) {}
 
-    void log(const std::string&) override {}
-    void messageBox(const std::string&, link::Icon, const std::string&) override {}
-    void beep() override {}
-    void setTitle(const std::string&) override {}
-    void selectDevice(int) override {}
     void progress(int done, int total) override
     {
         if (reporter_)
             reporter_->progress(board_, done, total);
     }
-    void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<link::CellMismatch>&) override {}
-    void idle() override {}
 
 private:
     Reporter* reporter_;

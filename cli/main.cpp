@@ -101,7 +101,7 @@ int runJob(const Options& o, const QStringList& devices,
     for (const BoardResult& r : results) {
         worst = std::max(worst, link::exitCode(r.result));
         recordFailed = recordFailed || r.recordFailed;
-        const std::string_view chip = r.chipRow >= 0 ? protocol::kChips[std::size_t(r.chipRow)].name : "-";
+        const std::string_view chip = r.chip ? r.chip->name : "-";
         const std::string_view result = link::resultName(r.result);
         rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
                         QString::fromUtf8(result.data(), int(result.size())), r.seconds});

@@ -56,8 +56,15 @@ private slots:
         row("blank, fresh chip", {{}, none, {"blank"}, 0, "blank: ok", ""});
         row("blank after a write", {{}, {"write", "SMALL"}, {"blank"}, 1, "blank: the chip is not blank", ""});
         row("write", {{}, none, {"write", "SMALL"}, 0, "write: ok, 160 bytes written", ""});
-        row("write over other data", {{}, {"write", "SMALL"}, {"write", "BIG"}, 1, "could not program", ""});
-        row("write after lock bit 1", {{}, {"lock", "1"}, {"write", "SMALL"}, 1, "could not program", ""});
+        row("write over other data", {{}, {"write", "SMALL"}, {"write", "BIG"}, 1,
+                                      "write: The board refused block 0000H (\"w\"): the chip may not be erased: run erase first, or use auto", ""});
+        row("write after lock bit 1", {{}, {"lock", "1"}, {"write", "SMALL"}, 1, "refused the write (\"w\")", ""});
+        // One name for one fault, in read and verify alike.
+        row("read, short block", {{"--short-block", "2"}, none, {"read", "DIR/short.hex"}, 5, "block at 0040H came back short", ""});
+        row("verify, short block", {{"--short-block", "2"}, {"write", "SMALL"}, {"verify", "SMALL"}, 5, "block at 0040H came back short", ""});
+        row("read, read-protected", {{}, {"lock", "2"}, {"read", "DIR/locked.hex"}, 1, "read-protected (lock bit 2 or 3)", ""});
+        row("verify, read-protected", {{}, {"lock", "2"}, {"verify", "SMALL"}, 1, "erase it to read or verify it again", ""});
+        row("identify, code not hexadecimal", {{"--wrong-reply", "I=21XY"}, none, {"identify"}, 5, "\"21XY\", which is no chip code", ""});
         row("verify after write", {{}, {"write", "SMALL"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
         row("verify, chip differs", {{}, {"write", "SMALL"}, {"verify", "BIG"}, 1,
                                      "bytes differ, first at 0001H: file 0E, chip 08", ""});

@@ -17,13 +17,13 @@ private slots:
 
     void operation()
     {
-        QFETCH(QString, fault);
+        QFETCH(OpCase, c);
         board::PtyBoard board;
         std::string error;
-        QVERIFY2(board.start(prepare(nullptr), &error), error.c_str());
-        OpRig rig(fault == "absent" ? "/dev/brindle-absent" : board.devicePath());
-        prepare(&rig);
-        runRow(rig);
+        QVERIFY2(board.start(c.board, &error), error.c_str());
+        OpRig rig(c.absent ? "/dev/brindle-absent" : board.devicePath());
+        prepare(rig, c);
+        runRow(rig, c);
     }
 
     // The reply limits follow the board's work: a real erase is waited for, a silent board is
@@ -74,9 +74,10 @@ private slots:
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
         OpRig rig(board.devicePath());
-        rig.ops.blank();
+        const link::Result result = rig.ops.blank().result;
         holder.closeWriteChannel(); // the holder ends when its input closes
         QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(result, link::Result::PortError);
         QCOMPARE(rig.panel.events.size(), 1);
         QVERIFY2(matches("box:16:PORT:Cannot open COM1 (/dev/*): *Close the other program*", rig.panel.events[0]),
                  qPrintable(rig.panel.events[0]));

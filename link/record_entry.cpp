@@ -1,0 +1,24 @@
+#include "record_entry.h"
+
+#include <algorithm>
+
+namespace brindle::link {
+
+RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts)
+{
+    RecordEntry entry;
+    entry.port = facts.port;
+    entry.chipRow = outcome.chip ? int(outcome.chip - protocol::kChips.data()) : -1;
+    entry.step = std::string(operationName(outcome.operation));
+    entry.file = facts.file;
+    if (facts.grid) {
+        entry.imageBytes = std::clamp(facts.imageBytes, 0, image::kImageSize);
+        entry.imageCrc32 = JobRecord::gridCrc32(*facts.grid, entry.imageBytes);
+    }
+    entry.result = outcome.result;
+    entry.differingBytes = int(outcome.differences.size());
+    entry.duration = facts.duration;
+    return entry;
+}
+
+} // namespace brindle::link

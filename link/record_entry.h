@@ -1,0 +1,23 @@
+// The record's entry for one operation, made the same way by the window and the command line.
+#pragma once
+
+#include "job_record.h"
+#include "outcome.h"
+
+#include <chrono>
+#include <string>
+
+namespace brindle::link {
+
+// What the job knows beside the outcome.
+struct JobFacts {
+    std::string port;                      // the device
+    FileFacts file;                        // the file the step used; empty path: none
+    const image::HexGrid* grid = nullptr;  // the image whose range was sent, compared or read
+    int imageBytes = 0;                    // that range's length, from address 0
+    std::chrono::milliseconds duration{0};
+};
+
+RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts);
+
+} // namespace brindle::link
