@@ -20,6 +20,10 @@ QString chipName(const protocol::Chip* chip) { return chip ? text(chip->name) : 
 
 QString hexAddress(int address) { return QString::fromStdString(image::fixedHex(unsigned(address), 4)) + 'H'; }
 
+QString crcText(std::uint32_t crc) { return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper(); }
+
+QString sumText(std::uint16_t sum) { return QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0')).toUpper(); }
+
 QString lockBitsText(const LockBits& lock)
 {
     QStringList bits;
@@ -173,6 +177,8 @@ bool BoardJob::step(Ops& ops, Operation kind, const OperationRun& operation)
     if (context_.interrupt && context_.interrupt->load()) {
         outcome = Outcome::of(Result::Interrupted, {}, "Stopped before the " + std::string(link::operationName(kind)) + ".");
     } else {
+        context_.reporter->stepStarted(board_, text(link::operationName(kind)),
+                                       kind == Operation::Erase || kind == Operation::Blank);
         ops.link.beginAction();
         outcome = operation(ops.ops);
         // Every operation identifies the chip again: one swapped since the guard's check is
@@ -269,13 +275,37 @@ void BoardJob::report(Ops& ops, const Outcome& outcome, std::chrono::millisecond
 {
     Reporter& out = *context_.reporter;
     const QString name = text(link::operationName(outcome.operation));
-    if (out.json())
-        out.jsonObject(jsonFor(outcome, took));
-    else
-        out.line(board_, name + ": " + words(outcome));
+    const link::JobFacts facts = factsFor(ops, outcome, took);
+    if (out.json()) {
+        QJsonObject object = jsonFor(outcome, took);
+        if (facts.grid && outcome.ok()) {
+            object["imageCrc32"] = crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
+            object["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
+        }
+        out.jsonObject(object);
+    } else {
+        out.line(board_, name + ": " + words(outcome), !outcome.ok());
+        if (facts.grid && outcome.ok() && facts.imageBytes > 0)
+            out.line(board_, QStringLiteral("%1: CRC-32 %2, sum %3 over %4-%5 (%6 bytes)")
+                                 .arg(name, crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes)),
+                                      sumText(link::gridSum16(*facts.grid, facts.imageBytes)), hexAddress(0),
+                                      hexAddress(facts.imageBytes - 1))
+                                 .arg(facts.imageBytes));
+    }
     if (!context_.record)
         return;
+    link::RecordEntry entry = link::recordEntry(outcome, facts);
+    if (!outcome.chip && result_.chip) // a step that failed before identifying names the job's chip
+        entry.chipRow = int(result_.chip - protocol::kChips.data());
+    if (const auto failure = context_.record->append(entry)) {
+        result_.recordFailed = true;
+        out.problem("Cannot add to the record " + context_.options->logFile + ": " + *failure);
+    }
+}
 
+// The file and the image range a step sent, compared or read.
+link::JobFacts BoardJob::factsFor(Ops& ops, const Outcome& outcome, std::chrono::milliseconds took) const
+{
     link::JobFacts facts;
     facts.port = device_.toStdString();
     facts.duration = took;
@@ -285,17 +315,12 @@ void BoardJob::report(Ops& ops, const Outcome& outcome, std::chrono::millisecond
         facts.grid = context_.image->grid.get();
         facts.imageBytes = outcome.operation == Operation::Write ? context_.image->programLength : ops.session.deviceSize;
     } else if (outcome.operation == Operation::Read && outcome.ok()) {
-        facts.file = link::JobRecord::describeFile(context_.options->file);
+        if (context_.options->file != "-")
+            facts.file = link::JobRecord::describeFile(context_.options->file);
         facts.grid = &ops.grid;
         facts.imageBytes = ops.session.deviceSize;
     }
-    link::RecordEntry entry = link::recordEntry(outcome, facts);
-    if (!outcome.chip && result_.chip) // a step that failed before identifying names the job's chip
-        entry.chipRow = int(result_.chip - protocol::kChips.data());
-    if (const auto failure = context_.record->append(entry)) {
-        result_.recordFailed = true;
-        out.problem("Cannot add to the record " + context_.options->logFile + ": " + *failure);
-    }
+    return facts;
 }
 
 } // namespace brindle::cli

@@ -7,6 +7,7 @@
 #include "job_record.h"
 #include "options.h"
 #include "port.h"
+#include "record_entry.h"
 #include "reporter.h"
 
 #include <QString>
@@ -53,6 +54,7 @@ private:
     link::Outcome finishRead(Ops& ops, link::Outcome outcome) const;
     void report(Ops& ops, const link::Outcome& outcome, std::chrono::milliseconds took);
     QString words(const link::Outcome& outcome) const;
+    link::JobFacts factsFor(Ops& ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
     QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
 
     int board_;

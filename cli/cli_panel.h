@@ -1,5 +1,5 @@
-// The board operations' panel on the command line: only the progress of a transfer is
-// shown; what an operation came to is told from its outcome, not from its boxes.
+// The board operations' panel on the command line: only the progress of a transfer and the
+// waiting for the board are shown; what an operation came to is told from its outcome.
 #pragma once
 
 #include "panel.h"
@@ -15,6 +15,11 @@ public:
     {
         if (reporter_)
             reporter_->progress(board_, done, total);
+    }
+    void idle() override
+    {
+        if (reporter_)
+            reporter_->waiting(board_);
     }
 
 private:

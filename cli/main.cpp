@@ -52,6 +52,8 @@ int resolveDevices(const Options& o, QStringList* devices)
                 std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
                 return link::exitCode(link::Result::PortError);
             }
+            if (!o.quiet)
+                std::fprintf(stderr, "-p auto: the board on %s\n", qPrintable(device));
             *devices << device;
             continue;
         }
@@ -60,6 +62,13 @@ int resolveDevices(const Options& o, QStringList* devices)
         *devices << port;
     }
     return 0;
+}
+
+// One board's run said in a line: "auto: ok, AT89S52, 9.3 s".
+QString closingLine(const QString& command, const Reporter::SummaryRow& row)
+{
+    return QStringLiteral("%1: %2, %3, %4 s").arg(command, row.result, row.chip == "-" ? QStringLiteral("no chip") : row.chip)
+        .arg(row.seconds, 0, 'f', 1);
 }
 
 int runJob(const Options& o, const QStringList& devices,
@@ -83,6 +92,8 @@ int runJob(const Options& o, const QStringList& devices,
     }
     Reporter reporter(int(devices.size()), o.json, isTerminal(stderr));
     reporter.setPortNames(std::vector<QString>(devices.begin(), devices.end()));
+    reporter.setQuiet(o.quiet);
+    reporter.setStdoutTaken(o.command == Command::Read && o.file == QLatin1String("-"));
     const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &interruptFlag, openPort};
 
     std::vector<BoardResult> results(std::size_t(devices.size()));
@@ -106,8 +117,10 @@ int runJob(const Options& o, const QStringList& devices,
         rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
                         QString::fromUtf8(result.data(), int(result.size())), r.seconds});
     }
-    if (devices.size() > 1 && !o.json)
+    if (devices.size() > 1 && !o.json && !o.quiet)
         reporter.summary(rows);
+    else if (!o.json && !o.quiet)
+        reporter.line(-1, closingLine(o.commandName, rows.front()));
     // A job whose record is incomplete has not done all that was asked of it.
     return worst == 0 && recordFailed ? link::exitCode(link::Result::BadImage) : worst;
 }

@@ -21,4 +21,15 @@ RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts)
     return entry;
 }
 
+std::uint16_t gridSum16(const image::HexGrid& grid, int bytes)
+{
+    unsigned sum = 0;
+    for (int address = 0; address < bytes && address < image::kImageSize; ++address) {
+        const std::string& cell = grid.text(image::rowOf(address), image::columnOf(address));
+        if (cell.size() == 2 && image::isHexDigit(cell[0]) && image::isHexDigit(cell[1]))
+            sum += image::readHexField(cell);
+    }
+    return static_cast<std::uint16_t>(sum);
+}
+
 } // namespace brindle::link

@@ -5,6 +5,7 @@
 #include "outcome.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace brindle::link {
@@ -19,5 +20,9 @@ struct JobFacts {
 };
 
 RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts);
+
+// The 16-bit sum of the grid's bytes at addresses 0..bytes-1, as programmers' checksum fields
+// show it; a cell that is not two hexadecimal digits counts as 0.
+std::uint16_t gridSum16(const image::HexGrid& grid, int bytes);
 
 } // namespace brindle::link

@@ -71,7 +71,9 @@ private slots:
         row("lock", {{}, none, {"lock", "1,2,3"}, 0, "lock: ok, lock bits 1,2,3", ""});
         row("auto", {{}, none, {"auto", "SMALL"}, 0, "verify: ok", ""});
         row("auto, every step", {{}, none, {"auto", "SMALL", "--steps", "lock,verify,write,blank,erase", "--lock", "1"},
-                                 0, "blank: ok\nwrite: ok, 160 bytes written\nverify: ok, 8192 bytes match\nlock: ok", ""});
+                                 0, "blank: ok\nwrite: ok, 160 bytes written\nwrite: CRC-32 12E885CF, sum 4B70 over 0000H-009FH "
+                                    "(160 bytes)\nverify: ok, 8192 bytes match\nverify: CRC-32 7154F0CD, sum 8C10 over 0000H-1FFFH "
+                                    "(8192 bytes)\nlock: ok, lock bits 1\nauto: ok, AT89S52, ", ""});
         row("auto stops at the failing step", {{"--silent-after", "W"}, none, {"auto", "SMALL"}, 5, "write:", "verify:"});
         row("read", {{}, none, {"read", "DIR/read.hex"}, 0, "read: ok, 8192 bytes to", ""});
         row("read, board hangs up", {{"--hang-up-after", "3"}, none, {"read", "DIR/hung.hex"}, 5, "hung up", ""});
@@ -81,7 +83,7 @@ private slots:
         row("image longer than the chip", {{"--chip", "AT89C2051"}, none, {"auto", "BIG"}, 3,
                                            "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:"});
         row("another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "erase"}, 6,
-                                         "AT89C2051 in the socket, the job expects AT89S52", "erase:"});
+                                         "AT89C2051 in the socket, the job expects AT89S52", "erase: ok"});
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
                                                    "AT89S51 in the socket", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
@@ -123,6 +125,41 @@ private slots:
         QVERIFY2(run.exitCode == c.exitCode, run.what());
         QVERIFY2(run.contains(c.says), run.what());
         QVERIFY2(c.never.isEmpty() || !run.contains(c.never), run.what());
+    }
+
+    // Where each line goes: a file on stdout for read -, only errors with -q, and the image's
+    // checksums (worked out here with Python's zlib, not by the code under test).
+    void streams_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("outStart"); // what stdout begins with; "" for nothing at all
+        QTest::addColumn<QString>("outEnd");
+        QTest::addColumn<QString>("err");      // in stderr
+        QTest::newRow("write, checksums and closing line")
+            << QStringList{"write", "SMALL"} << 0 << "identify: AT89S52"
+            << "write: ok, 160 bytes written\nwrite: CRC-32 12E885CF, sum 4B70 over 0000H-009FH (160 bytes)\nwrite: ok, AT89S52, " << "";
+        QTest::newRow("read - on stdout") << QStringList{"read", "-"} << 0 << ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\n"
+                                          << ":00000001FF\r\n" << "read: CRC-32 B4293435, sum E000 over 0000H-1FFFH (8192 bytes)";
+        QTest::newRow("quiet, success") << QStringList{"-q", "write", "SMALL"} << 0 << "" << "" << "";
+        QTest::newRow("quiet, failure") << QStringList{"--quiet", "--chip", "AT89C2051", "erase"} << 6 << "" << ""
+                                        << "identify: AT89S52 in the socket, the job expects AT89C2051";
+    }
+    void streams()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, outStart);
+        QFETCH(QString, outEnd);
+        QFETCH(QString, err);
+        const auto b = startBoard();
+        const Run run = runCli(expand(args, pathOf(*b)));
+        QVERIFY2(run.exitCode == exitCode, run.what());
+        QVERIFY2(outStart.isEmpty() ? run.out.isEmpty() : run.out.startsWith(outStart), run.what());
+        QVERIFY2(run.out.contains(outEnd), run.what());
+        QVERIFY2(run.err.contains(err) && (!err.isEmpty() || run.err.isEmpty()), run.what());
+        if (args.contains("-"))
+            QVERIFY2(!run.out.contains("read:"), run.what());
     }
 
     // A job refused for the chip or the image sends the identification and nothing else.
