@@ -2,6 +2,7 @@
 #include "link_rig.h"
 
 #include <map>
+#include <utility>
 
 using namespace brindle;
 using namespace brindle::link::test;
@@ -46,6 +47,7 @@ private slots:
             {"unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
             {"failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
             {"short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {"block of 62 characters", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
             {"lower-case block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
             {"hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
             {"empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
@@ -98,6 +100,12 @@ private slots:
         if (readProtect)
             (void)board.receive('B'); // lock bit 2, set before the operation
         rig.port.board = &board;
+        if (behaviour == "block of 62 characters") // the first block, two characters short, then CR LF
+            rig.port.reshape = [first = true](std::string reply) mutable {
+                if (reply.size() >= 64 && std::exchange(first, false))
+                    reply = reply.substr(0, 62) + "\r\n" + reply.substr(64);
+                return reply;
+            };
         if (behaviour == "unknown letter" && letter == 'T') // the status letter behind the last block
             rig.port.reshape = [](std::string reply) {
                 if (reply.size() == 65)

@@ -26,13 +26,13 @@ private slots:
         runRow(rig, c);
     }
 
-    // The reply limits follow the board's work: a real erase is waited for, a silent board is
-    // found out fast. The bounds are far above what the operations need (about 0.6 s, 2.6 s
+    // The reply limits follow the board's work: a slow erase is waited for, a silent board is
+    // found out fast. The bounds are far above what the operations need (about 0.6 s, 2.3 s
     // for ERASE) and far below what a single fixed limit of seconds per reply gave.
     void replyLimits()
     {
         board::BoardOptions slowErase;
-        slowErase.eraseDelayMs = 600;
+        slowErase.eraseDelayMs = 1200; // more than a block's allowance, well within an erase's
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start(slowErase, &error), error.c_str());
