@@ -98,12 +98,13 @@ void Reporter::progress(int board, int done, int total)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     Transfer& t = transfers_[std::size_t(board)];
-    if (t.total == 0 && total > 0)
+    const bool starting = t.total == 0 && total > 0; // drawn at once, however short the transfer
+    if (starting)
         t.start = Clock::now();
     t.done = done;
     t.total = total;
     const auto now = Clock::now();
-    if (total == 0 || now - lastDraw_ >= kRedrawPeriod) {
+    if (starting || total == 0 || now - lastDraw_ >= kRedrawPeriod) {
         lastDraw_ = now;
         drawBar();
     }

@@ -20,12 +20,12 @@ class TestCliCommands : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString small_, big_, bad_, bin_, raw_;
+    QString small_, big_, bad_, bin_, raw_, full_, over_;
 
     QStringList expand(QStringList args, const QString& port) const
     {
         for (QString& arg : args)
-            arg = arg == "BIN" ? bin_ : arg == "RAW" ? raw_
+            arg = arg == "BIN" ? bin_ : arg == "RAW" ? raw_ : arg == "FULL" ? full_ : arg == "OVER" ? over_
                 : arg.replace("SMALL", small_).replace("BIG", big_).replace("BAD", bad_).replace("DIR", dir_.path());
         return args.contains("-p") ? args : QStringList{"-p", port} + args;
     }
@@ -40,6 +40,8 @@ private slots:
         // small.hex's bytes as a binary file, named as one and named as a HEX file.
         bin_ = writeFile(dir_, "small.BIN", imageBytes(160));
         raw_ = writeFile(dir_, "raw.hex", imageBytes(160));
+        full_ = writeHex(dir_, "full.hex", 2048); // an AT89C2051's size, and one byte more
+        over_ = writeHex(dir_, "over.hex", 2049);
     }
 
     void command_data()
@@ -82,6 +84,11 @@ private slots:
         row("missing file", {{}, none, {"verify", "DIR/nothing.hex"}, 3, "nothing.hex", "identify:"});
         row("image longer than the chip", {{"--chip", "AT89C2051"}, none, {"auto", "BIG"}, 3,
                                            "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:"});
+        row("image as long as the chip", {{"--chip", "AT89C2051"}, none, {"write", "FULL"}, 0, "write: ok, 2048 bytes written", ""});
+        row("image a byte longer than the chip", {{"--chip", "AT89C2051"}, none, {"write", "OVER"}, 3,
+                                                  "The image runs to 0800H (2080 bytes), the AT89C2051 holds 2048 bytes", "write: ok"});
+        row("reply limits stretched", {{"--silent-after", "I"}, none, {"--reply-timeout-scale", "10", "identify"}, 5,
+                                       "did not answer the identification within 3.0 s", ""});
         row("another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "erase"}, 6,
                                          "AT89C2051 in the socket, the job expects AT89S52", "erase: ok"});
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
@@ -167,21 +174,23 @@ private slots:
     {
         QTest::addColumn<QString>("chip");
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("erase, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "erase"};
-        QTest::newRow("write, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "write", "SMALL"};
-        QTest::newRow("auto, other chip") << "AT89S51" << QStringList{"--chip", "AT89S52", "auto", "SMALL"};
-        QTest::newRow("write, image too long") << "AT89C2051" << QStringList{"write", "BIG"};
-        QTest::newRow("verify, image too long") << "AT89C4051" << QStringList{"verify", "BIG"};
-        QTest::newRow("write, empty socket") << "none" << QStringList{"write", "SMALL"};
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("erase, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "erase"} << 6;
+        QTest::newRow("write, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "write", "SMALL"} << 6;
+        QTest::newRow("auto, other chip") << "AT89S51" << QStringList{"--chip", "AT89S52", "auto", "SMALL"} << 6;
+        QTest::newRow("write, image too long") << "AT89C2051" << QStringList{"write", "BIG"} << 3;
+        QTest::newRow("verify, image too long") << "AT89C4051" << QStringList{"verify", "BIG"} << 3;
+        QTest::newRow("write, empty socket") << "none" << QStringList{"write", "SMALL"} << 6;
     }
 
     void refusalSendsOnlyIdentification()
     {
         QFETCH(QString, chip);
         QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
         const auto b = startBoard({"--chip", chip.toStdString()});
         const Run run = runCli(expand(args, pathOf(*b)), true);
-        QVERIFY2(run.exitCode == 3 || run.exitCode == 6, run.what());
+        QVERIFY2(run.exitCode == exitCode, run.what());
         QCOMPARE(sentBytes(run.err), QStringList{"49"}); // "I"
     }
 
