@@ -355,7 +355,8 @@ void Form1::selectDevice(int row)
     // An exclusive group cannot turn its last button off.
     deviceGroup_->setExclusive(false);
     for (std::size_t i = 0; i < deviceButtons.size(); ++i)
-        deviceButtons[i]->setChecked(int(i) == row);
+        if (deviceButtons[i]) // a chip the window has no place for has no button
+            deviceButtons[i]->setChecked(int(i) == row);
     deviceGroup_->setExclusive(true);
 }
 

@@ -100,6 +100,38 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(told() == QString("replay: all %1 exchanges of the trace answered").arg(trace.exchanges.size()),
                                   qPrintable("the replay's end notice; told: " + told()), 5000);
     }
+
+    // The replay answers at the recorded delays: an erase that took 700 ms on the bench takes
+    // as long at the desk (a lower bound only, which a loaded machine cannot break).
+    void recordedDelaysKept()
+    {
+        QTemporaryDir dir;
+        const QString tracePath = dir.filePath("trace.txt");
+        board::BoardOptions o;
+        o.eraseDelayMs = 700;
+        board::PtyBoard bench;
+        std::string error;
+        QVERIFY2(bench.start(o, &error), error.c_str());
+        OpRig recorded(bench.devicePath());
+        recorded.link.setTimeout(std::chrono::milliseconds(3000));
+        recorded.link.setTrace(true);
+        {
+            const StderrToFile trace(tracePath);
+            QVERIFY(recorded.ops.erase().ok());
+        }
+        QFile file(tracePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const board::ParsedTrace trace = board::parseTrace(file.readAll().toStdString());
+        QVERIFY2(trace.error.empty(), trace.error.c_str());
+        board::PtyBoard desk;
+        QVERIFY2(desk.startReplay(trace.exchanges, [](const std::string&) {}, &error), error.c_str());
+        OpRig replayed(desk.devicePath());
+        replayed.link.setTimeout(std::chrono::milliseconds(3000));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(replayed.ops.erase().ok());
+        QCOMPARE_GE(clock.elapsed(), 650);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReplayLink)
