@@ -1,6 +1,7 @@
 #include "board_job.h"
 
 #include "cli_panel.h"
+#include "step_words.h"
 #include "record_entry.h"
 
 #include <QJsonArray>
@@ -23,26 +24,6 @@ QString hexAddress(int address) { return QString::fromStdString(image::fixedHex(
 QString crcText(std::uint32_t crc) { return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper(); }
 
 QString sumText(std::uint16_t sum) { return QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0')).toUpper(); }
-
-QString lockBitsText(const LockBits& lock)
-{
-    QStringList bits;
-    for (int i = 0; i < 3; ++i)
-        if (lock.bits[std::size_t(i)])
-            bits << QString::number(i + 1);
-    return bits.join(',');
-}
-
-QString differenceText(const Outcome& outcome)
-{
-    const link::Difference& first = outcome.differences.front();
-    const auto n = outcome.differences.size();
-    return QStringLiteral("%1 %2, first at %3: file %4, chip %5")
-        .arg(n)
-        .arg(n == 1 ? "byte differs" : "bytes differ")
-        .arg(hexAddress(first.address), QString::fromStdString(first.expected),
-             first.chip.empty() ? QStringLiteral("(nothing)") : QString::fromStdString(first.chip));
-}
 
 } // namespace
 
@@ -203,44 +184,7 @@ bool BoardJob::step(Ops& ops, Operation kind, const OperationRun& operation)
 
 QString BoardJob::words(const Outcome& outcome) const
 {
-    const Options& o = *context_.options;
-    const QString reply = QString::fromStdString(outcome.reply);
-    switch (outcome.result) {
-    case Result::Ok:
-        switch (outcome.operation) {
-        case Operation::Identify:
-            return QStringLiteral("%1 (code %2, %3 bytes)").arg(chipName(outcome.chip), text(outcome.chip->code)).arg(outcome.chip->size);
-        case Operation::Write: return QStringLiteral("ok, %1 bytes written").arg(outcome.bytesDone);
-        case Operation::Verify: return QStringLiteral("ok, %1 bytes match").arg(outcome.bytesDone);
-        case Operation::Read:
-            return QStringLiteral("ok, %1 bytes to %2").arg(outcome.bytesDone).arg(o.file == "-" ? "standard output" : o.file);
-        case Operation::Lock: return "ok, lock bits " + lockBitsText(o.lock.value_or(LockBits{}));
-        default: return QStringLiteral("ok");
-        }
-    case Result::ChipFailed:
-        switch (outcome.operation) {
-        case Operation::Erase: return QStringLiteral("the board could not erase the chip (\"%1\")").arg(reply);
-        case Operation::Blank: return QStringLiteral("the chip is not blank (\"%1\"): erase it first").arg(reply);
-        case Operation::Write:
-            return QString::fromStdString(outcome.detail).chopped(1) + ": run erase first, or use auto";
-        case Operation::Verify:
-            if (!outcome.differences.empty())
-                return differenceText(outcome);
-            break;
-        default: break;
-        }
-        break;
-    case Result::Interrupted:
-        return QStringLiteral("interrupted after %1 bytes: %2").arg(outcome.bytesDone).arg(QString::fromStdString(outcome.detail));
-    case Result::PortError:
-        if (outcome.port)
-            return QStringLiteral("Cannot open %1: %2.%3")
-                .arg(device_, QString::fromStdString(outcome.port->reason),
-                     outcome.port->advice.empty() ? QString() : " " + QString::fromStdString(outcome.port->advice));
-        break;
-    default: break;
-    }
-    return QString::fromStdString(outcome.detail);
+    return stepWords(outcome, *context_.options, device_);
 }
 
 QJsonObject BoardJob::jsonFor(const Outcome& outcome, std::chrono::milliseconds took) const

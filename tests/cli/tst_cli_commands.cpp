@@ -94,23 +94,7 @@ private slots:
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
                                                    "AT89S51 in the socket", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
-        row("usage: unknown command", {{}, none, {"frobnicate"}, 2, "Unknown command", ""});
-        row("usage: write without a file", {{}, none, {"write"}, 2, "write takes FILE", ""});
-        row("usage: lock bit 4", {{}, none, {"lock", "1,4"}, 2, "Lock bits are any of 1,2,3", ""});
-        row("usage: lock step without bits", {{}, none, {"auto", "SMALL", "--steps", "write,lock"}, 2, "--lock BITS", ""});
-        row("usage: unknown chip", {{}, none, {"--chip", "Z80", "erase"}, 2, "Unknown chip", ""});
-        row("usage: no command", {{}, none, {"-p", "x"}, 2, "No command", ""});
-        row("usage: value missing", {{}, none, {"identify", "-p"}, 2, "-p needs a value", ""});
         row("usage: unknown option", {{}, none, {"--fast", "erase"}, 2, "Unknown option --fast", ""});
-        row("usage: extra argument", {{}, none, {"erase", "now"}, 2, "takes no argument", ""});
-        row("usage: empty step", {{}, none, {"auto", "SMALL", "--steps", "erase,,write"}, 2, "--steps takes", ""});
-        row("usage: lock option on lock", {{}, none, {"lock", "1", "--lock", "2"}, 2, "not --lock", ""});
-        row("usage: lock bits without lock step", {{}, none, {"auto", "SMALL", "--lock", "1"}, 2, "add lock to --steps", ""});
-        row("usage: steps outside auto", {{}, none, {"write", "SMALL", "--steps", "write"}, 2, "belongs to auto", ""});
-        row("usage: probe outside ports", {{}, none, {"identify", "--probe"}, 2, "belongs to ports", ""});
-        row("usage: simulate with a port", {{}, none, {"--simulate", "-p", "x", "erase"}, 2, "does not go with -p", ""});
-        row("usage: bad format", {{}, none, {"--format", "srec", "write", "SMALL"}, 2, "hex or bin", ""});
-        row("usage: bad scale", {{}, none, {"--reply-timeout-scale", "0", "erase"}, 2, "0.1 to 100", ""});
         // What the forms mean shows in what the board was made to do.
         row(".BIN is binary", {{}, {"write", "BIN"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
         row("--format over the extension", {{}, {"--format", "bin", "write", "RAW"}, {"verify", "SMALL"}, 0, "verify: ok", ""});
