@@ -206,7 +206,6 @@ inline void addOpRows()
     using R = Result;
     OpRow("reset AT89C51", O::Identify, "51").wire("[I]").events("close").sizes(4096, 0).title("51");
     OpRow("reset unknown code", O::Identify, "62").reply('I', "99").wire("[I]").events("close").title("99").outcome(R::NoChip);
-    OpRow("reset no hexadecimal code", O::Identify, "62").reply('I', "2X").wire("[I]").events("close").title("2X").outcome(R::BadReply);
     OpRow("erase", O::Erase, "21").wire("[I][S]").events(ok + "log:Erase.|beep").sizes(2048, 0).title("S");
     OpRow("erase s", O::Erase, "21").reply('S', "s").wire("[I][S]").sizes(2048, 0).title("s").outcome(R::ChipFailed)
         .events(ok + "log:Erase Error !|box:48::Erase ERROR\n\nThe board could not erase the chip (\"s\"): *|beep");
