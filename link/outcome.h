@@ -23,6 +23,8 @@
 //
 // An answer outside the protocol outranks what the status letter says: a chip whose bytes
 // came back malformed has not been judged.
+// Every operation identifies the chip first; where that found none, the operation reports the
+// identification's result, whatever the board answered after it: nothing was done to a chip.
 #pragma once
 
 #include "chips.h"
