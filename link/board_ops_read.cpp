@@ -163,7 +163,7 @@ Outcome BoardOps::verify()
                                     + "\", chip \"" + first.chip + "\".";
         // Differences count against the chip only where its bytes came back well-formed.
         outcome = Outcome::of(badBlock ? Result::BadReply : Result::ChipFailed, link_.reply,
-                              badBlock ? blocks.detail : summary, first.address);
+                              badBlock ? blocks.detail : summary, badBlock ? blocks.address : first.address);
         outcome.differences = std::move(differences);
         panel_.log("Verify Error !");
         panel_.messageBox("Vefify ERROR\n\n" + summary + (badBlock ? " " + blocks.detail : ""), Icon::Exclamation, "");
