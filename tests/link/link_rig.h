@@ -272,6 +272,9 @@ inline void addOpRows()
     OpRow("verify lower case", O::Verify, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
         .events("close|marks:2048|log:Verify Error !|box:48::Vefify ERROR\n\n2048 bytes differ, the first at 0000H: grid \"FF\", chip \"ff\". The block at 0000H came back malformed*|close|beep")
         .outcome(R::BadReply, 0, 2048, 2048);
+    OpRow("verify short block", O::Verify, "21").shortBlock(2).wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
+        .events("close|marks:30|log:Verify Error !|box:48::Vefify ERROR\n\n30 bytes differ, the first at 0042H: grid \"FF\", chip \"\". The block at 0040H came back short*|close|beep")
+        .outcome(R::BadReply, 0x40, 2048, 30);
     OpRow("verify hang-up", O::Verify, "21").hangUpAfter(3).fill("00").wire("[I][RTTTT]").sizes(2048, 0)
         .title("The programmer on COM1 (*) was disconnected").outcome(R::HungUp, 96, 96)
         .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nThe board on COM1 (*) hung up during the verify: *|close|beep");
