@@ -4,25 +4,26 @@
 //
 // One name for one fault, whatever the operation:
 //
-// | what happened                                                    | result      | exit |
-// |------------------------------------------------------------------|-------------|------|
-// | the board's expected letter, every block well-formed              | ok          | 0    |
+// | what happened                                                      | result      | exit |
+// |--------------------------------------------------------------------|-------------|------|
+// | the board's expected letter, every block well-formed               | ok          | 0    |
 // | the board's failure letter (lower case): erase, blank, write, lock | chip-failed | 1    |
-// | read or verify answered "r": lock bit 2 or 3 forbids reading      | chip-failed | 1    |
-// | verify differences, every block well-formed                       | chip-failed | 1    |
-// | a cell that is no byte, an image longer than the chip, a file     | bad-image   | 3    |
-// | the port does not open                                            | port-error  | 4    |
-// | no reply within the reply's limit                                 | no-answer   | 5    |
-// | the port went away during the exchange                            | hung-up     | 5    |
-// | an answer outside the protocol: a short or malformed block, a     | bad-reply   | 5    |
-// |   status letter that is neither the command's nor its lower case, |             |      |
-// |   an identification that is not two hexadecimal digits            |             |      |
-// | two hexadecimal digits that name no chip (an empty socket: "00")  | no-chip     | 6    |
-// | another chip than the job expects                                 | wrong-chip  | 6    |
-// | stopped between blocks                                            | interrupted | 130  |
+// | read or verify answered "r": lock bit 2 or 3 forbids reading       | chip-failed | 1    |
+// | verify differences, every block well-formed                        | chip-failed | 1    |
+// | a cell that is no byte, an image longer than the chip, a file      | bad-image   | 3    |
+// | the port does not open                                             | port-error  | 4    |
+// | no reply within the reply's limit                                  | no-answer   | 5    |
+// | the port went away during the exchange                             | hung-up     | 5    |
+// | an answer outside the protocol: a short or malformed block, a      | bad-reply   | 5    |
+// |   status letter that is neither the command's nor its lower case,  |             |      |
+// |   an identification that is not two hexadecimal digits             |             |      |
+// | two hexadecimal digits that name no chip (an empty socket: "00")   | no-chip     | 6    |
+// | another chip than the job expects                                  | wrong-chip  | 6    |
+// | stopped between blocks                                             | interrupted | 130  |
 //
 // An answer outside the protocol outranks what the status letter says: a chip whose bytes
 // came back malformed has not been judged.
+//
 // Every operation identifies the chip first; where that found none, the operation reports the
 // identification's result, whatever the board answered after it: nothing was done to a chip.
 #pragma once
