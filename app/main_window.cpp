@@ -5,6 +5,7 @@
 #include "hex_file.h"
 #include "hex_grid_view.h"
 #include "input_guard.h"
+#include "record_entry.h"
 #include "window_layout.h"
 
 #include <QButtonGroup>
@@ -226,27 +227,24 @@ void Form1::Save_Click()
 }
 
 template <typename Operation>
-void Form1::recorded(const char* step, Range range, bool withFile, Operation operation)
+void Form1::recorded(Range range, bool withFile, Operation operation)
 {
     const auto start = std::chrono::steady_clock::now();
     const link::Outcome outcome = operation();
     if (!record_)
         return;
-    link::RecordEntry entry;
-    entry.port = port_.deviceName();
-    entry.chipRow = session.chipRow;
-    entry.step = step;
+    link::JobFacts facts;
+    facts.port = port_.deviceName();
     if (withFile && !gridFile_.isEmpty()) {
-        entry.file = link::JobRecord::describeFile(gridFile_);
-        entry.warning = gridFileWarning_;
+        facts.file = link::JobRecord::describeFile(gridFile_);
+        facts.warning = gridFileWarning_;
     }
     if (range != Range::None) {
-        entry.imageBytes = std::clamp(range == Range::Program ? programLength : deviceSize, 0, image::kImageSize);
-        entry.imageCrc32 = link::JobRecord::gridCrc32(grid, entry.imageBytes);
+        facts.grid = &grid;
+        facts.imageBytes = range == Range::Program ? programLength : deviceSize;
     }
-    entry.result = outcome.result;
-    entry.differingBytes = static_cast<int>(outcome.differences.size());
-    entry.duration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const link::RecordEntry entry = link::recordEntry(outcome, facts);
     const std::optional<QString> failure = record_->append(entry);
     if (failure && !recordFailed_) {
         // Once: an AUTO would otherwise repeat the box at every step.
@@ -259,25 +257,25 @@ void Form1::recorded(const char* step, Range range, bool withFile, Operation ope
 void Form1::Reset_Click()
 {
     BusyScope busy(*this);
-    recorded("identify", Range::None, false, [&] { return ops_.reset(); });
+    recorded(Range::None, false, [&] { return ops_.reset(); });
 }
 
 void Form1::Erase_Click()
 {
     BusyScope busy(*this);
-    recorded("erase", Range::None, false, [&] { return ops_.erase(); });
+    recorded(Range::None, false, [&] { return ops_.erase(); });
 }
 
 void Form1::Blank_Click()
 {
     BusyScope busy(*this);
-    recorded("blank", Range::None, false, [&] { return ops_.blank(); });
+    recorded(Range::None, false, [&] { return ops_.blank(); });
 }
 
 void Form1::Program_Click()
 {
     BusyScope busy(*this);
-    recorded("write", Range::Program, true, [&] { return ops_.program(); });
+    recorded(Range::Program, true, [&] { return ops_.program(); });
 }
 
 void Form1::Read_Click()
@@ -285,20 +283,20 @@ void Form1::Read_Click()
     BusyScope busy(*this);
     MSFG->cells().markMismatches({});
     gridFile_.clear();
-    recorded("read", Range::Chip, false, [&] { return ops_.read(); });
+    recorded(Range::Chip, false, [&] { return ops_.read(); });
 }
 
 void Form1::Verify_Click()
 {
     BusyScope busy(*this);
     MSFG->cells().markMismatches({});
-    recorded("verify", Range::Chip, true, [&] { return ops_.verify(); });
+    recorded(Range::Chip, true, [&] { return ops_.verify(); });
 }
 
 void Form1::Lock_Click()
 {
     BusyScope busy(*this);
-    recorded("lock", Range::None, false, [&] { return ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk)); });
+    recorded(Range::None, false, [&] { return ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk)); });
 }
 
 void Form1::auto_Click()
@@ -362,7 +360,8 @@ void Form1::selectDevice(int row)
     // An exclusive group cannot turn its last button off.
     deviceGroup_->setExclusive(false);
     for (std::size_t i = 0; i < deviceButtons.size(); ++i)
-        deviceButtons[i]->setChecked(int(i) == row);
+        if (deviceButtons[i]) // a chip the window has no place for has no button
+            deviceButtons[i]->setChecked(int(i) == row);
     deviceGroup_->setExclusive(true);
 }
 

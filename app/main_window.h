@@ -126,7 +126,7 @@ private:
     // Runs one board operation as a button does and records it when a record is kept.
     // withFile: the record names the file LOAD put into the grid, if the grid still shows it.
     template <typename Operation>
-    void recorded(const char* step, Range range, bool withFile, Operation operation);
+    void recorded(Range range, bool withFile, Operation operation);
 
     Operator& op_;
     link::SerialLink serialLink_;

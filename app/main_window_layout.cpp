@@ -136,7 +136,7 @@ void Form1::arrangeTabOrder()
 {
     auto device = [this](const char* name) {
         for (QRadioButton* b : deviceButtons)
-            if (b->objectName() == QLatin1String(name))
+            if (b && b->objectName() == QLatin1String(name))
                 return static_cast<QWidget*>(b);
         return static_cast<QWidget*>(nullptr);
     };
@@ -148,8 +148,14 @@ void Form1::arrangeTabOrder()
         MSFG, device("AT89C55WD"), device("AT89S8252"), Option1, Option2, Lb1chk, Lb2chk, Lb3chk,
         Lockchk, Fillchk, autochk, device("AT89S51"), device("AT89S52"),
     };
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (!widget) // a device button the chip table did not give
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 
 } // namespace brindle::app

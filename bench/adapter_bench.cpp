@@ -48,7 +48,7 @@ struct Rig {
 // "W", every block at once, then the board's 257 replies.
 bool writeWithoutWaiting(Rig& rig)
 {
-    rig.ops.reset();
+    (void)rig.ops.reset();
     if (!rig.link.open())
         return false;
     rig.link.output("W");
@@ -70,7 +70,7 @@ bool writeWithoutWaiting(Rig& rig)
 // checked against the grid as VERIFY does.
 bool readWithoutWaiting(Rig& rig, bool compare)
 {
-    rig.ops.reset();
+    (void)rig.ops.reset();
     if (!rig.link.open())
         return false;
     rig.link.output("R" + std::string(kBlocks, 'T'));
@@ -136,20 +136,20 @@ int main(int argc, char** argv)
             const char kind = op[0];
             link.beginAction();
             if (kind == 'W')
-                ops.erase();
+                (void)ops.erase();
             const double lockStep = seconds([&] {
                 link.beginAction();
                 if (kind == 'W')
-                    ops.program();
+                    (void)ops.program();
                 else if (kind == 'V')
-                    ops.verify();
+                    (void)ops.verify();
                 else
-                    ops.read();
+                    (void)ops.read();
             });
             const std::string result = panel.lastLog;
             link.beginAction();
             if (kind == 'W')
-                ops.erase();
+                (void)ops.erase();
             bool ok = false;
             const double noWait = seconds([&] {
                 link.beginAction();

@@ -75,14 +75,12 @@ int main(int argc, char** argv)
             link.beginAction();
             const auto wall0 = std::chrono::steady_clock::now();
             const std::clock_t cpu0 = std::clock();
-            if (op[0] == 'W') ops.program();
-            else if (op[0] == 'V') ops.verify();
-            else ops.read();
+            const Outcome outcome = op[0] == 'W' ? ops.program() : op[0] == 'V' ? ops.verify() : ops.read();
             const double cpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
             const double floor = floorSeconds(op, size);
-            std::printf("%-6s %-10s %9.3f %9.3f %8.4f %8.2f  %s\n", op, chip, wall, floor, wall / floor,
-                        100.0 * cpu / wall, panel.lastLog.c_str());
+            std::printf("%-6s %-10s %9.3f %9.3f %8.4f %8.2f  %s %s\n", op, chip, wall, floor, wall / floor,
+                        100.0 * cpu / wall, panel.lastLog.c_str(), std::string(resultName(outcome.result)).c_str());
         }
         board.terminate();
         board.waitForFinished(3000);

@@ -181,6 +181,7 @@ std::string boardOptionsHelp()
            "                      AT89C52, AT89S8252, AT89S51, AT89S52 (default), AT89C55WD,\n"
            "                      or none for an empty socket\n"
            "  --pace, --no-pace   19200 baud line rate both ways, or as fast as possible\n"
+           "                      (the default)\n"
            "  --erase-ms N        time an erase takes\n"
            "  --block-ms N        time programming one 32-byte block takes\n"
            + adapterOptionsHelp() +

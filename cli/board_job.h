@@ -7,6 +7,7 @@
 #include "job_record.h"
 #include "options.h"
 #include "port.h"
+#include "record_entry.h"
 #include "reporter.h"
 
 #include <QString>
@@ -20,7 +21,7 @@ namespace brindle::cli {
 
 struct BoardResult {
     QString port;
-    int chipRow = -1;
+    const protocol::Chip* chip = nullptr; // the last chip identified
     link::Result result = link::Result::Ok;
     bool recordFailed = false; // a step's line could not be appended to --log
     double seconds = 0;
@@ -42,24 +43,23 @@ public:
     BoardJob(int board, QString named, QString device, const JobContext& context);
     BoardResult run();
     // Reports a step refused before the port is opened (a file that cannot be used) as run.
-    BoardResult refuse(const QString& step, const link::Outcome& outcome);
+    BoardResult refuse(link::Operation kind, link::Outcome outcome);
 
 private:
     struct Ops; // what the operations run with, made on the board's thread
-    using Operation = std::function<link::Outcome(link::BoardOps&)>;
+    using OperationRun = std::function<link::Outcome(link::BoardOps&)>;
 
     bool runSteps(Ops& ops);
     bool guard(Ops& ops);
     // Runs one operation as a step: timed, reported and recorded. False when it failed.
-    bool step(Ops& ops, const QString& name, const Operation& operation);
+    bool step(Ops& ops, link::Operation kind, const OperationRun& operation);
     link::Outcome refuseLongImage(Ops& ops) const;
     link::Outcome finishRead(Ops& ops, link::Outcome outcome) const;
-    // readGrid: what read left in the grid, for the record; null otherwise.
-    void report(const link::Session& session, const image::HexGrid* readGrid, const QString& name,
-                const link::Outcome& outcome, std::chrono::milliseconds took);
-    QString words(const link::Session& session, const QString& name, const link::Outcome& outcome) const;
-    QJsonObject jsonFor(const link::Session& session, const QString& name, const link::Outcome& outcome,
-                        std::chrono::milliseconds took) const;
+    // ops: null for a step refused before the port was opened.
+    void report(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took);
+    QString words(const link::Outcome& outcome) const;
+    link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
+    QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
 
     int board_;
     QString named_;

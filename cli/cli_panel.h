@@ -1,5 +1,5 @@
-// The board operations' panel on the command line: only the progress of a transfer is
-// shown; what an operation came to is told from its outcome, not from its boxes.
+// The board operations' panel on the command line: only the progress of a transfer and the
+// waiting for the board are shown; what an operation came to is told from its outcome.
 #pragma once
 
 #include "panel.h"
@@ -11,19 +11,16 @@ class CliPanel : public link::Panel {
 public:
     CliPanel(Reporter* reporter, int board) : reporter_(reporter), board_(board) {}
 
-    void log(const std::string&) override {}
-    void messageBox(const std::string&, link::Icon, const std::string&) override {}
-    void beep() override {}
-    void setTitle(const std::string&) override {}
-    void selectDevice(int) override {}
     void progress(int done, int total) override
     {
         if (reporter_)
             reporter_->progress(board_, done, total);
     }
-    void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<link::CellMismatch>&) override {}
-    void idle() override {}
+    void idle() override
+    {
+        if (reporter_)
+            reporter_->waiting(board_);
+    }
 
 private:
     Reporter* reporter_;

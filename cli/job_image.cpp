@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstdio>
+
 namespace brindle::cli {
 
 namespace {
@@ -72,6 +74,13 @@ bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, b
         }
     } else {
         content = image::hexRecords(grid, bytes / image::kBytesPerRow);
+    }
+    if (path == QLatin1String("-")) {
+        if (std::fwrite(content.data(), 1, content.size(), stdout) != content.size() || std::fflush(stdout) != 0) {
+            *error = QStringLiteral("Cannot write the chip's contents to standard output.");
+            return false;
+        }
+        return true;
     }
     if (const auto failure = image::writeFileAtomically(path, content)) {
         *error = QStringLiteral("Cannot write %1: %2.").arg(path, *failure);

@@ -23,7 +23,7 @@ struct JobImage {
 [[nodiscard]] JobImage loadJobImage(const QString& path, bool binary);
 
 // The chip's contents as READ left them in the grid: SAVE's HEX records for `bytes`, or the
-// raw bytes. False with *error set when a cell is no byte (binary only) or the file cannot
+// raw bytes; path "-" is standard output. False with *error set when a cell is no byte (binary only) or the file cannot
 // be written; the file is then left as it was.
 [[nodiscard]] bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, bool binary,
                                  QString* error);

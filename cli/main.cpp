@@ -93,19 +93,32 @@ int findAutoBoard(const Options& o, std::vector<Board>* boards)
         std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
         return link::exitCode(link::Result::PortError);
     }
+    if (!o.quiet)
+        std::fprintf(stderr, "-p auto: the board on %s\n", qPrintable(device));
     boards->front().device = device;
     return 0;
 }
 
 // The step a refused file is reported as: the one that would have sent its image.
-QString fileStep(const Options& o)
+link::Operation fileStep(const Options& o)
 {
+    if (o.command == Command::Verify)
+        return link::Operation::Verify;
     if (o.command != Command::Auto)
-        return o.commandName;
+        return link::Operation::Write;
+    using link::Operation;
+    const Operation kinds[] = {Operation::Erase, Operation::Blank, Operation::Write, Operation::Verify, Operation::Lock};
     for (const int step : {2, 3, 0, 1, 4})
         if (o.steps[std::size_t(step)])
-            return stepWord(Step(step));
-    return o.commandName;
+            return kinds[step];
+    return Operation::Write;
+}
+
+// One board's run said in a line: "auto: ok, AT89S52, 9.3 s".
+QString closingLine(const QString& command, const Reporter::SummaryRow& row)
+{
+    return QStringLiteral("%1: %2, %3, %4 s").arg(command, row.result, row.chip == "-" ? QStringLiteral("no chip") : row.chip)
+        .arg(row.seconds, 0, 'f', 1);
 }
 
 int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& reporter)
@@ -116,13 +129,15 @@ int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& 
     for (const BoardResult& r : results) {
         worst = std::max(worst, link::exitCode(r.result));
         recordFailed = recordFailed || r.recordFailed;
-        const std::string_view chip = r.chipRow >= 0 ? protocol::kChips[std::size_t(r.chipRow)].name : "-";
+        const std::string_view chip = r.chip ? r.chip->name : "-";
         const std::string_view result = link::resultName(r.result);
         rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
                         QString::fromUtf8(result.data(), int(result.size())), r.seconds});
     }
-    if (results.size() > 1 && !o.json)
+    if (results.size() > 1 && !o.json && !o.quiet)
         reporter.summary(rows);
+    else if (!o.json && !o.quiet)
+        reporter.line(-1, closingLine(o.commandName, rows.front()));
     // A job whose record is incomplete has not done all that was asked of it.
     return recordFailed ? std::max(worst, link::exitCode(link::Result::BadImage)) : worst;
 }
@@ -216,6 +231,8 @@ int main(int argc, char* argv[])
     for (const Board& b : boards)
         devices.push_back(b.device);
     reporter.setPortNames(devices);
+    reporter.setQuiet(o.quiet);
+    reporter.setStdoutTaken(o.command == Command::Read && o.file == QLatin1String("-"));
     const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(),
                              openPort};
     return runJob(o, boards, context);

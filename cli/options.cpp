@@ -29,7 +29,8 @@ const CommandInfo kCommands[] = {
     {Command::Verify, "verify", "FILE", "Compare the whole chip with the file's image (VERIFY)."},
     {Command::Read, "read", "FILE",
      "Read the chip (READ) and write its contents to FILE: Intel HEX as SAVE writes it, as long as\n"
-     "the chip, or binary for a .bin name or --format bin. FILE is replaced whole or not at all."},
+     "the chip, or binary for a .bin name or --format bin. FILE is replaced whole or not at all.\n"
+     "FILE - writes to standard output; every other line then goes to standard error."},
     {Command::Lock, "lock", "BITS", "Program the lock bits BITS, any of 1,2,3 (LOCK), e.g. lock 1,3."},
     {Command::Auto, "auto", "FILE",
      "The AUTO steps on the file's image, in the order erase, blank, write, verify, lock; stops at the\n"
@@ -143,6 +144,8 @@ bool takeFlag(const QString& arg, Options* o)
         o->probe = true;
     else if (arg == "--json")
         o->json = true;
+    else if (arg == "-q" || arg == "--quiet")
+        o->quiet = true;
     else if (arg == "--no-pace")
         o->pacing = false;
     else if (arg == "--simulate")
@@ -310,7 +313,8 @@ QString helpText()
         "  blank                  check that the chip is blank\n"
         "  write FILE             write the file's image\n"
         "  verify FILE            compare the chip with the file's image\n"
-        "  read FILE              read the chip into FILE (Intel HEX, or binary for .bin / --format bin)\n"
+        "  read FILE              read the chip into FILE (Intel HEX, or binary for .bin / --format bin);\n"
+        "                         read - writes it to stdout, every other line to stderr\n"
         "  lock BITS              program lock bits BITS, e.g. 1,2,3 or 1,3\n"
         "  auto FILE              erase, write, verify (--steps erase,blank,write,verify,lock; --lock BITS);\n"
         "                         stops at the first step that fails\n"
@@ -331,10 +335,12 @@ QString helpText()
         "  --format hex|bin       file format of write, verify, read, auto (default: .bin is binary,\n"
         "                         anything else Intel HEX)\n"
         "  --json                 one JSON object per board and step on stdout\n"
+        "  -q, --quiet            print only errors; the exit status says the rest\n"
         "  --log FILE             append one JSON line per step and board to FILE\n"
         "  --reply-timeout-scale F  stretch the board's reply time limits by F\n"
         "  --version, -h --help\n\n"
-        "Exit status: 0 success; 1 the chip failed (failure letter, not blank, verify differences);\n"
+        "Exit status: 0 success; 1 the chip failed (failure letter, not blank, read-protected, verify\n"
+        "differences);\n"
         "2 usage error; 3 file error (unreadable, malformed, too big for the chip); 4 port error;\n"
         "5 the board did not answer, hung up or answered outside the protocol; 6 wrong chip (--chip)\n"
         "or no chip in the socket; 130, 143, 129 interrupted (Ctrl-C, SIGTERM, SIGHUP).\n"

@@ -20,7 +20,7 @@ struct LockBits {
 struct Options {
     Command command = Command::None;
     QString commandName;
-    QString file;                 // write, verify, read, auto
+    QString file;                 // write, verify, read, auto; read's "-" is standard output
     QStringList ports;            // -p; "auto" finds the one board
     QStringList candidates;       // --candidate
     bool probe = false;           // ports --probe
@@ -32,6 +32,7 @@ struct Options {
     QString chip;                 // --chip: the part number expected, empty: any
     bool binary = false;          // --format bin, or a .bin name
     bool json = false;
+    bool quiet = false;           // -q: only errors; the exit status says the rest
     QString logFile;
     double timeoutScale = 1.0;
     std::array<bool, 5> steps{true, false, true, true, false}; // auto: erase, write, verify

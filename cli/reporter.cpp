@@ -47,11 +47,37 @@ void Reporter::print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-void Reporter::line(int board, const QString& text)
+void Reporter::line(int board, const QString& text, bool error)
 {
+    if (quiet_ && !error)
+        return;
     std::lock_guard<std::mutex> lock(mutex_);
     const bool prefix = several_ && board >= 0 && board < int(ports_.size());
-    print(stdout, prefix ? ports_[std::size_t(board)] + ": " + text : text);
+    print(quiet_ ? stderr : out_, prefix ? ports_[std::size_t(board)] + ": " + text : text);
+}
+
+void Reporter::stepStarted(int board, const QString& step, bool wait)
+{
+    if (!bar_ || board < 0 || board >= int(transfers_.size()))
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Transfer& t = transfers_[std::size_t(board)];
+    t = Transfer{};
+    t.step = step;
+    t.wait = wait;
+    t.start = Clock::now();
+}
+
+void Reporter::waiting(int board)
+{
+    if (!bar_ || board < 0 || board >= int(transfers_.size()))
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    if (transfers_[std::size_t(board)].wait && now - lastDraw_ >= kRedrawPeriod) {
+        lastDraw_ = now;
+        drawBar();
+    }
 }
 
 void Reporter::problem(const QString& text)
@@ -63,7 +89,7 @@ void Reporter::problem(const QString& text)
 void Reporter::jsonObject(const QJsonObject& object)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    print(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    print(out_, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
 }
 
 void Reporter::progress(int board, int done, int total)
@@ -72,12 +98,13 @@ void Reporter::progress(int board, int done, int total)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     Transfer& t = transfers_[std::size_t(board)];
-    if (t.total == 0 && total > 0)
+    const bool starting = t.total == 0 && total > 0; // drawn at once, however short the transfer
+    if (starting)
         t.start = Clock::now();
     t.done = done;
     t.total = total;
     const auto now = Clock::now();
-    if (total == 0 || now - lastDraw_ >= kRedrawPeriod) {
+    if (starting || total == 0 || now - lastDraw_ >= kRedrawPeriod) {
         lastDraw_ = now;
         drawBar();
     }
@@ -86,27 +113,41 @@ void Reporter::progress(int board, int done, int total)
 void Reporter::drawBar()
 {
     long long done = 0, total = 0;
-    double leftSeconds = 0;
+    double leftSeconds = 0, waited = 0;
+    QString step;
+    bool oneStep = true, waits = false;
     for (const Transfer& t : transfers_) {
-        if (t.total == 0)
+        const double elapsed = std::chrono::duration<double>(Clock::now() - t.start).count();
+        if (t.total == 0 && !t.wait)
             continue;
+        oneStep = oneStep && (step.isEmpty() || step == t.step);
+        step = t.step;
+        if (t.total == 0) {
+            waits = true;
+            waited = std::max(waited, elapsed);
+            continue;
+        }
         done += t.done;
         total += t.total;
-        const double elapsed = std::chrono::duration<double>(Clock::now() - t.start).count();
         if (t.done > 0)
             leftSeconds = std::max(leftSeconds, elapsed * (t.total - t.done) / t.done);
     }
-    if (total == 0) {
+    const QString name = oneStep ? step : QStringLiteral("boards");
+    QString text;
+    if (total > 0) {
+        const int filled = int(kBarWidth * done / total);
+        text = QStringLiteral("\r%1 [%2%3] %4%  %5/%6 B  %7 left ")
+                   .arg(name, QString(filled, '#'), QString(kBarWidth - filled, '-'))
+                   .arg(int(100 * done / total), 3)
+                   .arg(done * protocol::kBlockBytes)
+                   .arg(total * protocol::kBlockBytes)
+                   .arg(minutes(leftSeconds));
+    } else if (waits) {
+        text = QStringLiteral("\r%1: waiting for the board, %2 s ").arg(name).arg(int(waited));
+    } else {
         clearBar();
         return;
     }
-    const int filled = int(kBarWidth * done / total);
-    const QString text = QStringLiteral("\r[%1%2] %3%  %4/%5 bytes  %6 left ")
-                             .arg(QString(filled, '#'), QString(kBarWidth - filled, '-'))
-                             .arg(int(100 * done / total), 3)
-                             .arg(done * protocol::kBlockBytes)
-                             .arg(total * protocol::kBlockBytes)
-                             .arg(minutes(leftSeconds));
     std::fputs(qPrintable(text), stderr);
     std::fflush(stderr);
     barShown_ = true;
@@ -142,7 +183,7 @@ void Reporter::summary(const std::vector<SummaryRow>& rows)
                      .arg(row.seconds, 0, 'f', 1);
     table.chop(1);
     std::lock_guard<std::mutex> lock(mutex_);
-    print(stdout, table);
+    print(out_, table);
 }
 
 } // namespace brindle::cli

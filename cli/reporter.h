@@ -18,11 +18,21 @@ public:
     Reporter(int boards, bool json, bool progressBar);
 
     void setPortNames(std::vector<QString> ports) { ports_ = std::move(ports); }
+    // Quiet: only errors are printed, and no bar.
+    void setQuiet(bool quiet) { quiet_ = quiet, bar_ = bar_ && !quiet; }
+    // Standard output carries a file (read -): every line goes to stderr instead.
+    void setStdoutTaken(bool taken) { out_ = taken ? stderr : stdout; }
     bool json() const { return json_; }
     bool several() const { return several_; }
 
     // A line on stdout for a board (-1: none), prefixed with its port when several work.
-    void line(int board, const QString& text);
+    // error: printed also when quiet.
+    void line(int board, const QString& text, bool error = false);
+    // A board begins a step; the bar names it. wait: the board works without blocks to count
+    // (erase, blank), so the bar shows the seconds waited.
+    void stepStarted(int board, const QString& step, bool wait);
+    // Called now and then while a board's reply is awaited.
+    void waiting(int board);
     // A line on stderr (problems that stop the job before any board works).
     void problem(const QString& text);
     void jsonObject(const QJsonObject& object);
@@ -43,6 +53,8 @@ private:
     struct Transfer {
         int done = 0, total = 0;
         std::chrono::steady_clock::time_point start;
+        QString step;
+        bool wait = false;
     };
     std::mutex mutex_;
     std::vector<QString> ports_;
@@ -50,6 +62,8 @@ private:
     bool several_;
     bool json_;
     bool bar_;
+    bool quiet_ = false;
+    std::FILE* out_ = stdout;
     bool barShown_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
 };

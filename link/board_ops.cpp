@@ -3,6 +3,7 @@
 #include "letters.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace brindle::link {
 
@@ -14,6 +15,20 @@ std::string letter(char c) { return std::string(1, c); }
 
 std::string hexAddress(int address) { return image::fixedHex(static_cast<std::uint32_t>(address), 4) + "H"; }
 
+std::string seconds(std::chrono::milliseconds limit)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(limit.count()) / 1000.0);
+    return text;
+}
+
+bool isTwoHexDigits(const std::string& reply)
+{
+    return reply.size() == 2 && hexDigitValue(reply[0]) >= 0 && hexDigitValue(reply[1]) >= 0;
+}
+
+constexpr const char* kCheckLine = ": check the cable and the board's power.";
+
 } // namespace
 
 BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session)
@@ -21,9 +36,22 @@ BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session
 {
 }
 
-Outcome BoardOps::portFailure() const
+std::string BoardOps::board() const
 {
-    return Outcome::of(Result::PortError, "", link_.openFailureText());
+    if (!namePort_)
+        return "The board";
+    return "The board on " + link_.comName() + " (" + link_.deviceName() + ")";
+}
+
+Outcome BoardOps::portFailure(Operation operation) const
+{
+    Outcome outcome = Outcome::of(Result::PortError);
+    outcome.operation = operation;
+    outcome.port = link_.openProblem();
+    if (outcome.port)
+        outcome.detail = "Cannot open " + (outcome.port->device.empty() ? "the port" : outcome.port->device) + ": "
+                         + outcome.port->reason + ".";
+    return outcome;
 }
 
 Outcome BoardOps::linkFailure(const std::string& what) const
@@ -32,15 +60,33 @@ Outcome BoardOps::linkFailure(const std::string& what) const
     outcome.reply = link_.reply;
     if (link_.lost()) {
         outcome.result = Result::HungUp;
-        outcome.detail = "The board hung up during " + what + ".";
+        outcome.detail = board() + " hung up during " + what + kCheckLine;
     } else if (link_.timedOut()) {
         outcome.result = Result::NoAnswer;
-        outcome.detail = link_.reply.empty() ? "The board did not answer " + what + "."
-                                             : "The board's answer to " + what + " stopped short: \"" + link_.reply + "\".";
+        outcome.detail = link_.reply.empty()
+                             ? board() + " did not answer " + what + " within " + seconds(link_.silenceLimit()) + kCheckLine
+                             : board() + " stopped short in its answer to " + what + " (\"" + link_.reply + "\")" + kCheckLine;
     } else {
         outcome.result = Result::BadReply;
-        outcome.detail = "The board answered " + what + " with \"" + link_.reply + "\", which the protocol does not know.";
+        outcome.detail = board() + " answered " + what + " with \"" + link_.reply
+                         + "\", which the protocol does not know: check that the port is the programmer's.";
     }
+    return outcome;
+}
+
+Outcome BoardOps::withoutChip(Outcome outcome, const Outcome& identification) const
+{
+    if (session_.chipRow >= 0 || outcome.result == Result::Interrupted)
+        return outcome;
+    Outcome result = identification;
+    result.bytesDone = outcome.bytesDone;
+    return result;
+}
+
+Outcome BoardOps::done(Operation operation, Outcome outcome) const
+{
+    outcome.operation = operation;
+    outcome.chip = session_.chip();
     return outcome;
 }
 
@@ -52,7 +98,7 @@ Outcome BoardOps::reset()
         session_.deviceSize = 0;
         session_.chipRow = -1;
         panel_.selectDevice(-1);
-        return portFailure();
+        return portFailure(Operation::Identify);
     }
     (void)link_.input(); // stale characters of an earlier exchange
     session_.deviceSize = 0;
@@ -68,13 +114,18 @@ Outcome BoardOps::reset()
     }
     link_.close();
     if (row >= 0)
-        return Outcome::of(Result::Ok, link_.reply);
+        return done(Operation::Identify, Outcome::of(Result::Ok, link_.reply));
     if (link_.stalled())
-        return linkFailure("the identification");
-    return Outcome::of(Result::NoChip, link_.reply, "No chip was found in the socket (the board answered \"" + link_.reply + "\").");
+        return done(Operation::Identify, linkFailure("the identification"));
+    if (!isTwoHexDigits(link_.reply))
+        return done(Operation::Identify, Outcome::of(Result::BadReply, link_.reply, board() + " answered the identification with \""
+                                                 + link_.reply + "\", which is no chip code: check that the port is the programmer's."));
+    return done(Operation::Identify, Outcome::of(Result::NoChip, link_.reply, "No chip was found in the socket (the board answered \""
+                                             + link_.reply + "\"): check that a chip sits in it, the right way round."));
 }
 
 struct BoardOps::OneLetter {
+    Operation operation;
     char command;
     Work work;
     const char* okLog;
@@ -83,26 +134,28 @@ struct BoardOps::OneLetter {
     const char* errorTitle;
     const char* systemTitle; // of the "System ERROR" box
     const char* what;        // for the outcome's words
+    const char* failure;     // the chip's failure, with what to do next
 };
 
 // Erase_Click
 Outcome BoardOps::erase()
 {
-    return oneLetter({kErase, Work::Erase, "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE", "the erase"});
+    return oneLetter({Operation::Erase, kErase, Work::Erase, "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE",
+                      "the erase", "The board could not erase the chip (\"s\"): check that the chip sits firmly in the socket."});
 }
 
 // Blank_Click
 Outcome BoardOps::blank()
 {
-    return oneLetter({kBlank, Work::BlankCheck, "Blank OK !", "Blank Error !", "Blank Check ERROR", "BLANK CHECK", "",
-                      "the blank check"});
+    return oneLetter({Operation::Blank, kBlank, Work::BlankCheck, "Blank OK !", "Blank Error !", "Blank Check ERROR",
+                      "BLANK CHECK", "", "the blank check", "The chip is not blank (\"n\"): erase it first."});
 }
 
 Outcome BoardOps::oneLetter(const OneLetter& op)
 {
-    reset();
+    const Outcome identification = reset();
     if (!link_.open())
-        return portFailure();
+        return portFailure(op.operation);
     link_.output(letter(op.command));
     link_.serialinput(1, op.work);
     link_.close();
@@ -110,50 +163,57 @@ Outcome BoardOps::oneLetter(const OneLetter& op)
     if (link_.reply == letter(op.command)) {
         panel_.log(op.okLog);
     } else if (link_.reply == letter(failureLetter(op.command))) {
+        outcome = withoutChip(Outcome::of(Result::ChipFailed, link_.reply, op.failure), identification);
         panel_.log(op.errorLog);
-        panel_.messageBox(op.errorBox, Icon::Exclamation, op.errorTitle);
-        outcome = Outcome::of(Result::ChipFailed, link_.reply, std::string(op.errorBox));
+        panel_.messageBox(std::string(op.errorBox) + "\n\n" + outcome.detail, Icon::Exclamation, op.errorTitle);
     } else {
-        outcome = linkFailure(op.what);
-        panel_.messageBox("System ERROR", Icon::Critical, op.systemTitle);
+        outcome = withoutChip(linkFailure(op.what), identification);
+        panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, op.systemTitle);
     }
     panel_.beep();
-    return outcome;
+    return done(op.operation, withoutChip(outcome, identification));
 }
 
 // Lock_Click. The board answers a lock bit with its letter, in lower case when the chip
-// refused it; once it stops answering, no further bit is sent.
+// refused it; once it answers anything else, or nothing, no further bit is sent.
 Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
 {
-    reset();
+    const Outcome identification = reset();
     if (!link_.open())
-        return portFailure();
+        return portFailure(Operation::Lock);
     Outcome outcome;
-    std::string refused;
-    bool silent = false;
+    std::string refused, refusedReply;
+    bool stopped = false;
     const bool wanted[] = {lb1, lb2, lb3};
-    for (int bit = 1; bit <= 3 && !silent; ++bit) {
+    for (int bit = 1; bit <= 3 && !stopped; ++bit) {
         if (!wanted[bit - 1])
             continue;
         const char command = lockBitLetter(bit);
         link_.output(letter(command));
         link_.serialinput(1, Work::Program);
-        silent = link_.stalled();
-        if (link_.reply == letter(failureLetter(command)))
+        if (link_.reply == letter(failureLetter(command))) {
             refused += (refused.empty() ? "" : ", ") + std::to_string(bit);
-        else if (link_.reply != letter(command) && (silent || outcome.ok()))
+            refusedReply = link_.reply;
+        } else if (link_.reply != letter(command)) {
             outcome = linkFailure("lock bit " + std::to_string(bit));
+            stopped = true;
+        }
     }
     link_.close();
-    if (silent) {
-        panel_.messageBox("System ERROR", Icon::Critical, "LOCK");
+    if (stopped) {
+        outcome = withoutChip(outcome, identification);
+        panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, "LOCK");
     } else if (!refused.empty()) {
+        outcome = withoutChip(Outcome::of(Result::ChipFailed, refusedReply, "The chip refused lock bit " + refused
+                                                                       + ": erase it and program the lock bits again."),
+                              identification);
         panel_.log("Lock Error !");
-        panel_.messageBox("Lock ERROR", Icon::Exclamation, "LOCK");
-        outcome = Outcome::of(Result::ChipFailed, link_.reply, "The chip refused lock bit " + refused + ".");
+        panel_.messageBox("Lock ERROR\n\n" + outcome.detail, Icon::Exclamation, "LOCK");
+    } else {
+        outcome.reply = link_.reply;
     }
     panel_.beep();
-    return outcome;
+    return done(Operation::Lock, withoutChip(outcome, identification));
 }
 
 // Program_Click: identify; refuse without a chip or with a cell that is no byte; then "W" and
@@ -162,11 +222,11 @@ Outcome BoardOps::program()
 {
     Outcome outcome = reset();
     if (link_.openFailed())
-        return portFailure();
+        return portFailure(Operation::Write);
     if (refuseWrite(outcome))
-        return outcome;
+        return done(Operation::Write, outcome);
     if (!link_.open())
-        return portFailure();
+        return portFailure(Operation::Write);
 
     const int length = std::clamp(session_.programLength, 0, image::kImageSize);
     link_.output(letter(kWrite));
@@ -174,7 +234,7 @@ Outcome BoardOps::program()
     if (outcome.result == Result::Interrupted) {
         link_.close();
         panel_.progress(0, 0);
-        return outcome;
+        return done(Operation::Write, outcome);
     }
     if (!statusIn)
         askWriteStatus();
@@ -182,15 +242,14 @@ Outcome BoardOps::program()
     reportWrite(outcome);
     link_.close();
     panel_.beep();
-    return outcome;
+    return done(Operation::Write, outcome);
 }
 
 bool BoardOps::refuseWrite(Outcome& outcome)
 {
     if (session_.deviceSize == 0) {
-        panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
         // `outcome` holds the identification's: no chip, or a board that did not answer.
-        outcome.detail += " Nothing was written.";
+        panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, "PROGRAM");
         return true;
     }
     const int length = std::clamp(session_.programLength, 0, image::kImageSize);
@@ -210,6 +269,7 @@ bool BoardOps::refuseWrite(Outcome& outcome)
 bool BoardOps::sendBlocks(int length, Outcome& outcome)
 {
     const int blocks = length / kBlockBytes;
+    outcome.bytesDone = 0;
     for (int block = 0; block < blocks; ++block) {
         // The first "Q" answers "W" at once; the others come once a block is programmed.
         link_.serialinput(1, block == 0 ? Work::None : Work::Program);
@@ -257,9 +317,9 @@ void BoardOps::askWriteStatus()
 void BoardOps::reportWrite(Outcome& outcome)
 {
     const int programLength = session_.programLength, deviceSize = session_.deviceSize;
-    const int done = outcome.bytesDone;
+    const int bytes = outcome.bytesDone;
     outcome = Outcome::of(Result::Ok, link_.reply);
-    outcome.bytesDone = done;
+    outcome.bytesDone = bytes;
     if (link_.reply == letter(kWrite)) {
         panel_.log("Write OK !");
         if (programLength > deviceSize) {
@@ -270,17 +330,21 @@ void BoardOps::reportWrite(Outcome& outcome)
                                      + ") did not fit into the chip.";
             panel_.messageBox(text, Icon::Exclamation, "PROGRAM");
             outcome = Outcome::of(Result::BadImage, link_.reply, text, deviceSize);
-            outcome.bytesDone = done;
+            outcome.bytesDone = bytes;
         }
     } else if (link_.reply == letter(failureLetter(kWrite))) {
+        // The "w" answers the last block sent, or the "W" itself when none was.
+        const int block = std::max(bytes - kBlockBytes, 0);
+        const std::string refused = bytes > 0 ? "block " + hexAddress(block) : "the write";
+        outcome = Outcome::of(Result::ChipFailed, link_.reply,
+                              "The board refused " + refused + " (\"w\"): the chip may not be erased.", block);
+        outcome.bytesDone = bytes;
         panel_.log("Write Error !");
-        panel_.messageBox("Write ERROR", Icon::Exclamation, "");
-        outcome = Outcome::of(Result::ChipFailed, link_.reply, "The board could not program the chip (\"w\") after "
-                                                        + std::to_string(done) + " bytes.");
-        outcome.address = done;
-        outcome.bytesDone = done;
+        panel_.messageBox("Write ERROR\n\n" + outcome.detail, Icon::Exclamation, "");
     } else {
-        outcome = transferFailure("the write", done);
+        Outcome failure = linkFailure("the write");
+        failure.bytesDone = bytes;
+        outcome = transferFailure(failure);
     }
 }
 

@@ -21,6 +21,9 @@ public:
 
     // Set by another thread (Ctrl-C) to end a transfer between blocks; null: never.
     void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
+    // Whether the outcome's words name the port ("The board on COM1 (/dev/ttyUSB0)") or
+    // leave that to a front end that names it itself ("The board").
+    void setNamePort(bool name) { namePort_ = name; }
 
     Outcome reset();
     Outcome erase();
@@ -50,8 +53,13 @@ private:
     // What a reply that is none of the expected letters means: silence, a hang-up, or an
     // answer outside the protocol.
     Outcome linkFailure(const std::string& what) const;
-    Outcome portFailure() const;
-    Outcome transferFailure(const std::string& what, int bytesDone);
+    Outcome portFailure(Operation operation) const;
+    Outcome transferFailure(Outcome outcome);
+    // An operation's outcome once the identification found no chip: nothing was done to one,
+    // whatever the board answered.
+    Outcome withoutChip(Outcome outcome, const Outcome& identification) const;
+    Outcome done(Operation operation, Outcome outcome) const;
+    std::string board() const;
     bool interrupted() const { return interrupt_ && interrupt_->load(); }
 
     SerialLink& link_;
@@ -59,6 +67,7 @@ private:
     image::HexGrid& grid_;
     Session& session_;
     const std::atomic<bool>* interrupt_ = nullptr;
+    bool namePort_ = true;
 };
 
 } // namespace brindle::link

@@ -43,11 +43,9 @@ std::string hexAddress(int address) { return image::fixedHex(static_cast<std::ui
 } // namespace
 
 // Any reply but the status letters: "System ERROR", titled as WRITE's.
-Outcome BoardOps::transferFailure(const std::string& what, int bytesDone)
+Outcome BoardOps::transferFailure(Outcome outcome)
 {
-    panel_.messageBox("System ERROR", Icon::Critical, "PROGRAM");
-    Outcome outcome = linkFailure(what);
-    outcome.bytesDone = bytesDone;
+    panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, "PROGRAM");
     return outcome;
 }
 
@@ -79,10 +77,10 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
                              + std::to_string(link_.reply.size()) + " characters received, \"" + link_.reply + "\".";
         }
         rowBase += 2;
-        outcome.bytesDone = (block + 1) * kBlockBytes;
-        panel_.progress(block + 1, blocks);
         if (link_.stalled()) // no more "T"s to a board that stopped answering them
             break;
+        outcome.bytesDone = (block + 1) * kBlockBytes;
+        panel_.progress(block + 1, blocks);
     }
     link_.serialinput(1);
     panel_.progress(0, 0);
@@ -92,9 +90,9 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
 // malformed makes the read a failure all the same.
 Outcome BoardOps::read()
 {
-    reset();
+    const Outcome identification = reset();
     if (!link_.open())
-        return portFailure();
+        return portFailure(Operation::Read);
     panel_.markMismatches({});
     session_.programLength = session_.deviceSize;
     Outcome blocks;
@@ -104,7 +102,7 @@ Outcome BoardOps::read()
             panel_.cellsChanged(row - 1, row);
     }, blocks);
     if (blocks.result == Result::Interrupted)
-        return blocks;
+        return done(Operation::Read, blocks);
 
     Outcome outcome = Outcome::of(Result::Ok, link_.reply);
     outcome.bytesDone = blocks.bytesDone;
@@ -112,26 +110,32 @@ Outcome BoardOps::read()
     if (link_.reply == letter(kRead) && !badBlock) {
         panel_.log("Read OK !");
     } else if (link_.reply == letter(kRead) || link_.reply == letter(failureLetter(kRead))) {
+        if (badBlock)
+            outcome = Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address);
+        else
+            outcome = Outcome::of(Result::ChipFailed, link_.reply, std::string(kReadProtected));
+        outcome = withoutChip(outcome, identification);
+        outcome.bytesDone = blocks.bytesDone;
         panel_.log("Read Error !");
-        panel_.messageBox(badBlock ? "Read ERROR\n\n" + blocks.detail : "Read ERROR", Icon::Exclamation, "");
-        outcome.result = badBlock ? Result::BadReply : Result::ChipFailed;
-        outcome.detail = badBlock ? blocks.detail : "The board could not read the chip (\"r\").";
-        outcome.address = blocks.address;
+        panel_.messageBox("Read ERROR\n\n" + outcome.detail, Icon::Exclamation, "");
     } else {
-        outcome = transferFailure("the read", blocks.bytesDone);
+        Outcome failure = linkFailure("the read");
+        failure.bytesDone = blocks.bytesDone;
+        failure.address = blocks.address;
+        outcome = transferFailure(withoutChip(failure, identification));
     }
     link_.close();
     panel_.beep();
-    return outcome;
+    return done(Operation::Read, withoutChip(outcome, identification));
 }
 
 // Verify_Click. A chip byte that is not two upper-case hexadecimal digits differs whatever
 // the cell holds: an empty pair must not equal an empty cell.
 Outcome BoardOps::verify()
 {
-    reset();
+    const Outcome identification = reset();
     if (!link_.open())
-        return portFailure();
+        return portFailure(Operation::Verify);
     std::vector<CellMismatch> mismatches;
     std::vector<Difference> differences;
     Outcome blocks;
@@ -143,13 +147,13 @@ Outcome BoardOps::verify()
         }
     }, blocks);
     if (blocks.result == Result::Interrupted)
-        return blocks;
+        return done(Operation::Verify, blocks);
     const bool completed = link_.reply == letter(kRead);
+    const bool badBlock = blocks.address >= 0;
     // Only a completed exchange tells where the chip differs.
     panel_.markMismatches(completed ? mismatches : std::vector<CellMismatch>{});
 
     Outcome outcome = Outcome::of(Result::Ok, link_.reply);
-    outcome.bytesDone = blocks.bytesDone;
     if (completed && differences.empty()) {
         panel_.log("Verify OK !");
     } else if (completed) {
@@ -157,18 +161,27 @@ Outcome BoardOps::verify()
         const std::string summary = std::to_string(differences.size()) + (differences.size() == 1 ? " byte differs" : " bytes differ")
                                     + ", the first at " + hexAddress(first.address) + ": grid \"" + first.expected
                                     + "\", chip \"" + first.chip + "\".";
-        panel_.log("Verify Error !");
-        panel_.messageBox("Vefify ERROR\n\n" + summary, Icon::Exclamation, "");
-        outcome.result = Result::ChipFailed;
-        outcome.detail = summary;
-        outcome.address = first.address;
+        // Differences count against the chip only where its bytes came back well-formed.
+        outcome = Outcome::of(badBlock ? Result::BadReply : Result::ChipFailed, link_.reply,
+                              badBlock ? blocks.detail : summary, badBlock ? blocks.address : first.address);
         outcome.differences = std::move(differences);
+        panel_.log("Verify Error !");
+        panel_.messageBox("Vefify ERROR\n\n" + summary + (badBlock ? " " + blocks.detail : ""), Icon::Exclamation, "");
+    } else if (link_.reply == letter(failureLetter(kRead)) && badBlock) {
+        outcome = transferFailure(withoutChip(Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address),
+                                              identification));
+    } else if (link_.reply == letter(failureLetter(kRead))) {
+        outcome = transferFailure(withoutChip(Outcome::of(Result::ChipFailed, link_.reply, std::string(kReadProtected)),
+                                              identification));
     } else {
-        outcome = transferFailure("the verify", blocks.bytesDone);
+        Outcome failure = linkFailure("the verify");
+        failure.address = blocks.address;
+        outcome = transferFailure(withoutChip(failure, identification));
     }
+    outcome.bytesDone = blocks.bytesDone;
     link_.close();
     panel_.beep();
-    return outcome;
+    return done(Operation::Verify, withoutChip(outcome, identification));
 }
 
 } // namespace brindle::link

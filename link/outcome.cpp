@@ -38,4 +38,18 @@ std::string_view resultName(Result result)
     return "bad-reply";
 }
 
+std::string_view operationName(Operation operation)
+{
+    switch (operation) {
+    case Operation::Identify: return "identify";
+    case Operation::Erase: return "erase";
+    case Operation::Blank: return "blank";
+    case Operation::Write: return "write";
+    case Operation::Read: return "read";
+    case Operation::Verify: return "verify";
+    case Operation::Lock: return "lock";
+    }
+    return "identify";
+}
+
 } // namespace brindle::link

@@ -1,7 +1,36 @@
-// What a board operation came to. The window reports through its panel as it always has and
-// may ignore this; the command line turns it into lines, JSON and an exit code.
+// What a board operation came to: the one account both front ends report from. The window
+// shows its boxes and log lines as the operation goes; the command line turns this into
+// lines, JSON and an exit code, and both write their record entry from it.
+//
+// One name for one fault, whatever the operation:
+//
+// | what happened                                                      | result      | exit |
+// |--------------------------------------------------------------------|-------------|------|
+// | the board's expected letter, every block well-formed               | ok          | 0    |
+// | the board's failure letter (lower case): erase, blank, write, lock | chip-failed | 1    |
+// | read or verify answered "r": lock bit 2 or 3 forbids reading       | chip-failed | 1    |
+// | verify differences, every block well-formed                        | chip-failed | 1    |
+// | a cell that is no byte, an image longer than the chip, a file      | bad-image   | 3    |
+// | the port does not open                                             | port-error  | 4    |
+// | no reply within the reply's limit                                  | no-answer   | 5    |
+// | the port went away during the exchange                             | hung-up     | 5    |
+// | an answer outside the protocol: a short or malformed block, a      | bad-reply   | 5    |
+// |   status letter that is neither the command's nor its lower case,  |             |      |
+// |   an identification that is not two hexadecimal digits             |             |      |
+// | two hexadecimal digits that name no chip (an empty socket: "00")   | no-chip     | 6    |
+// | another chip than the job expects                                  | wrong-chip  | 6    |
+// | stopped between blocks: Ctrl-C, SIGHUP, SIGTERM (128 + the signal) | interrupted | 130, 129, 143 |
+//
+// An answer outside the protocol outranks what the status letter says: a chip whose bytes
+// came back malformed has not been judged.
+//
+// Every operation identifies the chip first; where that found none, the operation reports the
+// identification's result, whatever the board answered after it: nothing was done to a chip.
 #pragma once
 
+#include "chips.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,17 +38,19 @@
 
 namespace brindle::link {
 
+enum class Operation { Identify, Erase, Blank, Write, Read, Verify, Lock };
+
 enum class Result {
     Ok,
-    ChipFailed,  // the board's failure letter, a chip that is not blank, verify differences
-    NoAnswer,    // a reply did not come within its time limit
-    HungUp,      // the port went away during the exchange
-    BadReply,    // an answer outside the protocol, or a block that came back short or malformed
-    PortError,   // the port could not be opened
-    NoChip,      // no chip identified where one is needed
-    WrongChip,   // another chip than the job expects
-    BadImage,    // refused before sending: a cell that is not two hexadecimal digits, an image too long
-    Interrupted, // stopped between blocks: Ctrl-C, SIGTERM, SIGHUP
+    ChipFailed,
+    NoAnswer,
+    HungUp,
+    BadReply,
+    PortError,
+    NoChip,
+    WrongChip,
+    BadImage,
+    Interrupted,
 };
 
 // A byte where the chip differs from the image.
@@ -29,13 +60,23 @@ struct Difference {
     std::string chip;     // what the chip sent, "" where it sent nothing
 };
 
-struct Outcome {
+// Why the port did not open, as the system and the advice tell it.
+struct PortProblem {
+    std::string device; // "" where the port stands for no device
+    std::string reason; // the system's words
+    std::string advice; // what to do about it; may be empty
+};
+
+struct [[nodiscard]] Outcome {
+    Operation operation = Operation::Identify;
     Result result = Result::Ok;
+    const protocol::Chip* chip = nullptr; // identified by this operation; null: none
     std::string reply;  // the last reply judged
-    std::string detail; // what went wrong, in plain words; empty on success
+    std::string detail; // why it failed and what to do next, one sentence; empty on success
     int address = -1;   // where it went wrong, where that applies
     std::vector<Difference> differences; // VERIFY, in address order
     int bytesDone = 0;  // bytes written, read or compared
+    std::optional<PortProblem> port; // set for PortError
 
     bool ok() const { return result == Result::Ok; }
 
@@ -50,11 +91,15 @@ struct Outcome {
     }
 };
 
-// The command line's exit status for a result: 0 success, 1 chip failed, 3 file or image,
-// 4 port, 5 board not answering or outside the protocol, 6 wrong or no chip, 128 + the signal's
-// number interrupted (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM).
+// The command line's exit status for a result, as the table above gives it.
 int exitCode(Result result);
-// A short stable name for JSON and the record: "ok", "chip-failed", "no-answer" ...
+// Short stable names for JSON and the record: "ok", "chip-failed", "no-answer" ...
 std::string_view resultName(Result result);
+// "identify", "erase", "blank", "write", "read", "verify", "lock".
+std::string_view operationName(Operation operation);
+
+// The sentence for a chip whose lock bits forbid reading it back.
+inline constexpr std::string_view kReadProtected =
+    "The chip is read-protected (lock bit 2 or 3); erase it to read or verify it again.";
 
 } // namespace brindle::link

@@ -43,7 +43,7 @@ std::string SerialLink::comName() const { return "COM" + std::to_string(port_.se
 void SerialLink::beginAction()
 {
     openFailed_ = false;
-    openFailureText_.clear();
+    openProblem_.reset();
 }
 
 bool SerialLink::open()
@@ -70,7 +70,7 @@ bool SerialLink::open()
     std::string text = "Cannot open " + comName() + " (" + device + "): " + failure->reason + ".";
     if (!failure->advice.empty())
         text += "\n\n" + failure->advice;
-    openFailureText_ = text;
+    openProblem_ = PortProblem{port_.deviceName(), failure->reason, failure->advice};
     panel_.messageBox(text, Icon::Critical, "PORT");
     return false;
 }
@@ -111,6 +111,7 @@ std::string SerialLink::input()
 void SerialLink::serialinput(int wanted, Work work)
 {
     const auto limit = fixedTimeout_.count() > 0 ? fixedTimeout_ : ReplyLimits::forReply(wanted, work, timeoutScale_);
+    const bool wasSilent = silent_;
     const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)), limit);
 
     const std::size_t end = lineEnd(received);
@@ -122,6 +123,8 @@ void SerialLink::serialinput(int wanted, Work work)
     // A board that ends a reply with CR LF may have the LF arrive in a later read; the pair is
     // one line end, not the start of an empty next reply.
     lineFeedDue_ = end != std::string::npos && end + 1 == received.size() && received[end] == '\r';
+    if (timedOut_ && !wasSilent)
+        silenceLimit_ = limit;
 
     panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
 }

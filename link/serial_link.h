@@ -2,11 +2,13 @@
 // reader through which every reply of the board is collected.
 #pragma once
 
+#include "outcome.h"
 #include "panel.h"
 #include "port.h"
 #include "reply_limits.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,8 +60,12 @@ public:
     bool lost() const { return lost_; }
     // True when the port could not be opened in this action (the operator was told).
     bool openFailed() const { return openFailed_; }
-    // What the operator was told when the port did not open.
-    const std::string& openFailureText() const { return openFailureText_; }
+    // Why the port did not open in this action, as data.
+    const std::optional<PortProblem>& openProblem() const { return openProblem_; }
+    // The device the selected COM stands for.
+    std::string deviceName() const { return port_.deviceName(); }
+    // The time limit of the reply that found the board silent in this opening of the port.
+    std::chrono::milliseconds silenceLimit() const { return silenceLimit_; }
 
     // Every character at the port boundary, in hex and ASCII with its direction, to stderr
     // (brindle-board --replay reads it back), and what the port asked of the system for low
@@ -79,7 +85,8 @@ private:
     Panel& panel_;
     std::chrono::milliseconds fixedTimeout_{0}; // 0: by the board's work
     double timeoutScale_ = 1.0;
-    std::string openFailureText_;
+    std::optional<PortProblem> openProblem_;
+    std::chrono::milliseconds silenceLimit_{0};
     std::string carried_; // characters beyond the last reply, kept while the port stays open
     bool openFailed_ = false;
     bool timedOut_ = false;

@@ -40,14 +40,11 @@ private slots:
         QCOMPARE(changes[0][1].toModelIndex(), model.index(3, 15));
         QCOMPARE(at(2, 1).toString(), QStringLiteral("7"));
 
-        const QBrush cell(Qt::white), mismatch(Qt::red);
-        model.setBrushes(cell, mismatch);
         model.markMismatches({{1, 1}, {292, 5}, {0, 3}, {4097, 1}}); // the last two lie outside
-        QCOMPARE(at(0, 0, Qt::BackgroundRole).value<QBrush>(), mismatch);
-        QCOMPARE(at(291, 4, Qt::BackgroundRole).value<QBrush>(), mismatch);
-        QCOMPARE(at(0, 1, Qt::BackgroundRole).value<QBrush>(), cell);
+        QVERIFY(at(0, 0, Qt::BackgroundRole) != at(0, 1, Qt::BackgroundRole));
+        QCOMPARE(at(291, 4, Qt::BackgroundRole), at(0, 0, Qt::BackgroundRole));
         model.markMismatches({});
-        QCOMPARE(at(0, 0, Qt::BackgroundRole).value<QBrush>(), cell);
+        QCOMPARE(at(0, 0, Qt::BackgroundRole), at(0, 1, Qt::BackgroundRole));
     }
 };
 

@@ -1,9 +1,16 @@
 // brindle-cli finding its board, working several at once, its JSON and its record.
 #include "cli_rig.h"
+#include "terminal_run.h"
 
 #include "chips.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
 
 using namespace brindle;
 using namespace brindle::cli::test;
@@ -35,37 +42,41 @@ private slots:
     {
         QVERIFY(dir_.isValid());
         small_ = writeHex(dir_, "small.hex", 160);
+        qputenv("TZ", "XYZ-14"); // the programs started from here run 14 hours ahead of UTC
     }
 
     void autoPort_data()
     {
-        QTest::addColumn<bool>("board");
+        QTest::addColumn<int>("boards");
         QTest::addColumn<bool>("silent");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("says");
-        QTest::newRow("one board") << true << false << 0 << "identify: AT89S52";
-        QTest::newRow("one board, a silent device beside it") << true << true << 0 << "identify: AT89S52";
-        QTest::newRow("only a silent device") << false << true << 4 << "found no board";
-        QTest::newRow("nothing") << false << false << 4 << "found no board";
+        QTest::newRow("one board") << 1 << false << 0 << "-p auto: the board on BOARD";
+        QTest::newRow("one board, a silent device beside it") << 1 << true << 0 << "identify: AT89S52";
+        QTest::newRow("two boards") << 2 << false << 4 << "-p auto found 2 boards";
+        QTest::newRow("only a silent device") << 0 << true << 4 << "found no board";
+        QTest::newRow("nothing") << 0 << false << 4 << "found no board";
     }
 
     void autoPort()
     {
-        QFETCH(bool, board);
+        QFETCH(int, boards);
         QFETCH(bool, silent);
         QFETCH(int, exitCode);
         QFETCH(QString, says);
         QStringList args{"-p", "auto"};
-        const auto real = startBoard();
+        const auto real = startBoard(), second = startBoard();
         const auto mute = startBoard({"--silent-after", "I"});
-        if (board)
+        if (boards > 0)
             args << "--candidate" << pathOf(*real);
+        if (boards > 1)
+            args << "--candidate" << pathOf(*second);
         if (silent)
             args << "--candidate" << pathOf(*mute);
         const Run run = runCli(args << "identify");
         QVERIFY2(run.exitCode == exitCode, run.what());
-        QVERIFY2(run.contains(says), run.what());
-        if (silent && !board)
+        QVERIFY2(run.contains(says.replace("BOARD", pathOf(*real))), run.what());
+        if (silent && !boards)
             QVERIFY2(run.err.contains(pathOf(*mute) + ": no answer"), run.what());
     }
 
@@ -109,6 +120,7 @@ private slots:
         for (const QJsonObject& o : shown) {
             QCOMPARE(o["result"].toString(), QString("ok"));
             QCOMPARE(o["chip"].toString(), QString("AT89S52"));
+            QCOMPARE(o["chipCode"].toString(), QString("62"));
             QVERIFY(steps.contains(o["step"].toString()));
         }
 
@@ -138,7 +150,10 @@ private slots:
             QCOMPARE(o["version"].toString(), QString("3.6"));
             QCOMPARE(o["chipCode"].toString(), QString("62"));
             QVERIFY(!o["host"].toString().isEmpty());
-            QVERIFY(QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs).isValid());
+            // In UTC, whatever the machine's zone (set 14 hours ahead in initTestCase).
+            const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
+            QVERIFY2(time.isValid() && time.timeSpec() == Qt::UTC, qPrintable(o["time"].toString()));
+            QVERIFY2(std::abs(time.secsTo(QDateTime::currentDateTimeUtc())) < 600, qPrintable(o["time"].toString()));
             const QString step = o["step"].toString();
             if (step == "write" || step == "verify") {
                 const int bytes = step == "write" ? 160 : 8192;
@@ -153,6 +168,51 @@ private slots:
         QCOMPARE(lines.last()["result"].toString(), QString("chip-failed"));
         QCOMPARE(lines.last()["differingBytes"].toInt(), expected.size());
         QCOMPARE(lines.last()["imageCrc32"].toString(), QString::asprintf("%08x", referenceCrc32(file)));
+    }
+
+    // On a terminal the bar goes to standard error, names its step, and counts the seconds of
+    // an erase; standard output gets the lines alone.
+    void progressOnTheTerminalOnly()
+    {
+        const auto b = startBoard({"--erase-ms", "400"});
+        const TerminalRun run = runWithTerminal({"-p", pathOf(*b), "auto", small_});
+        QVERIFY2(run.exitCode == 0, run.what());
+        QVERIFY2(run.terminal.contains("\rerase: waiting for the board, 0 s"), run.what());
+        QVERIFY2(run.terminal.contains("\rwrite [") && run.terminal.contains(" B  0:"), run.what());
+        QVERIFY2(!run.out.contains('\r') && !run.out.contains(" left"), run.what());
+        QVERIFY2(run.out.contains("write: ok, 160 bytes written\n"), run.what());
+    }
+
+    // Another program appends to the record all the while: each of brindle-cli's lines still
+    // arrives whole, because it goes out in one append.
+    void recordLinesStayWholeBesideAnotherWriter()
+    {
+        const auto a = startBoard(), b = startBoard(), c = startBoard();
+        const QString log = dir_.filePath("shared.log");
+        QFile::remove(log);
+        std::atomic<bool> done{false};
+        std::thread other([&] {
+            const int fd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            while (fd >= 0 && !done)
+                (void)!::write(fd, "{}\n", 3);
+            ::close(fd);
+        });
+        const Run run = runCli({"-p", pathOf(*a), "-p", pathOf(*b), "-p", pathOf(*c), "--log", log, "auto", small_,
+                                "--steps", "erase,blank,write,verify"});
+        done = true;
+        other.join();
+        QVERIFY2(run.exitCode == 0, run.what());
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        int ours = 0;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.isEmpty() || line == "{}")
+                continue;
+            QJsonParseError error{};
+            QVERIFY2(QJsonDocument::fromJson(line, &error).isObject(), line.left(200).constData());
+            ++ours;
+        }
+        QCOMPARE(ours, 3 * 5); // identify, erase, blank, write, verify on each board
     }
 };
 

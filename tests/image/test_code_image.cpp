@@ -31,9 +31,6 @@ private slots:
         QCOMPARE(grid.text(1, 2), std::string("00"));
         QCOMPARE(grid.text(4096, 16), std::string("5C"));
         QCOMPARE(grid.text(0, 3), std::string("kept")); // the header row is not redrawn
-        QCOMPARE(rowOf(0x1234), 292);
-        QCOMPARE(columnOf(0x1234), 5);
-        QCOMPARE(addressOf(292, 5), 0x1234);
     }
 
     // Odd cell texts count in SAVE's checksum as their leading hexadecimal digits.

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -71,7 +73,7 @@ public:
             return real_->output(text);
         for (char c : board ? text : std::string_view()) {
             const board::SimulatedBoard::Response r = board->receive(c);
-            pending += r.text;
+            pending += reshape ? reshape(r.text) : r.text;
             up_ = up_ && !r.hangUp;
         }
     }
@@ -93,6 +95,7 @@ public:
     std::string wire, pending;
     std::vector<std::size_t> chunks;
     board::SimulatedBoard* board = nullptr;
+    std::function<std::string(std::string)> reshape; // changes each of the board's replies
     std::optional<OpenFailure> failure;
 
 private:
@@ -131,122 +134,207 @@ inline bool matches(const QString& pattern, const QString& text) // "*" matches 
                               QRegularExpression::DotMatchesEverythingOption).match(text).hasMatch();
 }
 
-// chip: identification code or "none". fault: ";"-separated "reply:X=text" (command X is
-// answered text), "short:n" (read block n is 4 characters and CR LF), "lower" (read data in
-// lower case), "silent:X" (nothing answered from command X on), "hangup:n" (after n blocks);
-// "failblock:n" (write block n answered "w"); "absent" (the port cannot be opened); and for the window's side "length:n" (programLength),
-// "grid:HH" (every byte), "cell:r,c=text".
-// wire: "#" is a block of 64 hexadecimal characters. sizes: deviceSize/programLength after.
+struct CellText {
+    int row = 0, column = 0;
+    std::string text;
+};
+
+// One board operation's case: the board and the grid before, and all the operation must come
+// to. Every row checks the outcome.
+struct OpCase {
+    Operation op = Operation::Identify;
+    std::array<bool, 3> lockBits{};
+    board::BoardOptions board;
+    bool absent = false;             // the port cannot be opened
+    int programLength = 0;
+    std::string fill;                // every cell of the grid before; empty: FF
+    std::vector<CellText> cells;     // cells set before
+    std::string wire;                // "[" "]" open and close; "#" a block of 64 hexadecimal digits
+    QString events;                  // "|"-separated, "*" matches anything
+    int deviceSize = 0, programLengthAfter = 0;
+    std::vector<CellText> cellsAfter;
+    QString title;
+    Result result = Result::Ok;
+    int address = -1;
+    int bytesDone = 0;
+    int differing = 0;
+};
+
+// Builds a row as a chain of what differs from the default; it is added when the chain ends.
+class OpRow {
+public:
+    OpRow(const char* name, Operation op, const char* chip) : name_(name)
+    {
+        c_.op = op;
+        c_.board.chip = chip;
+    }
+    ~OpRow() { QTest::newRow(name_) << c_; }
+    OpRow& lock(bool lb1, bool lb2, bool lb3) { c_.lockBits = {lb1, lb2, lb3}; return *this; }
+    OpRow& reply(char command, const char* text) { c_.board.wrongReplyFor = command, c_.board.wrongReply = text; return *this; }
+    OpRow& silentFrom(char command) { c_.board.silentAfter = command; return *this; }
+    OpRow& shortBlock(int block) { c_.board.shortBlock = block; return *this; }
+    OpRow& lowerCase() { c_.board.lowerCase = true; return *this; }
+    OpRow& hangUpAfter(int blocks) { c_.board.hangUpAfterBlocks = blocks; return *this; }
+    OpRow& failBlock(int block) { c_.board.failBlock = block; return *this; }
+    OpRow& absent() { c_.absent = true; return *this; }
+    OpRow& length(int bytes) { c_.programLength = bytes; return *this; }
+    OpRow& fill(const char* pair) { c_.fill = pair; return *this; }
+    OpRow& cell(int row, int column, const char* text) { c_.cells.push_back({row, column, text}); return *this; }
+    OpRow& wire(const QString& text) { c_.wire = text.toStdString(); return *this; }
+    OpRow& events(const QString& text) { c_.events = text; return *this; }
+    OpRow& sizes(int deviceSize, int programLength) { c_.deviceSize = deviceSize, c_.programLengthAfter = programLength; return *this; }
+    OpRow& cellAfter(int row, int column, const char* text) { c_.cellsAfter.push_back({row, column, text}); return *this; }
+    OpRow& title(const char* text) { c_.title = text; return *this; }
+    OpRow& outcome(Result result, int address = -1, int bytesDone = 0, int differing = 0)
+    {
+        c_.result = result, c_.address = address, c_.bytesDone = bytesDone, c_.differing = differing;
+        return *this;
+    }
+
+private:
+    const char* name_;
+    OpCase c_;
+};
+
 inline void addOpRows()
 {
-    for (const char* column : {"op", "chip", "fault", "wire", "outcome", "sizes", "cells", "title"})
-        QTest::addColumn<QString>(column);
+    QTest::addColumn<OpCase>("c");
     const QString ok = "close|close|", wrote = "close|log:Write OK !|close|beep", B = QString("#").repeated(64);
     const QString T32 = QString("T").repeated(32), T64 = T32 + T32, quiet = "The programmer on COM1 (*) did not answer";
-    auto row = [](const char* name) -> QTestData& { return QTest::newRow(name); };
-    row("reset AT89C51") << "reset" << "51" << "" << "[I]" << "close" << "4096/0" << "" << "51";
-    row("reset unknown code") << "reset" << "62" << "reply:I=99" << "[I]" << "close" << "0/0" << "" << "99";
-    row("erase") << "erase" << "21" << "" << "[I][S]" << ok + "log:Erase.|beep" << "2048/0" << "" << "S";
-    row("erase s") << "erase" << "21" << "reply:S=s" << "[I][S]" << ok + "log:Erase Error !|box:48::Erase ERROR|beep" << "2048/0" << "" << "s";
-    row("erase x") << "erase" << "21" << "reply:S=x" << "[I][S]" << ok + "box:16:ERASE:System ERROR|beep" << "2048/0" << "" << "x";
-    row("erase silent") << "erase" << "21" << "silent:S" << "[I][S]" << ok + "box:16:ERASE:System ERROR|beep" << "2048/0" << "" << quiet;
-    row("blank") << "blank" << "21" << "" << "[I][N]" << ok + "log:Blank OK !|beep" << "2048/0" << "" << "N";
-    row("blank n") << "blank" << "21" << "reply:N=n" << "[I][N]" << ok + "log:Blank Error !|box:48:BLANK CHECK:Blank Check ERROR|beep" << "2048/0" << "" << "n";
-    row("blank S") << "blank" << "21" << "reply:N=S" << "[I][N]" << ok + "box:16::System ERROR|beep" << "2048/0" << "" << "S";
-    row("lock 1 and 3") << "lockAC" << "21" << "" << "[I][AC]" << ok + "beep" << "2048/0" << "" << "C";
+    const QString check = "The board on COM1 (*) * within * s: check the cable and the board's power.";
+    using O = Operation;
+    using R = Result;
+    OpRow("reset AT89C51", O::Identify, "51").wire("[I]").events("close").sizes(4096, 0).title("51");
+    OpRow("reset unknown code", O::Identify, "62").reply('I', "99").wire("[I]").events("close").title("99").outcome(R::NoChip);
+    OpRow("erase", O::Erase, "21").wire("[I][S]").events(ok + "log:Erase.|beep").sizes(2048, 0).title("S");
+    OpRow("erase s", O::Erase, "21").reply('S', "s").wire("[I][S]").sizes(2048, 0).title("s").outcome(R::ChipFailed)
+        .events(ok + "log:Erase Error !|box:48::Erase ERROR\n\nThe board could not erase the chip (\"s\"): *|beep");
+    OpRow("erase x", O::Erase, "21").reply('S', "x").wire("[I][S]").sizes(2048, 0).title("x").outcome(R::BadReply)
+        .events(ok + "box:16:ERASE:System ERROR\n\nThe board on COM1 (*) answered the erase with \"x\", *|beep");
+    OpRow("erase silent", O::Erase, "21").silentFrom('S').wire("[I][S]").sizes(2048, 0).title(qPrintable(quiet)).outcome(R::NoAnswer)
+        .events(ok + "box:16:ERASE:System ERROR\n\n" + check + "|beep");
+    OpRow("blank", O::Blank, "21").wire("[I][N]").events(ok + "log:Blank OK !|beep").sizes(2048, 0).title("N");
+    OpRow("blank n", O::Blank, "21").reply('N', "n").wire("[I][N]").sizes(2048, 0).title("n").outcome(R::ChipFailed)
+        .events(ok + "log:Blank Error !|box:48:BLANK CHECK:Blank Check ERROR\n\nThe chip is not blank (\"n\"): erase it first.|beep");
+    OpRow("blank S", O::Blank, "21").reply('N', "S").wire("[I][N]").sizes(2048, 0).title("S").outcome(R::BadReply)
+        .events(ok + "box:16::System ERROR\n\n*\"S\"*|beep");
+    OpRow("lock 1 and 3", O::Lock, "21").lock(true, false, true).wire("[I][AC]").events(ok + "beep").sizes(2048, 0).title("C");
     const QString absent = "box:16:PORT:Cannot open COM1 (*): *.\n\nCheck that the programmer's cable*";
-    for (const char* op : {"reset", "erase", "lockA", "program", "verify"})
-        row(op) << op << "21" << "absent" << "" << absent << "0/0" << "" << ""; // no chip found
-    row("lock a") << "lockAB" << "21" << "reply:A=a" << "[I][AB]" << ok + "log:Lock Error !|box:48:LOCK:Lock ERROR|beep" << "2048/0" << "" << "B";
-    row("lock silent") << "lockABC" << "21" << "silent:A" << "[I][A]" << ok + "box:16:LOCK:System ERROR|beep" << "2048/0" << "" << quiet;
-    row("lock none") << "lock" << "21" << "" << "[I][]" << ok + "beep" << "2048/0" << "" << "21";
-    row("write 2 KB") << "program" << "21" << "length:2048;grid:A5" << "[I][W" + B + "]" << wrote << "2048/2048" << "" << "W";
-    row("write 96 bytes to 4 KB") << "program" << "51" << "length:96" << "[I][W###Z]" << wrote << "4096/96" << "" << "W";
-    row("write x") << "program" << "21" << "length:2048;reply:W=x" << "[I][W]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "x";
-    row("write w") << "program" << "21" << "length:2048;reply:W=w" << "[I][W]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "2048/2048" << "" << "w";
-    row("write longer than chip") << "program" << "21" << "length:4096;grid:A5" << "[I][W" + B + "]" << "close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep" << "2048/4096" << "" << "W";
-    row("write malformed cell") << "program" << "21" << "length:2048;cell:3,5=F" << "[I]" << "close|box:48:PROGRAM:*0024*" << "2048/2048" << "" << "21";
-    row("write w for a further block") << "program" << "51" << "length:96;failblock:2" << "[I][W###]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "4096/96" << "" << "w";
-    row("write w for block 1") << "program" << "21" << "length:2048;failblock:0" << "[I][W#]" << "close|log:Write Error !|box:48::Write ERROR|close|beep" << "2048/2048" << "" << "w";
-    row("write malformed last cell") << "program" << "21" << "length:2048;cell:128,16=" << "[I]" << "close|box:48:PROGRAM:*07FF*" << "2048/2048" << "" << "21";
-    row("write no chip") << "program" << "none" << "length:2048" << "[I]" << "close|box:16:PROGRAM:System ERROR" << "0/2048" << "" << "00";
-    row("write hang-up") << "program" << "21" << "length:2048;hangup:3" << "[I][W###]" << "close|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "" << "The programmer on COM1 (*) was disconnected";
-    row("read AT89C1051") << "read" << "11" << "grid:00" << "[I][R" + T32 + "]" << "close|marks:0|log:Read OK !|close|beep" << "1024/1024" << "1,1=FF;64,16=FF;65,1=00" << "R";
-    row("read short block") << "read" << "21" << "short:0;grid:00" << "[I][R" + T64 + "]" << "close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back short: 4 characters received, \"FFFF\".|close|beep" << "2048/2048" << "1,1=FF;1,2=FF;1,3=;2,16=;3,1=FF" << "R";
-    row("read lower case") << "read" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back malformed: 64 characters received, \"ffff*|close|beep" << "2048/2048" << "1,1=ff" << "R";
-    row("read silent") << "read" << "21" << "silent:T;grid:00" << "[I][RT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/2048" << "1,1=;3,1=00" << quiet;
-    row("read no chip") << "read" << "none" << "" << "[I][R]" << "close|marks:0|log:Read Error !|box:48::Read ERROR|close|beep" << "0/0" << "" << "r";
-    row("verify") << "verify" << "21" << "" << "[I][R" + T64 + "]" << "close|marks:0|log:Verify OK !|close|beep" << "2048/0" << "" << "R";
-    row("verify lower case") << "verify" << "21" << "lower" << "[I][R" + T64 + "]" << "close|marks:2048|log:Verify Error !|box:48::Vefify ERROR\n\n2048 bytes differ, the first at 0000H: grid \"FF\", chip \"ff\".|close|beep" << "2048/0" << "" << "R";
-    row("verify hang-up") << "verify" << "21" << "hangup:3;grid:00" << "[I][RTTTT]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "2048/0" << "" << "The programmer on COM1 (*) was disconnected";
-    row("verify no chip") << "verify" << "none" << "" << "[I][R]" << "close|marks:0|box:16:PROGRAM:System ERROR|close|beep" << "0/0" << "" << "r";
+    for (const O op : {O::Identify, O::Erase, O::Lock, O::Write, O::Verify})
+        OpRow(operationName(op).data(), op, "21").lock(true, false, false).absent().events(absent).outcome(R::PortError);
+    OpRow("lock a", O::Lock, "21").lock(true, true, false).reply('A', "a").wire("[I][AB]").sizes(2048, 0).title("B").outcome(R::ChipFailed)
+        .events(ok + "log:Lock Error !|box:48:LOCK:Lock ERROR\n\nThe chip refused lock bit 1: *|beep");
+    OpRow("lock silent", O::Lock, "21").lock(true, true, true).silentFrom('A').wire("[I][A]").sizes(2048, 0).title(qPrintable(quiet))
+        .events(ok + "box:16:LOCK:System ERROR\n\n" + check + "|beep").outcome(R::NoAnswer);
+    OpRow("lock x", O::Lock, "21").lock(true, true, true).reply('A', "x").wire("[I][A]").sizes(2048, 0).title("x")
+        .events(ok + "box:16:LOCK:System ERROR\n\n*lock bit 1 with \"x\"*|beep").outcome(R::BadReply);
+    OpRow("lock none", O::Lock, "21").wire("[I][]").events(ok + "beep").sizes(2048, 0).title("21");
+    OpRow("write 2 KB", O::Write, "21").length(2048).fill("A5").wire("[I][W" + B + "]").events(wrote).sizes(2048, 2048).title("W")
+        .outcome(R::Ok, -1, 2048);
+    OpRow("write 96 bytes to 4 KB", O::Write, "51").length(96).wire("[I][W###Z]").events(wrote).sizes(4096, 96).title("W")
+        .outcome(R::Ok, -1, 96);
+    OpRow("write x", O::Write, "21").length(2048).reply('W', "x").wire("[I][W]").sizes(2048, 2048).title("x").outcome(R::BadReply)
+        .events("close|box:16:PROGRAM:System ERROR\n\n*the write with \"x\"*|close|beep");
+    OpRow("write w", O::Write, "21").length(2048).reply('W', "w").wire("[I][W]").sizes(2048, 2048).title("w").outcome(R::ChipFailed, 0)
+        .events("close|log:Write Error !|box:48::Write ERROR\n\nThe board refused the write (\"w\"): the chip may not be erased.|close|beep");
+    OpRow("write longer than chip", O::Write, "21").length(4096).fill("A5").wire("[I][W" + B + "]").sizes(2048, 4096).title("W")
+        .events("close|log:Write OK !|box:48:PROGRAM:*2048 bytes*did not fit*|close|beep").outcome(R::BadImage, 2048, 2048);
+    OpRow("write malformed cell", O::Write, "21").length(2048).cell(3, 5, "F").wire("[I]").events("close|box:48:PROGRAM:*0024*")
+        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0x24);
+    OpRow("write w for a further block", O::Write, "51").length(96).failBlock(2).wire("[I][W###]").sizes(4096, 96).title("w")
+        .events("close|log:Write Error !|box:48::Write ERROR\n\nThe board refused block 0040H (\"w\"): the chip may not be erased.|close|beep")
+        .outcome(R::ChipFailed, 0x40, 96);
+    OpRow("write w for block 1", O::Write, "21").length(2048).failBlock(0).wire("[I][W#]").sizes(2048, 2048).title("w")
+        .events("close|log:Write Error !|box:48::Write ERROR\n\nThe board refused block 0000H (\"w\")*|close|beep")
+        .outcome(R::ChipFailed, 0, 32);
+    OpRow("write malformed last cell", O::Write, "21").length(2048).cell(128, 16, "").wire("[I]").events("close|box:48:PROGRAM:*07FF*")
+        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0x7FF);
+    OpRow("write no chip", O::Write, "none").length(2048).wire("[I]").sizes(0, 2048).title("00").outcome(R::NoChip)
+        .events("close|box:16:PROGRAM:System ERROR\n\nNo chip was found in the socket (the board answered \"00\")*");
+    OpRow("write hang-up", O::Write, "21").length(2048).hangUpAfter(3).wire("[I][W###]").sizes(2048, 2048)
+        .title("The programmer on COM1 (*) was disconnected").outcome(R::HungUp, -1, 96)
+        .events("close|box:16:PROGRAM:System ERROR\n\nThe board on COM1 (*) hung up during the write: *|close|beep");
+    OpRow("read AT89C1051", O::Read, "11").fill("00").wire("[I][R" + T32 + "]").events("close|marks:0|log:Read OK !|close|beep")
+        .sizes(1024, 1024).cellAfter(1, 1, "FF").cellAfter(64, 16, "FF").cellAfter(65, 1, "00").title("R").outcome(R::Ok, -1, 1024);
+    OpRow("read short block", O::Read, "21").shortBlock(0).fill("00").wire("[I][R" + T64 + "]").sizes(2048, 2048)
+        .events("close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back short: 4 characters received, \"FFFF\".|close|beep")
+        .cellAfter(1, 1, "FF").cellAfter(1, 2, "FF").cellAfter(1, 3, "").cellAfter(2, 16, "").cellAfter(3, 1, "FF").title("R")
+        .outcome(R::BadReply, 0, 2048);
+    OpRow("read lower case", O::Read, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 2048).cellAfter(1, 1, "ff").title("R")
+        .events("close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back malformed: 64 characters received, \"ffff*|close|beep")
+        .outcome(R::BadReply, 0, 2048);
+    OpRow("read silent", O::Read, "21").silentFrom('T').fill("00").wire("[I][RT]").sizes(2048, 2048).cellAfter(1, 1, "").cellAfter(3, 1, "00")
+        .title(qPrintable(quiet)).events("close|marks:0|box:16:PROGRAM:System ERROR\n\n" + check + "|close|beep").outcome(R::NoAnswer, 0, 0);
+    OpRow("read no chip", O::Read, "none").wire("[I][R]").sizes(0, 0).title("r").outcome(R::NoChip)
+        .events("close|marks:0|log:Read Error !|box:48::Read ERROR\n\nNo chip was found in the socket*|close|beep");
+    OpRow("verify", O::Verify, "21").wire("[I][R" + T64 + "]").events("close|marks:0|log:Verify OK !|close|beep").sizes(2048, 0).title("R")
+        .outcome(R::Ok, -1, 2048);
+    OpRow("verify lower case", O::Verify, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
+        .events("close|marks:2048|log:Verify Error !|box:48::Vefify ERROR\n\n2048 bytes differ, the first at 0000H: grid \"FF\", chip \"ff\". The block at 0000H came back malformed*|close|beep")
+        .outcome(R::BadReply, 0, 2048, 2048);
+    OpRow("verify short block", O::Verify, "21").shortBlock(2).wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
+        .events("close|marks:30|log:Verify Error !|box:48::Vefify ERROR\n\n30 bytes differ, the first at 0042H: grid \"FF\", chip \"\". The block at 0040H came back short*|close|beep")
+        .outcome(R::BadReply, 0x40, 2048, 30);
+    OpRow("verify hang-up", O::Verify, "21").hangUpAfter(3).fill("00").wire("[I][RTTTT]").sizes(2048, 0)
+        .title("The programmer on COM1 (*) was disconnected").outcome(R::HungUp, 96, 96)
+        .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nThe board on COM1 (*) hung up during the verify: *|close|beep");
+    OpRow("verify no chip", O::Verify, "none").wire("[I][R]").sizes(0, 0).title("r").outcome(R::NoChip)
+        .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nNo chip was found in the socket*|close|beep");
 }
 
-// The board's options for the current row; given a rig, also its grid and programLength.
-inline board::BoardOptions prepare(OpRig* rig)
+// Sets the rig's grid and lengths as the row has them.
+inline void prepare(OpRig& rig, const OpCase& c)
 {
-    QFETCH(QString, chip);
-    QFETCH(QString, fault);
-    board::BoardOptions o;
-    o.chip = chip.toStdString();
-    for (const QString& item : fault.split(';', Qt::SkipEmptyParts)) {
-        const QString key = item.section(':', 0, 0), value = item.section(':', 1), text = value.section('=', 1);
-        if (key == "reply")
-            o.wrongReplyFor = value.at(0).toLatin1(), o.wrongReply = text.toStdString();
-        else if (key == "silent")
-            o.silentAfter = value.at(0).toLatin1();
-        else if (key == "short")
-            o.shortBlock = value.toInt();
-        else if (key == "hangup")
-            o.hangUpAfterBlocks = value.toInt();
-        else if (key == "failblock")
-            o.failBlock = value.toInt();
-        else if (key == "lower")
-            o.lowerCase = true;
-        else if (rig && key == "length")
-            rig->programLength = value.toInt();
-        else if (rig && key == "absent" && !rig->real)
-            rig->port.failure = OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
-        else if (rig && key == "cell")
-            rig->grid.setText(value.section(',', 0, 0).toInt(), value.section(',', 1).section('=', 0, 0).toInt(),
-                              text.toStdString());
-        else if (rig && key == "grid")
-            for (int row = 1; row <= 4096; ++row)
-                for (int column = 1; column <= 16; ++column)
-                    rig->grid.setText(row, column, value.toStdString());
+    rig.programLength = c.programLength;
+    if (c.absent && !rig.real)
+        rig.port.failure = OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
+    if (!c.fill.empty())
+        for (int row = 1; row <= 4096; ++row)
+            for (int column = 1; column <= 16; ++column)
+                rig.grid.setText(row, column, c.fill);
+    for (const CellText& cell : c.cells)
+        rig.grid.setText(cell.row, cell.column, cell.text);
+}
+
+inline Outcome runOperation(BoardOps& ops, Operation op, const std::array<bool, 3>& lockBits = {})
+{
+    switch (op) {
+    case Operation::Identify: return ops.reset();
+    case Operation::Erase: return ops.erase();
+    case Operation::Blank: return ops.blank();
+    case Operation::Lock: return ops.lock(lockBits[0], lockBits[1], lockBits[2]);
+    case Operation::Write: return ops.program();
+    case Operation::Read: return ops.read();
+    case Operation::Verify: return ops.verify();
     }
-    return o;
+    return ops.reset();
 }
 
-// Runs the current row's operation and checks all it expects.
-inline void runRow(OpRig& rig)
+inline QString nameOf(Result result) { return QString::fromLatin1(resultName(result).data(), int(resultName(result).size())); }
+
+// Runs the row's operation and checks all it expects, each field by its name.
+inline void runRow(OpRig& rig, const OpCase& c)
 {
-    QFETCH(QString, op);
-    QFETCH(QString, wire);
-    QFETCH(QString, outcome);
-    QFETCH(QString, sizes);
-    QFETCH(QString, cells);
-    QFETCH(QString, title);
-    if (op == "reset") rig.ops.reset();
-    else if (op == "erase") rig.ops.erase();
-    else if (op == "blank") rig.ops.blank();
-    else if (op.startsWith("lock")) rig.ops.lock(op.contains('A'), op.contains('B'), op.contains('C'));
-    else if (op == "program") rig.ops.program();
-    else if (op == "read") rig.ops.read();
-    else if (op == "verify") rig.ops.verify();
-    QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), wire);
-    QVERIFY2(matches(outcome, rig.panel.events.join('|')), qPrintable(rig.panel.events.join('|')));
-    QCOMPARE(QString("%1/%2").arg(rig.deviceSize).arg(rig.programLength), sizes);
-    for (const QString& item : cells.split(';', Qt::SkipEmptyParts))
-        QCOMPARE(QString::fromStdString(rig.grid.text(item.section(',', 0, 0).toInt(),
-                                                      item.section(',', 1).section('=', 0, 0).toInt())),
-                 item.section('=', 1));
-    QVERIFY2(matches(title, rig.panel.title), qPrintable(rig.panel.title));
-    if (outcome.contains("Write OK") && rig.programLength >= rig.deviceSize) { // the chip holds the image
+    const Outcome outcome = runOperation(rig.ops, c.op, c.lockBits);
+    QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), QString::fromStdString(c.wire));
+    QVERIFY2(matches(c.events, rig.panel.events.join('|')), qPrintable("events: " + rig.panel.events.join('|')));
+    QCOMPARE(nameOf(outcome.result), nameOf(c.result));
+    QCOMPARE(operationName(outcome.operation), operationName(c.op));
+    QCOMPARE(outcome.address, c.address);
+    QCOMPARE(outcome.bytesDone, c.bytesDone);
+    QCOMPARE(int(outcome.differences.size()), c.differing);
+    QCOMPARE(outcome.chip, rig.session.chip());
+    QCOMPARE(rig.deviceSize, c.deviceSize);
+    QCOMPARE(rig.programLength, c.programLengthAfter);
+    for (const CellText& cell : c.cellsAfter)
+        QCOMPARE(rig.grid.text(cell.row, cell.column), cell.text);
+    QVERIFY2(matches(c.title, rig.panel.title), qPrintable("title: " + rig.panel.title));
+    if (outcome.ok() && c.op == Operation::Write && rig.programLength >= rig.deviceSize) { // the chip holds the image
         rig.panel.events.clear();
-        rig.ops.verify();
-        QVERIFY2(rig.panel.events.contains("log:Verify OK !"), qPrintable(rig.panel.events.join('|')));
+        QVERIFY(rig.ops.verify().ok());
     }
 }
 
 } // namespace brindle::link::test
+
+Q_DECLARE_METATYPE(brindle::link::test::OpCase)

@@ -1,8 +1,13 @@
 // Each board operation against the simulated board's firmware behind a scripted port.
 #include "link_rig.h"
 
+#include <map>
+#include <utility>
+
 using namespace brindle;
 using namespace brindle::link::test;
+
+Q_DECLARE_METATYPE(brindle::link::Operation)
 
 class TestBoardOps : public QObject {
     Q_OBJECT
@@ -14,13 +19,105 @@ private slots:
     // in reads of 1, 2 and 3 characters.
     void operation()
     {
+        QFETCH(OpCase, c);
         for (const auto& chunks : {std::vector<std::size_t>{}, std::vector<std::size_t>{1, 2, 3}}) {
             OpRig rig;
-            board::SimulatedBoard board(prepare(&rig));
+            prepare(rig, c);
+            board::SimulatedBoard board(c.board);
             rig.port.board = &board;
             rig.port.chunks = chunks;
-            runRow(rig);
+            runRow(rig, c);
         }
+    }
+
+    // One name for one fault in every operation, as the README's exit-status table gives it.
+    // Each behaviour is the board's answer to the operation's own command.
+    void faultNames_data()
+    {
+        QTest::addColumn<link::Operation>("op");
+        QTest::addColumn<QString>("behaviour");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("exitCode");
+        using O = link::Operation;
+        const O ops[] = {O::Identify, O::Erase, O::Blank, O::Write, O::Read, O::Verify, O::Lock};
+        // Per behaviour, the name for each operation in the order above; "-" where it cannot happen.
+        const struct { const char* behaviour; const char* names[7]; } table[] = {
+            {"answers", {"ok", "ok", "ok", "ok", "ok", "ok", "ok"}},
+            {"silent", {"no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer"}},
+            {"unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
+            {"failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
+            {"short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {"block of 62 characters", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {"lower-case block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {"hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
+            {"empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
+            {"code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
+        };
+        const QHash<QString, int> codes{{"ok", 0}, {"chip-failed", 1}, {"no-answer", 5}, {"bad-reply", 5}, {"hung-up", 5}, {"no-chip", 6}};
+        for (const auto& line : table)
+            for (int i = 0; i < 7; ++i)
+                if (QString name = line.names[i]; name != "-")
+                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.behaviour)
+                        << ops[i] << QString(line.behaviour) << name << codes.value(name);
+    }
+    void faultNames()
+    {
+        QFETCH(link::Operation, op);
+        QFETCH(QString, behaviour);
+        QFETCH(QString, name);
+        QFETCH(int, exitCode);
+        const std::map<link::Operation, char> letters{{link::Operation::Identify, 'I'}, {link::Operation::Erase, 'S'},
+            {link::Operation::Blank, 'N'}, {link::Operation::Write, 'W'}, {link::Operation::Read, 'T'},
+            {link::Operation::Verify, 'T'}, {link::Operation::Lock, 'A'}};
+        const char letter = letters.at(op);
+        board::BoardOptions options;
+        options.chip = "21";
+        bool readProtect = false;
+        if (behaviour == "silent")
+            options.silentAfter = letter;
+        else if (behaviour == "unknown letter" && letter != 'T')
+            options.wrongReplyFor = letter, options.wrongReply = letter == 'I' ? "2\r" : "x";
+        else if (behaviour == "failure letter" && letter == 'T')
+            readProtect = true;
+        else if (behaviour == "failure letter" && letter == 'W')
+            options.failBlock = 1;
+        else if (behaviour == "failure letter")
+            options.wrongReplyFor = letter, options.wrongReply = std::string(1, char(letter - 'A' + 'a'));
+        else if (behaviour == "short block")
+            options.shortBlock = 1;
+        else if (behaviour == "lower-case block")
+            options.lowerCase = true;
+        else if (behaviour == "hang-up")
+            options.hangUpAfterBlocks = 2;
+        else if (behaviour == "empty socket")
+            options.chip = "none";
+        else if (behaviour == "code not hexadecimal")
+            options.wrongReplyFor = 'I', options.wrongReply = "21XY";
+
+        OpRig rig;
+        rig.programLength = 2048;
+        board::SimulatedBoard board(options);
+        if (readProtect)
+            (void)board.receive('B'); // lock bit 2, set before the operation
+        rig.port.board = &board;
+        if (behaviour == "block of 62 characters") // the first block, two characters short, then CR LF
+            rig.port.reshape = [first = true](std::string reply) mutable {
+                if (reply.size() >= 64 && std::exchange(first, false))
+                    reply = reply.substr(0, 62) + "\r\n" + reply.substr(64);
+                return reply;
+            };
+        if (behaviour == "unknown letter" && letter == 'T') // the status letter behind the last block
+            rig.port.reshape = [](std::string reply) {
+                if (reply.size() == 65)
+                    reply.replace(64, 1, "x");
+                return reply;
+            };
+        const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
+        QCOMPARE(nameOf(outcome.result), name);
+        QCOMPARE(link::exitCode(outcome.result), exitCode);
+        QCOMPARE(link::operationName(outcome.operation), link::operationName(op));
+        if (readProtect)
+            QCOMPARE(outcome.detail, std::string(link::kReadProtected));
     }
 
     // Written out here rather than read from the chip table, so a wrong size or two swapped
@@ -61,7 +158,7 @@ private slots:
     }
 
     // A board that sends a short block fills the grid with holes on READ; a VERIFY against the
-    // same board must not take its empty pairs as equal to the empty cells.
+    // same board must not take its empty pairs as equal to the empty cells, nor blame the chip.
     void verifyOverHolesOfAShortRead()
     {
         OpRig rig;
@@ -74,7 +171,7 @@ private slots:
         QCOMPARE(rig.grid.text(3, 3), std::string());
         rig.panel.events.clear();
         const link::Outcome outcome = rig.ops.verify();
-        QCOMPARE(outcome.result, link::Result::ChipFailed);
+        QCOMPARE(outcome.result, link::Result::BadReply);
         QCOMPARE(int(outcome.differences.size()), 30);
         QCOMPARE(outcome.differences.front().address, 0x22);
         QVERIFY2(rig.panel.events.contains("marks:30") && rig.panel.events.contains("log:Verify Error !"),

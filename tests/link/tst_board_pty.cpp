@@ -17,22 +17,22 @@ private slots:
 
     void operation()
     {
-        QFETCH(QString, fault);
+        QFETCH(OpCase, c);
         board::PtyBoard board;
         std::string error;
-        QVERIFY2(board.start(prepare(nullptr), &error), error.c_str());
-        OpRig rig(fault == "absent" ? "/dev/brindle-absent" : board.devicePath());
-        prepare(&rig);
-        runRow(rig);
+        QVERIFY2(board.start(c.board, &error), error.c_str());
+        OpRig rig(c.absent ? "/dev/brindle-absent" : board.devicePath());
+        prepare(rig, c);
+        runRow(rig, c);
     }
 
-    // The reply limits follow the board's work: a real erase is waited for, a silent board is
-    // found out fast. The bounds are far above what the operations need (about 0.6 s, 2.6 s
+    // The reply limits follow the board's work: a slow erase is waited for, a silent board is
+    // found out fast. The bounds are far above what the operations need (about 0.6 s, 2.3 s
     // for ERASE) and far below what a single fixed limit of seconds per reply gave.
     void replyLimits()
     {
         board::BoardOptions slowErase;
-        slowErase.eraseDelayMs = 600;
+        slowErase.eraseDelayMs = 1200; // more than a block's allowance, well within an erase's
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start(slowErase, &error), error.c_str());
@@ -84,9 +84,10 @@ private slots:
         QVERIFY2(holder.waitForReadyRead(10000), "waited 10 s for the holder to hold the port");
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
         OpRig rig(board.devicePath());
-        rig.ops.blank();
+        const link::Result result = rig.ops.blank().result;
         holder.closeWriteChannel(); // the holder ends when its input closes
         QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(result, link::Result::PortError);
         QCOMPARE(rig.panel.events.size(), 1);
         QVERIFY2(matches("box:16:PORT:Cannot open COM1 (/dev/*): *Close the other program*", rig.panel.events[0]),
                  qPrintable(rig.panel.events[0]));

@@ -59,6 +59,23 @@ private slots:
         }
         check(1, second);
     }
+
+    // Once a reply has timed out, the rest of the exchange on that opening takes only what is
+    // waiting: three replies of a silent board cost one limit, not three. The bound lies
+    // halfway between, far from either.
+    void silenceCostsOneLimit()
+    {
+        OpRig rig;
+        rig.link.setTimeout(std::chrono::milliseconds(400));
+        QVERIFY(rig.link.open());
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 3; ++i)
+            rig.link.serialinput(1);
+        QVERIFY(rig.link.timedOut());
+        QCOMPARE_LT(clock.elapsed(), 800); // three limits: 1200 ms
+        QCOMPARE(rig.link.silenceLimit(), std::chrono::milliseconds(400));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSerialLink)
