@@ -273,16 +273,6 @@ Options parseOptions(const QStringList& arguments)
     return o;
 }
 
-QString commandWord(Command command)
-{
-    for (const CommandInfo& info : kCommands)
-        if (info.command == command)
-            return QString::fromLatin1(info.word);
-    return {};
-}
-
-QString stepWord(Step step) { return QString::fromLatin1(kStepWords[int(step)]); }
-
 bool needsFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto;

@@ -48,8 +48,6 @@ struct Options {
 QString helpText();
 QString commandHelp(Command command);
 
-QString commandWord(Command command);
-QString stepWord(Step step);
 bool needsFile(Command command);
 
 } // namespace brindle::cli
