@@ -3,8 +3,10 @@
 #include "cli_panel.h"
 #include "step_words.h"
 #include "record_entry.h"
+#include "serial_step.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace brindle::cli {
 
@@ -42,6 +44,8 @@ struct BoardJob::Ops {
     image::HexGrid grid;
     link::Session session;
     link::BoardOps ops;
+    std::unique_ptr<station::Store> store;
+    std::unique_ptr<station::ChipSerial> serial;
 };
 
 BoardJob::BoardJob(int board, QString named, QString device, const JobContext& context)
@@ -66,6 +70,14 @@ BoardResult BoardJob::run()
                 context_.options->timeoutScale);
         ops.ops.setInterruptFlag(context_.interrupt);
         ops.session.programLength = context_.image ? context_.image->programLength : 0;
+        if (context_.store) {
+            // Connections are the thread's own: each board has one.
+            ops.store = std::make_unique<station::Store>(*context_.store, context_.station, station::systemUserName());
+            if (context_.plan) {
+                ops.serial = std::make_unique<station::ChipSerial>(*ops.store, *context_.plan, device_);
+                ops.ops.setBeforeWrite([&ops] { return ops.serial->beforeWrite(ops.grid, ops.session); });
+            }
+        }
         runSteps(ops);
     } // the port is closed here, on its own thread
     result_.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -184,6 +196,7 @@ bool BoardJob::step(Ops& ops, Operation kind, const OperationRun& operation)
     if (outcome.chip)
         result_.chip = outcome.chip;
     report(&ops, outcome, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
+    markSerial(ops, outcome);
     if (outcome.ok())
         return true;
     result_.result = outcome.result;
@@ -234,15 +247,24 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
     Reporter& out = *context_.reporter;
     const QString name = text(link::operationName(outcome.operation));
     const link::JobFacts facts = factsFor(ops, outcome, took);
+    const station::Serial* given = ops && ops->serial ? ops->serial->given() : nullptr;
     if (out.json()) {
         QJsonObject object = jsonFor(outcome, took);
         if (facts.grid && outcome.ok()) {
             object["imageCrc32"] = crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
             object["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
         }
+        if (context_.plan) {
+            object["serial"] = !given ? QJsonValue() : given->list ? QJsonValue(given->text()) : QJsonValue(given->value);
+            object["serialBytes"] = given ? QJsonValue(QString::fromLatin1(given->bytes.toHex().toUpper())) : QJsonValue();
+        }
         out.jsonObject(object);
     } else {
         out.line(board_, name + ": " + words(outcome), !outcome.ok());
+        if (given && outcome.operation == Operation::Write)
+            out.line(board_, QStringLiteral("%1: serial %2 (%3 at %4, series %5)")
+                                 .arg(name, given->shown(), station::bytesText(given->bytes).replace(':', ' '),
+                                      hexAddress(context_.plan->address), given->series));
         if (facts.grid && outcome.ok() && facts.imageBytes > 0)
             out.line(board_, QStringLiteral("%1: CRC-32 %2, sum %3 over %4-%5 (%6 bytes)")
                                  .arg(name, crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes)),
@@ -250,15 +272,48 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
                                       hexAddress(facts.imageBytes - 1))
                                  .arg(facts.imageBytes));
     }
-    if (!context_.record)
+    if (!context_.record && !(ops && ops->store))
         return;
     link::RecordEntry entry = link::recordEntry(outcome, facts);
     if (!outcome.chip && result_.chip) // a step that failed before identifying names the job's chip
         entry.chipRow = int(result_.chip - protocol::kChips.data());
-    if (const auto failure = context_.record->append(entry)) {
-        result_.recordFailed = true;
-        out.problem(QStringLiteral("brindle-cli: Cannot add the %1 line%2 to the record %3: %4.")
-                        .arg(name, out.several() ? " of " + device_ : QString(), context_.options->logFile, *failure));
+    if (const station::Serial* serial = given) {
+        entry.series = serial->series;
+        entry.serial = serial->text();
+        entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
+    }
+    if (context_.record)
+        if (const auto failure = context_.record->append(entry)) {
+            result_.recordFailed = true;
+            out.problem(QStringLiteral("brindle-cli: Cannot add the %1 line%2 to the record %3: %4.")
+                            .arg(name, out.several() ? " of " + device_ : QString(), context_.options->logFile, *failure));
+        }
+    if (ops && ops->store) {
+        // The store's row has the record line's fields, however the line itself is kept.
+        const link::JobRecord lines(QString(), QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
+        std::optional<QString> failure = ops->store->open();
+        if (!failure)
+            failure = ops->store->addRecord(QJsonDocument::fromJson(lines.line(entry)).object());
+        if (failure) {
+            result_.storeFailed = true;
+            out.problem(QStringLiteral("brindle-cli: %1%2.").arg(out.several() ? device_ + ": " : QString(), *failure));
+        }
+    }
+}
+
+void BoardJob::markSerial(Ops& ops, const Outcome& outcome)
+{
+    if (!ops.serial || !ops.serial->pending())
+        return;
+    // In auto the number is programmed once the chip has also been verified.
+    const Options& o = *context_.options;
+    const Operation decides = o.command == Command::Auto && o.steps[3] ? Operation::Verify : Operation::Write;
+    if (outcome.ok() && outcome.operation != decides)
+        return;
+    if (const auto failure = ops.serial->finish(outcome)) {
+        result_.storeFailed = true;
+        context_.reporter->problem(
+            QStringLiteral("brindle-cli: %1%2.").arg(context_.reporter->several() ? device_ + ": " : QString(), *failure));
     }
 }
 
@@ -274,7 +329,7 @@ link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::c
         facts.warning = context_.image->warning;
         if (ops && context_.image->grid) { // else the file was refused: no image went anywhere
             facts.grid = context_.image->grid.get();
-            facts.imageBytes = outcome.operation == Operation::Write ? context_.image->programLength : ops->session.deviceSize;
+            facts.imageBytes = outcome.operation == Operation::Write ? ops->session.programLength : ops->session.deviceSize;
         }
     } else if (ops && outcome.operation == Operation::Read && outcome.ok()) {
         if (context_.options->file != "-")

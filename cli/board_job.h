@@ -9,6 +9,7 @@
 #include "port.h"
 #include "record_entry.h"
 #include "reporter.h"
+#include "store.h"
 
 #include <QString>
 
@@ -24,6 +25,7 @@ struct BoardResult {
     const protocol::Chip* chip = nullptr; // the last chip identified
     link::Result result = link::Result::Ok;
     bool recordFailed = false; // a step's line could not be appended to --log
+    bool storeFailed = false;  // the store could not record a step or mark a chip's number
     double seconds = 0;
 };
 
@@ -35,6 +37,9 @@ struct JobContext {
     const std::atomic<bool>* interrupt = nullptr;
     // The port a device name stands for: the system's serial port, or the simulated board.
     std::function<std::unique_ptr<link::Port>(const QString& device)> openPort;
+    const station::StoreAddress* store = nullptr; // --store or serial numbers; each board connects itself
+    const station::SeriesPlan* plan = nullptr;    // serial numbers: each chip written gets one
+    QString station;
 };
 
 class BoardJob {
@@ -58,6 +63,9 @@ private:
     // ops: null for a step refused before the port was opened.
     void report(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took);
     QString words(const link::Outcome& outcome) const;
+    // The chip's number once its steps have come to the point that decides it.
+    void markSerial(Ops& ops, const link::Outcome& outcome);
+    void recordInStore(Ops* ops, const link::RecordEntry& entry);
     link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
     QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
 

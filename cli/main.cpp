@@ -2,6 +2,7 @@
 #include "board_job.h"
 #include "device_names.h"
 #include "port_search.h"
+#include "store_commands.h"
 #include "simulated_port.h"
 #include "stop_signals.h"
 #include "system_port.h"
@@ -121,14 +122,29 @@ QString closingLine(const QString& command, const Reporter::SummaryRow& row)
         .arg(row.seconds, 0, 'f', 1);
 }
 
+// The store reached and the series made ready (a list loaded) before any board is worked.
+std::optional<QString> prepareStore(const Options& o, const station::StoreAddress& address, station::SeriesPlan* plan)
+{
+    station::Store store(address, stationName(o), station::systemUserName());
+    std::optional<QString> failure = store.open();
+    QStringList notes;
+    if (!failure && o.serials)
+        failure = store.prepare(*plan, &notes);
+    for (const QString& note : notes)
+        if (!o.quiet)
+            std::fprintf(stderr, "brindle-cli: note: %s.\n", qPrintable(note));
+    return failure;
+}
+
 int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& reporter)
 {
     int worst = 0;
-    bool recordFailed = false;
+    bool recordFailed = false, storeFailed = false;
     std::vector<Reporter::SummaryRow> rows;
     for (const BoardResult& r : results) {
         worst = std::max(worst, link::exitCode(r.result));
         recordFailed = recordFailed || r.recordFailed;
+        storeFailed = storeFailed || r.storeFailed;
         const std::string_view chip = r.chip ? r.chip->name : "-";
         const std::string_view result = link::resultName(r.result);
         rows.push_back({r.port, QString::fromUtf8(chip.data(), int(chip.size())),
@@ -139,13 +155,20 @@ int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& 
     else if (!o.json && !o.quiet)
         reporter.line(-1, closingLine(o.commandName, rows.front()));
     // A job whose record is incomplete has not done all that was asked of it.
-    return recordFailed ? std::max(worst, link::exitCode(link::Result::BadImage)) : worst;
+    if (recordFailed)
+        worst = std::max(worst, link::exitCode(link::Result::BadImage));
+    if (storeFailed)
+        worst = std::max(worst, link::exitCode(link::Result::StoreError));
+    return worst;
 }
 
-int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context)
+int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context,
+           std::optional<link::Outcome> refusal)
 {
     std::vector<BoardResult> results(boards.size());
-    if (!context.image || context.image->grid) {
+    if (context.image && !context.image->grid)
+        refusal = link::Outcome::of(link::Result::BadImage, {}, context.image->error.toStdString());
+    if (!refusal) {
         // QThreads: the ports' notifiers need a thread Qt knows.
         std::vector<std::unique_ptr<QThread>> threads;
         for (std::size_t i = 0; i < boards.size(); ++i) {
@@ -158,9 +181,8 @@ int runJob(const Options& o, const std::vector<Board>& boards, const JobContext&
             thread->wait();
     } else {
         // Refused before any port is opened; every board's record shows the attempt.
-        const link::Outcome refusal = link::Outcome::of(link::Result::BadImage, {}, context.image->error.toStdString());
         for (std::size_t i = 0; i < boards.size(); ++i)
-            results[i] = BoardJob(int(i), boards[i].named, boards[i].device, context).refuse(fileStep(o), refusal);
+            results[i] = BoardJob(int(i), boards[i].named, boards[i].device, context).refuse(fileStep(o), *refusal);
     }
     return finish(o, results, *context.reporter);
 }
@@ -185,6 +207,10 @@ int main(int argc, char* argv[])
     link::watchStopSignals();
     if (o.command == Command::Ports)
         return listPortsCommand(o);
+    if (o.command == Command::Serials)
+        return serialsCommand(o);
+    if (o.command == Command::History)
+        return historyCommand(o);
 
     std::vector<Board> boards;
     PortFactory openPort = [](const QString& device) { return link::makeSystemPort({device, QString()}); };
@@ -206,6 +232,13 @@ int main(int argc, char* argv[])
         return code;
     }
 
+    if (!o.plan.listFile.isEmpty()) {
+        QString error;
+        if (!station::loadSerialList(o.plan.listFile, &error)) {
+            std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
+            return link::exitCode(link::Result::BadImage);
+        }
+    }
     JobImage image;
     if (needsFile(o.command)) {
         image = loadJobImage(o.file, o.binary);
@@ -233,7 +266,18 @@ int main(int argc, char* argv[])
     reporter.setPortNames(devices);
     reporter.setQuiet(o.quiet);
     reporter.setStdoutTaken(o.command == Command::Read && o.file == QLatin1String("-"));
-    const JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(),
-                             openPort};
-    return runJob(o, boards, context);
+    JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(), openPort,
+                       nullptr, nullptr, QString()};
+    // The store is met before any board: a job that cannot number its chips writes none.
+    const station::StoreAddress store = storeAddress(o);
+    station::SeriesPlan plan = o.plan;
+    std::optional<link::Outcome> refusal;
+    if (o.serials || !o.store.isEmpty()) {
+        context.store = &store;
+        context.station = stationName(o);
+        context.plan = o.serials ? &plan : nullptr;
+        if (const auto failure = prepareStore(o, store, &plan))
+            refusal = link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
+    }
+    return runJob(o, boards, context, refusal);
 }

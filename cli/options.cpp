@@ -1,4 +1,5 @@
 #include "options.h"
+#include "serial_options.h"
 
 #include "board_options.h"
 #include "chips.h"
@@ -37,6 +38,17 @@ const CommandInfo kCommands[] = {
      "first step that fails. Default steps: erase,write,verify.\n"
      "  --steps LIST   any of erase,blank,write,verify,lock\n"
      "  --lock BITS    the lock bits of the lock step, e.g. 1,3"},
+    {Command::Serials, "serials", "[--series NAME]",
+     "Show each series of serial numbers in the store: the next number, how many were programmed,\n"
+     "failed and are still reserved (each reserved one with its station, port and time), and what is\n"
+     "left of a list. A number stays reserved when the program that took it died before the chip's\n"
+     "fate was known: it is never handed out again."},
+    {Command::History, "history", "",
+     "List the store's record, oldest first: one row per board and step.\n"
+     "  --serial N     the rows of one number (or list value)\n"
+     "  --series NAME  the rows of one series\n"
+     "  --since TIME   from TIME on (UTC, as 2026-12-07 or 2026-12-07T10:00:00)\n"
+     "  --json         one JSON object per row"},
 };
 
 const char* const kStepWords[] = {"erase", "blank", "write", "verify", "lock"};
@@ -124,6 +136,8 @@ bool takeOption(const QString& name, const QString& value, Options* o, bool* ste
             o->error = "--steps takes any of erase,blank,write,verify,lock, not \"" + value + "\".";
             return false;
         }
+    } else if (kSerialValueOptions.contains(name)) {
+        return takeSerialOption(name, value, o);
     } else if (name == "--lock") {
         o->lock = parseLockBits(value);
         if (!o->lock) {
@@ -153,7 +167,7 @@ bool takeFlag(const QString& arg, Options* o)
     else if (arg.startsWith("--simulate="))
         o->simulate = true, o->simulatedChip = arg.mid(11);
     else
-        return false;
+        return takeSerialFlag(arg, o);
     return true;
 }
 
@@ -176,6 +190,10 @@ QString misplacedOption(const Options& o, bool stepsGiven, bool formatGiven)
         return QStringLiteral("ports lists every port: -p and --simulate do not go with it.");
     if (ports && (!o.chip.isEmpty() || o.json || !o.logFile.isEmpty()))
         return QStringLiteral("ports prints a listing: --chip, --json and --log do not go with it.");
+    if (storeCommand(c) && (!o.ports.isEmpty() || o.simulate || !o.chip.isEmpty() || !o.logFile.isEmpty()))
+        return o.commandName + QStringLiteral(" reads the store: -p, --simulate, --chip and --log do not go with it.");
+    if (c == Command::Serials && o.json)
+        return QStringLiteral("--json goes with the board commands and history.");
     if (o.simulate && !o.ports.isEmpty())
         return QStringLiteral("--simulate is the board: it does not go with -p.");
     if (!o.pacing && !o.simulate)
@@ -212,6 +230,8 @@ void checkCombination(const QStringList& positional, bool stepsGiven, bool forma
         return;
     }
     o->error = misplacedOption(*o, stepsGiven, formatGiven);
+    if (o->error.isEmpty())
+        o->error = checkSerialOptions(o);
     if (!o->error.isEmpty())
         return;
     if (o->command == Command::Lock) {
@@ -252,7 +272,7 @@ Options parseOptions(const QStringList& arguments)
         const int equals = arg.startsWith("--") ? arg.indexOf('=') : -1;
         if (equals > 0)
             name = arg.left(equals), value = arg.mid(equals + 1);
-        if (kValueOptions.contains(name)) {
+        if (kValueOptions.contains(name) || kSerialValueOptions.contains(name)) {
             if (equals < 0) {
                 if (i + 1 >= arguments.size()) {
                     o.error = name + " needs a value.";
@@ -277,6 +297,8 @@ bool needsFile(Command command)
 {
     return command == Command::Write || command == Command::Verify || command == Command::Auto;
 }
+
+bool storeCommand(Command command) { return command == Command::Serials || command == Command::History; }
 
 QString commandHelp(Command command)
 {
@@ -308,6 +330,8 @@ QString helpText()
         "  lock BITS              program lock bits BITS, e.g. 1,2,3 or 1,3\n"
         "  auto FILE              erase, write, verify (--steps erase,blank,write,verify,lock; --lock BITS);\n"
         "                         stops at the first step that fails\n"
+        "  serials [--series NAME]  the store's series of serial numbers: next, programmed, failed, reserved\n"
+        "  history                the store's record (--serial N, --series NAME, --since TIME, --json)\n"
         "  COMMAND --help         help for one command\n\n"
         "Options:\n"
         "  -p, --port PATH        serial device; repeat for several boards at once; \"auto\" finds the one board;\n"
@@ -327,13 +351,25 @@ QString helpText()
         "  --json                 one JSON object per board and step on stdout\n"
         "  -q, --quiet            print only errors; the exit status says the rest\n"
         "  --log FILE             append one JSON line per step and board to FILE\n"
-        "  --reply-timeout-scale F  stretch the board's reply time limits by F\n"
+        "  --reply-timeout-scale F  stretch the board's reply time limits by F\n\n"
+        "Production (write and auto give each chip its own number, taken from a store):\n"
+        "  --serial-at ADDR       where the number goes in the image (0x1FF0 or 8176)\n"
+        "  --serial-format FMT    le:W or be:W (binary, W bytes), bcd:W (packed BCD), ascii:W (W digits)\n"
+        "  --serial-start N       a new series' first number (default 1); --serial-step S (default 1)\n"
+        "  --serial-list FILE     hand out the file's values instead (one a line, as 00:1A:2B:3C:4D:5E)\n"
+        "  --series NAME          the series (default \"default\"): each has its own counter\n"
+        "  --reuse-failed         give a number whose chip failed to the next chip\n"
+        "  --store URL            sqlite:PATH (default: serials.sqlite in the user's data folder),\n"
+        "                         postgresql://USER@HOST[:PORT]/DATABASE, or odbc:CONNECTION-STRING;\n"
+        "                         with --store every step is also recorded there\n"
+        "  --station NAME         this station's name in the store (default: the host name)\n"
         "  --version, -h --help\n\n"
         "Exit status: 0 success; 1 the chip failed (failure letter, not blank, read-protected, verify\n"
         "differences);\n"
         "2 usage error; 3 file error (unreadable, malformed, too big for the chip); 4 port error;\n"
         "5 the board did not answer, hung up or answered outside the protocol; 6 wrong chip (--chip)\n"
-        "or no chip in the socket; 130, 143, 129 interrupted (Ctrl-C, SIGTERM, SIGHUP).\n"
+        "or no chip in the socket; 7 the store failed (unreachable, refused, locked, full, run out);\n"
+        "130, 143, 129 interrupted (Ctrl-C, SIGTERM, SIGHUP).\n"
         "Several boards: the worst of them.\n\n"
         "Environment: BRINDLE_TRACE=1 prints every byte on the port (and Qt's warnings) to stderr.\n"
         "Example: brindle-cli --simulate auto examples/blink.hex\n");

@@ -4,12 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "store.h"
+
 #include <array>
 #include <optional>
 
 namespace brindle::cli {
 
-enum class Command { None, Ports, Identify, Erase, Blank, Write, Verify, Read, Lock, Auto };
+enum class Command { None, Ports, Identify, Erase, Blank, Write, Verify, Read, Lock, Auto, Serials, History };
 
 enum class Step { Erase, Blank, Write, Verify, Lock }; // AUTO's order
 
@@ -37,6 +39,16 @@ struct Options {
     double timeoutScale = 1.0;
     std::array<bool, 5> steps{true, false, true, true, false}; // auto: erase, write, verify
     std::optional<LockBits> lock; // lock BITS, or --lock for the lock step
+    // Production: the store, the series and where each chip's number goes.
+    QString store;                // --store URL; empty: the default SQLite file where one is needed
+    QString station;              // --station NAME; empty: the host name
+    bool serials = false;         // a serial option was given: write and auto give each chip a number
+    station::SeriesPlan plan;
+    bool seriesGiven = false;
+    struct SerialGiven {
+        bool at = false, format = false, start = false, step = false, list = false, reuse = false;
+    } serialGiven;
+    station::HistoryQuery history; // history --serial, --series, --since
     bool showHelp = false;
     bool showVersion = false;
     QString error;                // non-empty: a usage error (exit 2)
@@ -49,5 +61,7 @@ QString helpText();
 QString commandHelp(Command command);
 
 bool needsFile(Command command);
+// The store's commands: they talk to no board.
+bool storeCommand(Command command);
 
 } // namespace brindle::cli

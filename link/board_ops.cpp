@@ -225,6 +225,9 @@ Outcome BoardOps::program()
         return portFailure(Operation::Write);
     if (refuseWrite(outcome))
         return done(Operation::Write, outcome);
+    if (beforeWrite_)
+        if (std::optional<Outcome> refusal = beforeWrite_())
+            return done(Operation::Write, *refusal);
     if (!link_.open())
         return portFailure(Operation::Write);
 

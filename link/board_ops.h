@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace brindle::link {
@@ -24,6 +25,11 @@ public:
     // Whether the outcome's words name the port ("The board on COM1 (/dev/ttyUSB0)") or
     // leave that to a front end that names it itself ("The board").
     void setNamePort(bool name) { namePort_ = name; }
+
+    // Runs in WRITE once the chip is identified and before anything is sent: a chip's own data
+    // (a serial number) goes into the grid here. An outcome stops the write with it.
+    using BeforeWrite = std::function<std::optional<Outcome>()>;
+    void setBeforeWrite(BeforeWrite hook) { beforeWrite_ = std::move(hook); }
 
     Outcome reset();
     Outcome erase();
@@ -68,6 +74,7 @@ private:
     Session& session_;
     const std::atomic<bool>* interrupt_ = nullptr;
     bool namePort_ = true;
+    BeforeWrite beforeWrite_;
 };
 
 } // namespace brindle::link

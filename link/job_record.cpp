@@ -77,6 +77,11 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     o["differingBytes"] = entry.differingBytes;
     o["durationMs"] = qint64(entry.duration.count());
     o["warning"] = entry.warning.isEmpty() ? QJsonValue() : QJsonValue(entry.warning);
+    if (!entry.series.isEmpty()) {
+        o["series"] = entry.series;
+        o["serial"] = entry.serial;
+        o["serialBytes"] = entry.serialBytes;
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -36,6 +36,9 @@ struct RecordEntry {
     int differingBytes = 0;
     std::chrono::milliseconds duration{0};
     QString warning; // about the file: it loaded, but looks cut off
+    QString series;  // the chip's own number; empty: none was given
+    QString serial;
+    QString serialBytes;
 };
 
 class JobRecord {

@@ -16,6 +16,7 @@ int exitCode(Result result)
     case Result::BadReply: return 5;
     case Result::NoChip:
     case Result::WrongChip: return 6;
+    case Result::StoreError: return 7;
     case Result::Interrupted: return stopExitCode();
     }
     return 5;
@@ -33,6 +34,7 @@ std::string_view resultName(Result result)
     case Result::NoChip: return "no-chip";
     case Result::WrongChip: return "wrong-chip";
     case Result::BadImage: return "bad-image";
+    case Result::StoreError: return "store-error";
     case Result::Interrupted: return "interrupted";
     }
     return "bad-reply";

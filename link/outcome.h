@@ -19,6 +19,7 @@
 // |   an identification that is not two hexadecimal digits             |             |      |
 // | two hexadecimal digits that name no chip (an empty socket: "00")   | no-chip     | 6    |
 // | another chip than the job expects                                  | wrong-chip  | 6    |
+// | the serial-number store failed: unreachable, refused, locked, full | store-error | 7    |
 // | stopped between blocks: Ctrl-C, SIGHUP, SIGTERM (128 + the signal) | interrupted | 130, 129, 143 |
 //
 // An answer outside the protocol outranks what the status letter says: a chip whose bytes
@@ -50,6 +51,7 @@ enum class Result {
     NoChip,
     WrongChip,
     BadImage,
+    StoreError,
     Interrupted,
 };
 
