@@ -125,10 +125,10 @@ QString closingLine(const QString& command, const Reporter::SummaryRow& row)
 // The store reached and the series made ready (a list loaded) before any board is worked.
 std::optional<QString> prepareStore(const Options& o, const station::StoreAddress& address, station::SeriesPlan* plan)
 {
-    station::Store store(address, stationName(o), station::systemUserName());
+    station::Store store(address, station::stationName(o.production), station::systemUserName());
     std::optional<QString> failure = store.open();
     QStringList notes;
-    if (!failure && o.serials)
+    if (!failure && o.production.serials)
         failure = store.prepare(*plan, &notes);
     for (const QString& note : notes)
         if (!o.quiet)
@@ -232,9 +232,9 @@ int main(int argc, char* argv[])
         return code;
     }
 
-    if (!o.plan.listFile.isEmpty()) {
+    if (!o.production.plan.listFile.isEmpty()) {
         QString error;
-        if (!station::loadSerialList(o.plan.listFile, &error)) {
+        if (!station::loadSerialList(o.production.plan.listFile, &error)) {
             std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
             return link::exitCode(link::Result::BadImage);
         }
@@ -269,13 +269,13 @@ int main(int argc, char* argv[])
     JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(), openPort,
                        nullptr, nullptr, QString()};
     // The store is met before any board: a job that cannot number its chips writes none.
-    const station::StoreAddress store = storeAddress(o);
-    station::SeriesPlan plan = o.plan;
+    const station::StoreAddress store = station::storeAddress(o.production);
+    station::SeriesPlan plan = o.production.plan;
     std::optional<link::Outcome> refusal;
-    if (o.serials || !o.store.isEmpty()) {
+    if (o.production.serials || !o.production.store.isEmpty()) {
         context.store = &store;
-        context.station = stationName(o);
-        context.plan = o.serials ? &plan : nullptr;
+        context.station = station::stationName(o.production);
+        context.plan = o.production.serials ? &plan : nullptr;
         if (const auto failure = prepareStore(o, store, &plan))
             refusal = link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
     }

@@ -136,8 +136,8 @@ bool takeOption(const QString& name, const QString& value, Options* o, bool* ste
             o->error = "--steps takes any of erase,blank,write,verify,lock, not \"" + value + "\".";
             return false;
         }
-    } else if (kSerialValueOptions.contains(name)) {
-        return takeSerialOption(name, value, o);
+    } else if (station::kProductionOptions.contains(name) || station::kHistoryOptions.contains(name)) {
+        return station::takeProductionOption(name, value, &o->production, &o->error);
     } else if (name == "--lock") {
         o->lock = parseLockBits(value);
         if (!o->lock) {
@@ -167,7 +167,7 @@ bool takeFlag(const QString& arg, Options* o)
     else if (arg.startsWith("--simulate="))
         o->simulate = true, o->simulatedChip = arg.mid(11);
     else
-        return takeSerialFlag(arg, o);
+        return station::takeProductionFlag(arg, &o->production);
     return true;
 }
 
@@ -272,7 +272,8 @@ Options parseOptions(const QStringList& arguments)
         const int equals = arg.startsWith("--") ? arg.indexOf('=') : -1;
         if (equals > 0)
             name = arg.left(equals), value = arg.mid(equals + 1);
-        if (kValueOptions.contains(name) || kSerialValueOptions.contains(name)) {
+        if (kValueOptions.contains(name) || station::kProductionOptions.contains(name)
+            || station::kHistoryOptions.contains(name)) {
             if (equals < 0) {
                 if (i + 1 >= arguments.size()) {
                     o.error = name + " needs a value.";

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "store.h"
+#include "production_options.h"
 
 #include <array>
 #include <optional>
@@ -39,16 +39,7 @@ struct Options {
     double timeoutScale = 1.0;
     std::array<bool, 5> steps{true, false, true, true, false}; // auto: erase, write, verify
     std::optional<LockBits> lock; // lock BITS, or --lock for the lock step
-    // Production: the store, the series and where each chip's number goes.
-    QString store;                // --store URL; empty: the default SQLite file where one is needed
-    QString station;              // --station NAME; empty: the host name
-    bool serials = false;         // a serial option was given: write and auto give each chip a number
-    station::SeriesPlan plan;
-    bool seriesGiven = false;
-    struct SerialGiven {
-        bool at = false, format = false, start = false, step = false, list = false, reuse = false;
-    } serialGiven;
-    station::HistoryQuery history; // history --serial, --series, --since
+    station::ProductionOptions production; // --store, --station, --series, the serial options
     bool showHelp = false;
     bool showVersion = false;
     QString error;                // non-empty: a usage error (exit 2)

@@ -3,7 +3,6 @@
 #include "outcome.h"
 
 #include <QJsonDocument>
-#include <QSysInfo>
 
 #include <cstdio>
 
@@ -35,28 +34,16 @@ QString cell(const QJsonObject& row, const char* key)
 
 } // namespace
 
-station::StoreAddress storeAddress(const Options& o)
-{
-    QString error;
-    if (!o.store.isEmpty())
-        if (const auto address = station::parseStoreAddress(o.store, &error))
-            return *address; // checked when the options were read
-    station::StoreAddress address;
-    address.path = station::defaultStorePath();
-    return address;
-}
-
-QString stationName(const Options& o) { return o.station.isEmpty() ? QSysInfo::machineHostName() : o.station; }
-
 int serialsCommand(const Options& o)
 {
-    station::Store store(storeAddress(o), stationName(o), station::systemUserName());
+    station::Store store(station::storeAddress(o.production), station::stationName(o.production), station::systemUserName());
     std::vector<station::SeriesSummary> series;
-    if (auto failure = store.open(); failure || (failure = store.summaries(o.seriesGiven ? o.plan.name : QString(), &series)))
+    const QString only = o.production.seriesGiven ? o.production.plan.name : QString();
+    if (auto failure = store.open(); failure || (failure = store.summaries(only, &series)))
         return storeFailed(*failure);
     print("store: " + store.address().shown());
     if (series.empty())
-        print(o.seriesGiven ? "no series " + o.plan.name : QStringLiteral("no series yet"));
+        print(o.production.seriesGiven ? "no series " + o.production.plan.name : QStringLiteral("no series yet"));
     for (const station::SeriesSummary& s : series) {
         print(summaryLine(s));
         for (const auto& r : s.reserved)
@@ -68,9 +55,9 @@ int serialsCommand(const Options& o)
 
 int historyCommand(const Options& o)
 {
-    station::Store store(storeAddress(o), stationName(o), station::systemUserName());
+    station::Store store(station::storeAddress(o.production), station::stationName(o.production), station::systemUserName());
     std::vector<QJsonObject> rows;
-    if (auto failure = store.open(); failure || (failure = store.history(o.history, &rows)))
+    if (auto failure = store.open(); failure || (failure = store.history(o.production.history, &rows)))
         return storeFailed(*failure);
     for (const QJsonObject& row : rows) {
         if (o.json) {
