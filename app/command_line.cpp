@@ -76,6 +76,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                                       "AUTO step) to FILE: which chip got which file."),
                                        QStringLiteral("FILE"));
     parser.addOption(logOption);
+    // The production options: described once, in brindle-cli's help and the README.
+    std::vector<QCommandLineOption> productionOptions;
+    for (const QString& name : station::kProductionOptions)
+        productionOptions.emplace_back(name.mid(2), QStringLiteral("Production: see brindle-cli --help."), QStringLiteral("VALUE"));
+    productionOptions.emplace_back(QStringLiteral("reuse-failed"), QStringLiteral("Production: see brindle-cli --help."));
+    for (const QCommandLineOption& option : productionOptions)
+        parser.addOption(option);
 
     CommandLine result;
     result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
@@ -132,6 +139,22 @@ CommandLine parseCommandLine(const QStringList& arguments)
             result.error = QString::fromStdString(error) + QStringLiteral(".");
             return result;
         }
+    }
+    for (const QCommandLineOption& option : productionOptions) {
+        const QString name = "--" + option.names().first();
+        if (!parser.isSet(option))
+            continue;
+        if (option.valueName().isEmpty())
+            station::takeProductionFlag(name, &result.production);
+        else if (!station::takeProductionOption(name, parser.value(option), &result.production, &result.error))
+            return result;
+    }
+    result.error = station::checkSerialOptions(&result.production, image::kImageSize, QStringLiteral("the 64 KB image"));
+    if (!result.error.isEmpty())
+        return result;
+    if (result.production.seriesGiven && !result.production.serials) {
+        result.error = QStringLiteral("--series goes with the serial options (--serial-at and --serial-format or --serial-list).");
+        return result;
     }
     result.logFile = parser.value(logOption);
     result.showHelp = parser.isSet(helpOption);

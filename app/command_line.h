@@ -1,6 +1,8 @@
 // The program's command line.
 #pragma once
 
+#include "production_options.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,7 @@ struct CommandLine {
     QString latencyMs;
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     QString logFile; // --log FILE: the record of the board operations
+    station::ProductionOptions production; // --store, --station, --series, the serial options
     bool showHelp = false;
     bool showVersion = false;
     QString helpText;

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "job_record.h"
 #include "main_window.h"
+#include "production.h"
 #include "qt_operator.h"
 #include "simulated_port.h"
 #include "stop_signals.h"
@@ -86,6 +87,11 @@ int main(int argc, char* argv[])
     brindle::app::Form1 window(*port, op, devices);
     op.setWindow(&window);
     window.setJobRecord(record.get());
+    std::unique_ptr<brindle::app::Production> production;
+    if (commandLine.production.serials || !commandLine.production.store.isEmpty()) {
+        production = std::make_unique<brindle::app::Production>(commandLine.production);
+        window.setProduction(production.get());
+    }
     window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);
     window.setWindowIcon(brindle::app::appIcon());
 

@@ -5,6 +5,7 @@
 #include "hex_file.h"
 #include "hex_grid_view.h"
 #include "input_guard.h"
+#include "production.h"
 #include "record_entry.h"
 #include "window_layout.h"
 
@@ -231,7 +232,8 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
 {
     const auto start = std::chrono::steady_clock::now();
     const link::Outcome outcome = operation();
-    if (!record_)
+    const station::Serial* serial = production_ ? productionStepDone(outcome) : nullptr;
+    if (!record_ && !production_)
         return;
     link::JobFacts facts;
     facts.port = port_.deviceName();
@@ -244,8 +246,16 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         facts.imageBytes = range == Range::Program ? programLength : deviceSize;
     }
     facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    const link::RecordEntry entry = link::recordEntry(outcome, facts);
-    const std::optional<QString> failure = record_->append(entry);
+    link::RecordEntry entry = link::recordEntry(outcome, facts);
+    if (serial) {
+        entry.series = serial->series;
+        entry.serial = serial->text();
+        entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
+    }
+    if (production_)
+        if (const std::optional<QString> failure = production_->record(entry))
+            op_.messageBox(*failure + ".", link::Icon::Exclamation, QStringLiteral("STORE"));
+    const std::optional<QString> failure = record_ ? record_->append(entry) : std::nullopt;
     if (failure && !recordFailed_) {
         // Once: an AUTO would otherwise repeat the box at every step.
         recordFailed_ = true;
@@ -299,9 +309,39 @@ void Form1::Lock_Click()
     recorded(Range::None, false, [&] { return ops_.lock(ticked(Lb1chk), ticked(Lb2chk), ticked(Lb3chk)); });
 }
 
+void Form1::setProduction(Production* production)
+{
+    production_ = production;
+    ops_.setBeforeWrite([this]() -> std::optional<link::Outcome> {
+        if (!production_)
+            return std::nullopt;
+        std::optional<link::Outcome> refusal = production_->beforeWrite(grid, session, QString::fromStdString(port_.deviceName()));
+        if (refusal)
+            op_.messageBox(QString::fromStdString(refusal->detail), link::Icon::Critical, QStringLiteral("PROGRAM"));
+        else
+            cellsChanged(1, image::kGridRows - 1); // the grid shows the number where the chip will hold it
+        return refusal;
+    });
+}
+
+// The step's number marked where the step decides it, its line after the operation's own.
+const station::Serial* Form1::productionStepDone(const link::Outcome& outcome)
+{
+    const bool verifyFollows = inAuto_ && ticked(Verify_chk);
+    if (const std::optional<QString> failure = production_->stepDone(outcome, verifyFollows))
+        op_.messageBox(*failure + ".", link::Icon::Exclamation, QStringLiteral("STORE"));
+    const station::Serial* serial = production_->stepSerial();
+    if (serial && outcome.operation == link::Operation::Write) {
+        logMessage = station::serialLogLine(*serial);
+        msgout();
+    }
+    return serial;
+}
+
 void Form1::auto_Click()
 {
     BusyScope busy(*this); // one action for the whole sequence
+    inAuto_ = true;
     autoReload = !hexFileName.isEmpty();
     Fillchk->setChecked(true);
     loadAccepted = true;
@@ -321,6 +361,9 @@ void Form1::auto_Click()
         if (step(Lockchk))
             Lock_Click();
     }
+    if (production_ && production_->pending()) // stopped before the VERIFY that decides the number
+        productionStepDone(link::Outcome::of(link::Result::Interrupted));
+    inAuto_ = false;
     autoReload = false;
 }
 

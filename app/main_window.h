@@ -10,6 +10,7 @@
 #include "job_record.h"
 #include "serial_link.h"
 #include "session.h"
+#include "store.h"
 
 #include <QString>
 #include <QWidget>
@@ -29,6 +30,7 @@ namespace brindle::app {
 
 class HexGridView;
 class InputGuard;
+class Production;
 
 class Form1 : public QWidget, public link::Panel {
     Q_OBJECT
@@ -73,6 +75,9 @@ public:
     void closeOnStop();
     // --log: each board operation (each button, each AUTO step) appends a line to the record.
     void setJobRecord(link::JobRecord* record) { record_ = record; }
+    // --store and the serial options: WRITE gives each chip its number, every step is recorded
+    // in the store.
+    void setProduction(Production* production);
     bool isBusy() const { return busyDepth_ > 0; }
 
     // State.
@@ -127,6 +132,7 @@ private:
     // withFile: the record names the file LOAD put into the grid, if the grid still shows it.
     template <typename Operation>
     void recorded(Range range, bool withFile, Operation operation);
+    const station::Serial* productionStepDone(const link::Outcome& outcome);
 
     Operator& op_;
     link::SerialLink serialLink_;
@@ -138,6 +144,8 @@ private:
     link::Port& port_;
     link::JobRecord* record_ = nullptr;
     bool recordFailed_ = false;
+    Production* production_ = nullptr;
+    bool inAuto_ = false;
     QString gridFile_; // the file whose image the grid shows; empty once READ rewrote it
     QString gridFileWarning_; // what LOAD found odd about it (no end record), for the record
     const std::atomic<bool>* stop_ = nullptr;
