@@ -1,0 +1,313 @@
+// Serial numbers through the real brindle-cli against the real engines: a SQLite file and the
+// throw-away PostgreSQL cluster the test command starts. Every number once, whatever happens.
+#include "cli_process.h"
+#include "serial_format.h"
+#ifdef BRINDLE_PTY_BOARDS
+#include "cli_rig.h"
+#endif
+
+#include <QElapsedTimer>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#ifdef BRINDLE_SILENT_SERVER
+#include <QTcpServer>
+#endif
+
+using namespace brindle::cli::test;
+
+namespace {
+
+// The cluster's address, as its start script left it; empty without a cluster.
+QString postgresUrl()
+{
+#ifdef BRINDLE_PG_DIR
+    QFile file(QStringLiteral(BRINDLE_PG_DIR "/url"));
+    if (file.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(file.readAll()).trimmed();
+#endif
+    return {};
+}
+
+struct Engine {
+    QString url;
+    bool postgres = false;
+};
+
+Run runWith(const QStringList& args, const QString& home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home);
+    env.insert("BRINDLE_TRACE", "0");
+    process.setProcessEnvironment(env);
+    process.start(cliPath(), args);
+    return finishCli(process);
+}
+
+// Polls `serials` until its listing holds `text` (at most `ms`); the listing last seen.
+QString waitForListing(const QStringList& store, const QString& text, const QString& home, int ms = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QString listing;
+    while (timer.elapsed() < ms) {
+        listing = runWith(QStringList{"serials"} + store, home).out;
+        if (listing.contains(text))
+            break;
+        QTest::qWait(100);
+    }
+    return listing;
+}
+
+} // namespace
+
+class SerialStoreTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+    QString hex_;
+    int series_ = 0;
+
+    // A series of its own for each case: the PostgreSQL database is shared by them all.
+    QString newSeries() { return QStringLiteral("s%1-%2").arg(QCoreApplication::applicationPid()).arg(++series_); }
+
+    void addEngines()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << "sqlite:" + dir_.filePath("line.sqlite") << false;
+#ifdef BRINDLE_PG_DIR
+        QTest::newRow("postgresql") << postgresUrl() << true;
+#endif
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        hex_ = writeHex(dir_, "fw.hex", 300);
+#ifdef BRINDLE_PG_DIR
+        QVERIFY2(!postgresUrl().isEmpty(), "the PostgreSQL cluster's url file is missing: did its start fail?");
+#endif
+    }
+
+#ifdef BRINDLE_PTY_BOARDS
+    // 8 programs with 4 boards each, 5 rounds, all from one series at once.
+    void stationsTakeEachNumberOnce_data() { addEngines(); }
+    void stationsTakeEachNumberOnce()
+    {
+        QFETCH(QString, url);
+        const QString series = newSeries();
+        std::vector<std::unique_ptr<brindle::board::PtyBoard>> boards;
+        for (int i = 0; i < 32; ++i)
+            boards.push_back(startBoard({"--no-pace"}));
+        QHash<QString, int> indexOf;
+        for (int i = 0; i < 32; ++i)
+            indexOf[pathOf(*boards[std::size_t(i)])] = i;
+        QSet<qint64> numbers;
+        QHash<int, qint64> lastOnBoard;
+        for (int round = 0; round < 5; ++round) {
+            std::vector<std::unique_ptr<QProcess>> programs;
+            for (int p = 0; p < 8; ++p) {
+                QStringList args{"--json", "--store", url, "--series", series, "--serial-at", "0x1FF0",
+                                 "--serial-format", "be:4", "--serial-start", "1000", "--station", QString("st%1").arg(p)};
+                for (int b = 0; b < 4; ++b)
+                    args << "-p" << pathOf(*boards[std::size_t(4 * p + b)]);
+                programs.push_back(std::make_unique<QProcess>());
+                startCli(*programs.back(), args << "auto" << hex_);
+            }
+            for (int p = 0; p < 8; ++p) {
+                const Run run = finishCli(*programs[std::size_t(p)]);
+                QVERIFY2(run.exitCode == 0, run.what());
+                for (const QJsonObject& step : jsonLines(run.out.toUtf8())) {
+                    if (step["step"].toString() != "write")
+                        continue;
+                    const qint64 number = step["serial"].toVariant().toLongLong();
+                    QVERIFY2(!numbers.contains(number), qPrintable(QString("%1 handed out twice").arg(number)));
+                    numbers << number;
+                    const auto bytes = brindle::station::encodeNumber(number, {brindle::station::SerialFormat::Kind::Big, 4});
+                    QCOMPARE(step["serialBytes"].toString(), QString::fromLatin1(bytes->toHex().toUpper()));
+                    lastOnBoard[indexOf.value(step["port"].toString())] = number;
+                }
+            }
+        }
+        QCOMPARE(numbers.size(), 160);
+        QCOMPARE(*std::min_element(numbers.begin(), numbers.end()), qint64(1000));
+        QCOMPARE(*std::max_element(numbers.begin(), numbers.end()), qint64(1159)); // none skipped
+        // What the chips hold, read back: each its last number, big-endian at 1FF0H.
+        for (int b = 0; b < 32; b += 7) {
+            const QString out = dir_.filePath(QString("chip%1.bin").arg(b));
+            const Run read = runCli({"-p", pathOf(*boards[std::size_t(b)]), "read", out});
+            QVERIFY2(read.exitCode == 0, read.what());
+            QFile chip(out);
+            QVERIFY(chip.open(QIODevice::ReadOnly));
+            const QByteArray field = chip.readAll().mid(0x1FF0, 4);
+            QCOMPARE(field, *brindle::station::encodeNumber(lastOnBoard[b], {brindle::station::SerialFormat::Kind::Big, 4}));
+        }
+        const QString listing = runWith({"serials", "--store", url, "--series", series}, dir_.path()).out;
+        QVERIFY2(listing.contains("next 001160 (step 1); 160 programmed, 0 failed, 0 reserved"), qPrintable(listing));
+    }
+
+    // The server goes away while a chip is being written: the chip keeps its number and is
+    // reported written with it; the number stays reserved; nothing is written without one.
+    void serverStoppedMidJob()
+    {
+#ifndef BRINDLE_PG_DIR
+        QSKIP("no PostgreSQL cluster in this build");
+#else
+        const QString url = postgresUrl(), series = newSeries();
+        const QStringList store{"--store", url, "--series", series};
+        const QStringList serial = store + QStringList{"--serial-at", "0x1FF0", "--serial-format", "le:2"};
+        auto board = startBoard({"--pace"});
+        QProcess job;
+        startCli(job, serial + QStringList{"-p", pathOf(*board), "write", hex_});
+        QVERIFY(waitForListing(store, "1 reserved", dir_.path()).contains("1 reserved"));
+        const auto cluster = [](const char* what) {
+            return QProcess::execute("bash", {BRINDLE_PG_SCRIPT, what, BRINDLE_PG_DIR});
+        };
+        QCOMPARE(cluster("stop-server"), 0);
+        const Run cut = finishCli(job);
+        QCOMPARE(cut.exitCode, 7);
+        QVERIFY2(cut.out.contains("write: ok") && cut.out.contains("write: serial 000001"), cut.what());
+        QVERIFY2(cut.err.contains("could not mark 000001") && !cut.err.contains(url.section(':', 2, 2).section('@', 0, 0)),
+                 cut.what());
+        // With the server down no number can be taken: the next chip is not written at all.
+        auto blank = startBoard({"--no-pace"});
+        const Run refused = runCli(serial + QStringList{"-p", pathOf(*blank), "write", hex_});
+        QVERIFY2(refused.exitCode == 7 && refused.out.contains("Nothing was written"), refused.what());
+        QVERIFY2(runCli({"-p", pathOf(*blank), "blank"}).exitCode == 0, "a chip was written without a number");
+        QCOMPARE(cluster("start-server"), 0);
+        const Run next = runCli(serial + QStringList{"-p", pathOf(*blank), "--json", "write", hex_});
+        QVERIFY2(next.exitCode == 0 && next.out.contains("\"serial\":2"), next.what());
+        QVERIFY(waitForListing(store, "reserved 000001", dir_.path()).contains("reserved 000001"));
+#endif
+    }
+#endif
+
+    // A program killed after taking its number leaves it reserved; the next takes the next one.
+    void killedAfterTaking_data() { addEngines(); }
+    void killedAfterTaking()
+    {
+        QFETCH(QString, url);
+        const QStringList store{"--store", url, "--series", newSeries()};
+        // At the chip's end, so that the write runs for seconds at the line rate.
+        const QStringList serial = store + QStringList{"--serial-at", "0x1FF0", "--serial-format", "ascii:6", "--serial-start", "41"};
+        QProcess job;
+        startCli(job, QStringList{"--simulate"} + serial + QStringList{"write", hex_});
+        const QString listing = waitForListing(store, "1 reserved", dir_.path());
+        QVERIFY2(listing.contains("reserved 000041: station"), qPrintable(listing));
+        job.kill();
+        QVERIFY(job.waitForFinished(5000));
+        const Run next = runWith(QStringList{"--simulate", "--no-pace", "--json"} + serial + QStringList{"write", hex_}, dir_.path());
+        QVERIFY2(next.exitCode == 0 && next.out.contains("\"serial\":42,\"serialBytes\":\"303030303432\""), next.what());
+        const QString after = runWith(QStringList{"serials"} + store, dir_.path()).out;
+        QVERIFY2(after.contains("1 programmed, 0 failed, 1 reserved") && after.contains("reserved 000041"), qPrintable(after));
+    }
+
+    // Store failures: exit 7, one clear line naming the store and never its password, no hang,
+    // nothing written.
+    void storeFailures_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("nothing listens") << "postgresql://brindle:pw@127.0.0.1:1/brindle" << "cannot be reached";
+#ifdef BRINDLE_PG_DIR
+        QString wrong = postgresUrl();
+        wrong.replace(QRegularExpression(":[^:@/]+@"), ":wrong-password@");
+        QTest::newRow("wrong password") << wrong << "password authentication failed";
+#endif
+#ifdef BRINDLE_SILENT_SERVER
+        QTest::newRow("server never answers") << "silent" << "cannot be reached";
+#endif
+        QTest::newRow("sqlite locked") << "locked" << "locked";
+    }
+    void storeFailures()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, reason);
+        QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
+#ifdef BRINDLE_SILENT_SERVER
+        QTcpServer silent; // accepts the connection, then says nothing
+        if (url == "silent") {
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            url = QString("postgresql://brindle@127.0.0.1:%1/brindle").arg(silent.serverPort());
+        }
+#endif
+        if (url == "locked") {
+            url = "sqlite:" + dir_.filePath("locked.sqlite");
+            QVERIFY(runWith({"serials", "--store", url}, dir_.path()).exitCode == 0); // makes the tables
+            lock.setDatabaseName(url.mid(7));
+            QVERIFY(lock.open());
+            QVERIFY(QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const Run run = runWith({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
+                                 "write", hex_}, dir_.path());
+        lock.close();
+        QSqlDatabase::removeDatabase("lock");
+        QCOMPARE(run.exitCode, 7);
+        QVERIFY2(timer.elapsed() < 20000, "a store failure took longer than its limits");
+        QVERIFY2(run.out.contains(reason) && run.out.contains("Nothing was written") && !run.contains("pw@")
+                     && !run.contains("wrong-password"), run.what());
+    }
+
+    // The field and the series' end: refused before the chip is touched.
+    void fieldsAndEnds_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("field at the chip's last byte") << QStringList{"--serial-at", "0x1FFF", "--serial-format", "le:1"} << 0 << "at 1FFFH";
+        QTest::newRow("field past the chip") << QStringList{"--serial-at", "0x1FFF", "--serial-format", "le:2"} << 3
+                                             << "does not lie inside the AT89S52's 8192 bytes";
+        QTest::newRow("field past --chip") << QStringList{"--chip", "AT89C2051", "--serial-at", "0x7FF", "--serial-format", "be:2"}
+                                           << 2 << "does not fit in AT89C2051";
+        QTest::newRow("start past the format") << QStringList{"--serial-at", "0", "--serial-format", "bcd:1", "--serial-start", "100"}
+                                               << 2 << "does not fit bcd:1 (at most 99)";
+        QTest::newRow("series runs out") << QStringList{"--serial-at", "0", "--serial-format", "le:1", "--serial-start", "256"}
+                                         << 7 << "has run out: 256 does not fit le:1";
+        QTest::newRow("serial options off write") << QStringList{"--serial-at", "0", "--serial-format", "le:1", "--steps", "erase,verify"}
+                                                  << 2 << "add write to --steps";
+    }
+    void fieldsAndEnds()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const Run run = runWith(QStringList{"--simulate", "--no-pace", "--store", "sqlite:" + dir_.filePath("ends.sqlite"),
+                                            "--series", newSeries()} + args + QStringList{"auto", hex_}, dir_.path());
+        QVERIFY2(run.exitCode == exitCode && run.contains(said), run.what());
+    }
+
+    // A list is handed out in file order, loaded once; another file under its name is refused.
+    void lists_data() { addEngines(); }
+    void lists()
+    {
+        QFETCH(QString, url);
+        const QString macs = writeFile(dir_, "macs.txt", "00:1A:2B:3C:4D:5E\n001A2B3C4D5F\n");
+        const QString other = writeFile(dir_, "other.txt", "00:1A:2B:3C:4D:60\n");
+        const QString bad = writeFile(dir_, "bad.txt", "00:1A:2B:3C:4D:61\nnot a value\n");
+        const QStringList store{"--store", url, "--series", newSeries()};
+        const auto take = [&](const QString& list) {
+            return runWith(QStringList{"--simulate", "--no-pace", "--json", "--serial-at", "0x20", "--serial-list", list} + store
+                               + QStringList{"write", hex_},
+                           dir_.path());
+        };
+        const Run first = take(macs), second = take(macs), spent = take(macs);
+        QVERIFY2(first.exitCode == 0 && first.out.contains("\"serial\":\"00:1A:2B:3C:4D:5E\",\"serialBytes\":\"001A2B3C4D5E\""),
+                 first.what());
+        QVERIFY2(second.exitCode == 0 && second.out.contains("\"serial\":\"00:1A:2B:3C:4D:5F\""), second.what());
+        QVERIFY2(spent.exitCode == 7 && spent.out.contains("run out"), spent.what());
+        const Run refused = take(other);
+        QVERIFY2(refused.exitCode == 7 && refused.out.contains("loaded from another list"), refused.what());
+        const Run malformed = take(bad);
+        QVERIFY2(malformed.exitCode == 3 && malformed.err.contains("line 2"), malformed.what());
+        const Run history = runWith(QStringList{"history", "--json", "--serial", "001A2B3C4D5F"} + store.mid(0, 2), dir_.path());
+        QVERIFY2(history.exitCode == 0 && jsonLines(history.out.toUtf8()).size() == 1, history.what());
+    }
+};
+
+QTEST_GUILESS_MAIN(SerialStoreTest)
+#include "tst_serial_store.moc"
