@@ -252,7 +252,7 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         entry.serial = serial->text();
         entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
     }
-    if (production_)
+    if (production_ && outcome.result != link::Result::StoreError) // that box has told of the store already
         if (const std::optional<QString> failure = production_->record(entry))
             op_.messageBox(*failure + ".", link::Icon::Exclamation, QStringLiteral("STORE"));
     const std::optional<QString> failure = record_ ? record_->append(entry) : std::nullopt;

@@ -124,7 +124,8 @@ std::optional<QString> Store::open()
         driver = QStringLiteral("QODBC");
     if (!QSqlDatabase::isDriverAvailable(driver))
         return fail(QStringLiteral("cannot be used"), "this Brindle has no " + driver + " database driver");
-    QSqlDatabase database = QSqlDatabase::addDatabase(driver, connection_);
+    // A connection that failed before is tried again under the same name.
+    QSqlDatabase database = QSqlDatabase::contains(connection_) ? db() : QSqlDatabase::addDatabase(driver, connection_);
     sqlite_ = driver == QLatin1String("QSQLITE");
     if (sqlite_) {
         QDir().mkpath(QFileInfo(address_.path).absolutePath());

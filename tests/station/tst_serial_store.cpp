@@ -226,26 +226,29 @@ private slots:
     {
         QFETCH(QString, url);
         QFETCH(QString, reason);
-        QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
-#ifdef BRINDLE_SILENT_SERVER
-        QTcpServer silent; // accepts the connection, then says nothing
-        if (url == "silent") {
-            QVERIFY(silent.listen(QHostAddress::LocalHost));
-            url = QString("postgresql://brindle@127.0.0.1:%1/brindle").arg(silent.serverPort());
-        }
-#endif
-        if (url == "locked") {
-            url = "sqlite:" + dir_.filePath("locked.sqlite");
-            QVERIFY(runWith({"serials", "--store", url}, dir_.path()).exitCode == 0); // makes the tables
-            lock.setDatabaseName(url.mid(7));
-            QVERIFY(lock.open());
-            QVERIFY(QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
-        }
+        Run run;
         QElapsedTimer timer;
-        timer.start();
-        const Run run = runWith({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
-                                 "write", hex_}, dir_.path());
-        lock.close();
+        {
+            QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
+#ifdef BRINDLE_SILENT_SERVER
+            QTcpServer silent; // accepts the connection, then says nothing
+            if (url == "silent") {
+                QVERIFY(silent.listen(QHostAddress::LocalHost));
+                url = QString("postgresql://brindle@127.0.0.1:%1/brindle").arg(silent.serverPort());
+            }
+#endif
+            if (url == "locked") {
+                url = "sqlite:" + dir_.filePath("locked.sqlite");
+                QVERIFY(runWith({"serials", "--store", url}, dir_.path()).exitCode == 0); // makes the tables
+                lock.setDatabaseName(url.mid(7));
+                QVERIFY(lock.open());
+                QVERIFY(QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+            }
+            timer.start();
+            run = runWith({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
+                           "write", hex_}, dir_.path());
+            lock.close();
+        }
         QSqlDatabase::removeDatabase("lock");
         QCOMPARE(run.exitCode, 7);
         QVERIFY2(timer.elapsed() < 20000, "a store failure took longer than its limits");
@@ -257,7 +260,7 @@ private slots:
     void fieldsAndEnds_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("exitCode"); // of the last of two runs where the row says "twice"
         QTest::addColumn<QString>("said");
         QTest::newRow("field at the chip's last byte") << QStringList{"--serial-at", "0x1FFF", "--serial-format", "le:1"} << 0 << "at 1FFFH";
         QTest::newRow("field past the chip") << QStringList{"--serial-at", "0x1FFF", "--serial-format", "le:2"} << 3
@@ -266,8 +269,8 @@ private slots:
                                            << 2 << "does not fit in AT89C2051";
         QTest::newRow("start past the format") << QStringList{"--serial-at", "0", "--serial-format", "bcd:1", "--serial-start", "100"}
                                                << 2 << "does not fit bcd:1 (at most 99)";
-        QTest::newRow("series runs out") << QStringList{"--serial-at", "0", "--serial-format", "le:1", "--serial-start", "256"}
-                                         << 7 << "has run out: 256 does not fit le:1";
+        QTest::newRow("series runs out, twice") << QStringList{"--serial-at", "0", "--serial-format", "le:1", "--serial-start", "255"}
+                                                << 7 << "has run out: 256 does not fit le:1";
         QTest::newRow("serial options off write") << QStringList{"--serial-at", "0", "--serial-format", "le:1", "--steps", "erase,verify"}
                                                   << 2 << "add write to --steps";
     }
@@ -276,8 +279,11 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
-        const Run run = runWith(QStringList{"--simulate", "--no-pace", "--store", "sqlite:" + dir_.filePath("ends.sqlite"),
-                                            "--series", newSeries()} + args + QStringList{"auto", hex_}, dir_.path());
+        const QStringList job = QStringList{"--simulate", "--no-pace", "--store", "sqlite:" + dir_.filePath("ends.sqlite"),
+                                            "--series", newSeries()} + args + QStringList{"auto", hex_};
+        if (QString(QTest::currentDataTag()).endsWith("twice"))
+            QCOMPARE(runWith(job, dir_.path()).exitCode, 0);
+        const Run run = runWith(job, dir_.path());
         QVERIFY2(run.exitCode == exitCode && run.contains(said), run.what());
     }
 
