@@ -149,6 +149,44 @@ private slots:
         QVERIFY2(listing.contains("next 001160 (step 1); 160 programmed, 0 failed, 0 reserved"), qPrintable(listing));
     }
 
+    // A chip that failed gives its number back only with --reuse-failed, and then only once.
+    void reusesFailedNumbersWhenAsked()
+    {
+        auto board = startBoard({"--no-pace"});
+        const QStringList job{"-p", pathOf(*board), "--json", "--store", "sqlite:" + dir_.filePath("reuse.sqlite"),
+                              "--series", newSeries(), "--serial-at", "0x10", "--serial-format", "le:2"};
+        QCOMPARE(runCli(job + QStringList{"write", hex_}).exitCode, 0);
+        const Run unerased = runCli(job + QStringList{"write", hex_}); // 2 over 1: bits would have to rise
+        QVERIFY2(unerased.exitCode == 1 && unerased.out.contains("\"serial\":2"), unerased.what());
+        QVERIFY2(runCli(job + QStringList{"auto", hex_}).out.contains("\"serial\":3"), "a failed number came back unasked");
+        const Run reused = runCli(job + QStringList{"--reuse-failed", "auto", hex_});
+        QVERIFY2(reused.exitCode == 0 && reused.out.contains("\"serial\":2"), reused.what());
+        QVERIFY(runCli(job + QStringList{"--reuse-failed", "auto", hex_}).out.contains("\"serial\":4"));
+    }
+
+#ifdef BRINDLE_UNIX_USERS
+    // A SQLite file this user may only read: the job is refused before the chip is written.
+    void readOnlySqliteFile()
+    {
+        const QString url = "sqlite:" + dir_.filePath("readonly.sqlite");
+        QCOMPARE(runWith({"serials", "--store", url}, dir_.path()).exitCode, 0);
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(url.mid(7), QFile::ReadOwner | QFile::ReadOther);
+        // root may write whatever the permissions say: the job runs as nobody then.
+        QProcess id;
+        id.start("id", {"-u"});
+        const bool root = id.waitForFinished(5000) && id.readAllStandardOutput().trimmed() == "0";
+        QStringList args{"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2", "write", hex_};
+        QProcess job;
+        if (root)
+            job.start("runuser", QStringList{"-u", "nobody", "--", cliPath()} + args);
+        else
+            job.start(cliPath(), args);
+        const Run run = finishCli(job);
+        QVERIFY2(run.exitCode == 7 && run.out.contains("readonly database") && run.out.contains("Nothing was written"), run.what());
+    }
+#endif
+
     // The server goes away while a chip is being written: the chip keeps its number and is
     // reported written with it; the number stays reserved; nothing is written without one.
     void serverStoppedMidJob()
