@@ -26,8 +26,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.brindle-electronics.example/brindle/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The grid's preferred font, and Qt's platform plugins, which Qt's libraries only recommend.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, qt6-qpa-plugins")
+# The grid's preferred font, and Qt's platform and SQL driver plugins (the serial-number store's
+# SQLite file and PostgreSQL server), which no library of the programs' names.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 if(TARGET brindle-cli)

@@ -2,7 +2,10 @@
 # Builds the Qt for Windows that scripts/windows.sh uses, from source, on Debian 12 (about an
 # hour on 2 cores): Qt 6.4.2 for x86_64-w64-mingw32 with Debian's MinGW-w64 (posix threads),
 # against Debian's own Qt 6.4.2 host tools (moc, rcc, uic), so both builds share one Qt.
-#   qtbase:       Debian's source package qt6-base 6.4.2+dfsg (apt-get source)
+#   qtbase:       Debian's source package qt6-base 6.4.2+dfsg (apt-get source), with Qt SQL and
+#                 its SQLite and ODBC drivers
+#   SQLite:       Debian's source package sqlite3 3.40.1 (apt-get source), as bin/sqlite3.dll:
+#                 Debian's qtbase source carries no SQLite, so Qt's SQLite driver links to it
 #   qtserialport: the Qt project's qtserialport at tag v6.4.2, as a tarball (first argument;
 #                 by default ../shared/windows/qtserialport-6.4.2.tar.xz)
 # usage: build-qt-windows.sh [QTSERIALPORT_TARBALL [OUT_DIR]]
@@ -13,7 +16,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$ROOT/scripts/deps.sh"
 serial_tarball=$(realpath "${1:-$ROOT/../shared/windows/qtserialport-6.4.2.tar.xz}")
 out=$(realpath -m "${2:-$ROOT/build-windows/qt-source}")
-install_missing dpkg-dev g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools cmake ninja-build xz-utils
+install_missing dpkg-dev g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools cmake ninja-build xz-utils \
+    gcc make tcl
 
 # apt-get source needs the source lists; Debian 12's are added beside the binary ones.
 if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
@@ -25,11 +29,20 @@ fi
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && apt-get source -qq qt6-base >/dev/null)
+(cd "$work" && apt-get source -qq qt6-base sqlite3 >/dev/null)
 base=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)
+sqlite=$(find "$work" -maxdepth 1 -type d -name 'sqlite3-*' | head -1)
 mkdir -p "$work/serial"
 tar -xJf "$serial_tarball" -C "$work/serial" --strip-components=1
 prefix="$work/qt-6.4.2-mingw-w64"
+
+# SQLite: the amalgamation its own build generates (host tools), compiled as a DLL with MinGW.
+mkdir -p "$work/sqlite" "$prefix/bin" "$prefix/lib" "$prefix/include"
+(cd "$work/sqlite" && "$sqlite/configure" --disable-tcl >/dev/null && make sqlite3.c >/dev/null)
+x86_64-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=1 -DSQLITE_DQS=0 -DSQLITE_ENABLE_FTS5 -DSQLITE_ENABLE_COLUMN_METADATA \
+    -DSQLITE_ENABLE_UNLOCK_NOTIFY -DSQLITE_ENABLE_DBSTAT_VTAB -shared \
+    "$work/sqlite/sqlite3.c" -o "$prefix/bin/sqlite3.dll" -Wl,--out-implib,"$prefix/lib/libsqlite3.dll.a"
+cp "$work/sqlite/sqlite3.h" "$sqlite/src/sqlite3ext.h" "$prefix/include/"
 
 cat > "$work/mingw.cmake" <<'T'
 set(CMAKE_SYSTEM_NAME Windows)
@@ -73,7 +86,10 @@ host=(-DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cma
 cmake -S "$base" -B "$work/qtbase" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/mingw.cmake" "${host[@]}" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_dbus=OFF \
-    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
+    -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON -DFEATURE_sql_odbc=ON \
+    -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_sql_ibase=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF \
+    -DSQLite3_INCLUDE_DIR="$prefix/include" -DSQLite3_LIBRARY="$prefix/lib/libsqlite3.dll.a" \
+    -DFEATURE_network=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
     -DFEATURE_vulkan=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_doubleconversion=OFF

@@ -12,7 +12,8 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-nanum fonts-dejavu-core)
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6sql6-psql libxcb1-dev
+    fonts-nanum fonts-dejavu-core)
 
 configure_and_build() { # DIR [TARGET...]: everything when no target is named
     local dir="$1"

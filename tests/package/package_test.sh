@@ -40,7 +40,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = electronics ] || fail "Section is '$(field Section)'"
 depends=$(field Depends)
 # shlibdeps must have found Qt's libraries; the grid's font is named by hand.
-for dep in fonts-nanum qt6-qpa-plugins libqt6widgets6 libqt6serialport6 libc6; do
+for dep in fonts-nanum qt6-qpa-plugins libqt6sql6-sqlite libqt6sql6-psql libqt6widgets6 libqt6serialport6 libc6; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "Depends lacks $dep: $depends"
 done
 [ "$(field Description | wc -l)" -ge 3 ] || fail "no long description"

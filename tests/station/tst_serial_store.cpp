@@ -202,7 +202,7 @@ private slots:
         startCli(job, serial + QStringList{"-p", pathOf(*board), "write", hex_});
         QVERIFY(waitForListing(store, "1 reserved", dir_.path()).contains("1 reserved"));
         const auto cluster = [](const char* what) {
-            return QProcess::execute("bash", {BRINDLE_PG_SCRIPT, what, BRINDLE_PG_DIR});
+            return QProcess::execute("bash", {BRINDLE_PG_CLUSTER, what, BRINDLE_PG_DIR});
         };
         QCOMPARE(cluster("stop-server"), 0);
         const Run cut = finishCli(job);
