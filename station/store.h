@@ -66,6 +66,8 @@ struct HistoryQuery {
 class Store {
 public:
     static constexpr int kSchemaVersion = 1;
+    // How long a SQLite program waits for another one's transaction before it gives up.
+    static constexpr int kSqliteBusyMs = 10000;
 
     Store(StoreAddress address, QString station, QString user);
     ~Store();
@@ -99,7 +101,7 @@ private:
     QSqlDatabase db() const;
     std::optional<QString> createSchema();
     std::optional<QString> fail(const QString& what, const QString& reason);
-    bool begin();
+    std::optional<QString> begin(); // the reason when it failed
     bool commit();
     void rollback();
 
