@@ -79,6 +79,9 @@ while IFS= read -r exec_line; do
     [ -x "$root/usr/bin/$program" ] || fail "menu command '$exec_line' names no installed program"
 done < <(grep '^Exec=' "$desktop")
 grep -q '^Exec=brindle --simulate$' "$desktop" || fail "no menu action starts the simulated board"
+# A HEX file opened from the file manager reaches the window as its argument.
+grep -q '^Exec=brindle %f$' "$desktop" || fail "the entry does not pass the file it opens (%f)"
+grep -q '^MimeType=text/x-hex;$' "$desktop" || fail "the entry does not offer to open HEX files (MimeType)"
 for exe in "${exes[@]}"; do
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
         man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/$exe.1.gz" 2>&1 >/dev/null)
