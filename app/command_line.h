@@ -20,6 +20,7 @@ struct CommandLine {
     QString latencyMs;
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     QString logFile; // --log FILE: the record of the board operations
+    QString file; // HEXFILE: loaded at start-up as LOAD would (an Explorer double-click, a drop on the icon)
     bool showHelp = false;
     bool showVersion = false;
     QString helpText;
