@@ -76,8 +76,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(scaleOption);
     const QCommandLineOption logOption(QStringLiteral("log"),
                                        QStringLiteral("Append one JSON line per board operation (each button, each "
-                                                      "AUTO step) to FILE: which chip got which file. E.g. %1")
-                                           .arg(QLatin1String(words.logExample)),
+                                                      "AUTO step) to FILE: which chip got which file.%1")
+                                           .arg(QLatin1String(words.logHint)),
                                        QStringLiteral("FILE"));
     parser.addOption(logOption);
     parser.addPositionalArgument(QStringLiteral("HEXFILE"),

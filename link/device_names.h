@@ -26,7 +26,7 @@ struct HelpWords {
     const char* candidates;  // what --candidate is for
     const char* comDevice;   // what --com1 takes
     const char* exampleFile; // the example program, from the install or source folder
-    const char* logExample;  // a --log FILE as the user would give it
+    const char* logHint;     // what to know about --log FILE, "" or a sentence after a space
 };
 const HelpWords& helpWords();
 

@@ -57,7 +57,7 @@ const HelpWords& helpWords()
                                  "pseudo-terminals,\n                         odd devices",
                                  "any path, a pseudo-terminal included",
                                  "examples/blink.hex",
-                                 "~/brindle.log"};
+                                 ""};
     return words;
 }
 

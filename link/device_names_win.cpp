@@ -23,7 +23,8 @@ const HelpWords& helpWords()
                                  "ports the system's\n                         list does not show, COM9",
                                  "a port as Windows names it, COM3",
                                  "examples\\blink.hex",
-                                 "\"%USERPROFILE%\\Documents\\brindle.log\""};
+                                 " Give a full path, e.g. \"%USERPROFILE%\\Documents\\brindle.log\": the "
+                                 "shortcuts start in the install folder."};
     return words;
 }
 

@@ -4,10 +4,12 @@
 # chip through it and the window identifies the chip on RESET; a screenshot is kept.
 # Without a console, the window's command-line errors come in a message box; a HEX file given
 # on its command line is loaded at start-up.
+# "Serial port…" is in the window's system menu and opens its dialog.
 # Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH START_DETACHED_EXE
+#        SYSTEM_MENU_PROBE_EXE
 set -euo pipefail
 
-cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7
+cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7 probe=$8
 export WINEPATH=$6 WINEDEBUG=-all
 if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
     for tool in wine wineboot wineserver xvfb-run xdotool import objcopy; do
@@ -183,6 +185,10 @@ while [ $SECONDS -lt "$end" ]; do
     sleep 0.1
 done
 [ "$title" = "$loaded_title" ] || fail "title is '$title' 20 s after start-up, expected '$loaded_title'"
+# The title bar's menu, where terminal programs keep their port settings.
+rc=0
+timeout 60 wine "$probe" "$loaded_title" "Serial port" "Serial port" 30 >"$work/menu.txt" 2>"$work/probe.err" || rc=$?
+[ "$rc" -eq 0 ] || fail "Serial port… from the system menu: status $rc ($(cat "$work/probe.err")); the menu holds: $(tr '\n' '|' <"$work/menu.txt")"
 sleep 0.5
 # RESET's centre in client pixels (twips / 15).
 xdotool mousemove --window "$win" 52 440 click 1
