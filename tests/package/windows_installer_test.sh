@@ -82,8 +82,11 @@ timeout 180 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"
 reg_run() { timeout 60 wine reg "$@" /reg:64 >/dev/null 2>&1; }
 reg_run add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d 'C:\Tools\Other' /f || stop "wine reg could not set the user's PATH within 60 s"
 reg_run add 'HKLM\Software\Classes\.ihx' /ve /d Other.Program /f || stop "wine reg could not give .ihx to another program within 60 s"
-reg_text() { # key [value]: a value's data as reg prints it, empty where there is none
-    timeout 60 wine reg query "$1" ${2:+/v "$2"} ${2:-/ve} /reg:64 2>/dev/null | tr -d '\r' |
+reg_text() { # key [value]: a value's data as reg prints it (the key's default without a value),
+    # empty where there is none
+    local which=(/ve)
+    [ -z "${2:-}" ] || which=(/v "$2")
+    timeout 60 wine reg query "$1" "${which[@]}" /reg:64 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *[^ ]* *REG_[A-Z_]*SZ *//p' | head -n 1
 }
 # Every key, value and datum of the registry's program-wide and user parts that names Brindle.
@@ -144,7 +147,7 @@ done
 prompt="$menu/Brindle command prompt.lnk"
 if [ -f "$prompt" ]; then
     lnk_text "$prompt" >"$work/lnk.txt"
-    grep -qix 'C:\windows\system32\cmd.exe' "$work/lnk.txt" || fail "'Brindle command prompt' does not start cmd.exe: $(cat "$work/lnk.txt")"
+    grep -qixF 'C:\windows\system32\cmd.exe' "$work/lnk.txt" || fail "'Brindle command prompt' does not start cmd.exe: $(cat "$work/lnk.txt")"
     grep -qF '/K "title Brindle command prompt & cd /d "%USERPROFILE%" & set "PATH=C:\Program Files\Brindle;%PATH%"' "$work/lnk.txt" ||
         fail "'Brindle command prompt' does not open in the user's folder with the install folder on PATH: $(cat "$work/lnk.txt")"
 else
