@@ -1,8 +1,8 @@
-// Picks an entry of a window's system menu (the title bar's) as the operator would and waits
-// for the dialog it opens, which it then closes. Prints the menu's entries, one a line.
-// Exit status: 0 the dialog came; 100 no window with that title within the bound; 101 no entry
-// starting with ENTRY; 102 no dialog with that title within the bound; 103 it did not close.
-// Usage: system_menu_probe WINDOW_TITLE ENTRY DIALOG_TITLE SECONDS
+// Picks the last entry of a window's system menu (the title bar's) with the keys an operator
+// would use and waits for the dialog it opens, which it then closes.
+// Exit status: 0 the dialog came; 100 no window with that title within the bound; 101 the menu
+// did not open; 102 no dialog with that title within the bound; 103 it did not close.
+// Usage: system_menu_probe WINDOW_TITLE DIALOG_TITLE SECONDS
 #include <windows.h>
 
 #include <cstdio>
@@ -10,13 +10,6 @@
 #include <string>
 
 namespace {
-
-std::string utf8(const std::wstring& text)
-{
-    char out[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, int(sizeof out), nullptr, nullptr);
-    return out;
-}
 
 HWND waitForWindow(const std::wstring& title, DWORD boundMs)
 {
@@ -36,33 +29,33 @@ int main()
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv || argc != 5) {
-        std::fputs("usage: system_menu_probe WINDOW_TITLE ENTRY DIALOG_TITLE SECONDS\n", stderr);
+    if (!argv || argc != 4) {
+        std::fputs("usage: system_menu_probe WINDOW_TITLE DIALOG_TITLE SECONDS\n", stderr);
         return 2;
     }
-    const std::wstring entry = argv[2];
-    const DWORD boundMs = DWORD(_wtoi(argv[4])) * 1000;
+    const DWORD boundMs = DWORD(_wtoi(argv[3])) * 1000;
     const HWND window = waitForWindow(argv[1], boundMs);
     if (!window) {
         std::fputs("no window with that title\n", stderr);
         return 100;
     }
-    HMENU menu = GetSystemMenu(window, FALSE);
-    UINT command = 0;
-    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[256] = {};
-        GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
-        std::printf("%s\n", utf8(text).c_str());
-        if (!command && std::wstring(text).rfind(entry, 0) == 0 && !entry.empty())
-            command = GetMenuItemID(menu, i);
-    }
-    std::fflush(stdout);
-    if (!command) {
-        std::fputs("no such entry in the system menu\n", stderr);
+    // The menu lives in the program's own process (Wine does not share menus between
+    // processes): opened as Alt+Space opens it, its last entry picked with End and Enter, as the
+    // operator's keys would.
+    SetForegroundWindow(window);
+    PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+    HWND popup = nullptr;
+    for (const DWORD start = GetTickCount(); !popup && GetTickCount() - start < boundMs; Sleep(100))
+        popup = FindWindowW(L"#32768", nullptr);
+    if (!popup) {
+        std::fputs("the system menu did not open\n", stderr);
         return 101;
     }
-    PostMessageW(window, WM_SYSCOMMAND, command, 0);
-    const HWND dialog = waitForWindow(argv[3], boundMs);
+    PostMessageW(popup, WM_KEYDOWN, VK_END, 0);
+    PostMessageW(popup, WM_KEYUP, VK_END, 0);
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(popup, WM_KEYUP, VK_RETURN, 0);
+    const HWND dialog = waitForWindow(argv[2], boundMs);
     if (!dialog) {
         std::fputs("no dialog with that title\n", stderr);
         return 102;
