@@ -2,8 +2,10 @@
 
 #include "board_options.h"
 #include "chips.h"
+#include "device_names.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace brindle::app {
 
@@ -34,9 +36,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
     const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
+    const link::HelpWords& words = link::helpWords(); // the platform's spelling of ports and paths
     const QCommandLineOption com1Option(QStringLiteral("com1"),
-                                        QStringLiteral("Serial device that COM1 stands for (any path, a "
-                                                       "pseudo-terminal included)."),
+                                        QStringLiteral("Serial device that COM1 stands for (%1).")
+                                            .arg(QLatin1String(words.comDevice)),
                                         QStringLiteral("PATH"));
     const QCommandLineOption com2Option(QStringLiteral("com2"), QStringLiteral("Serial device that COM2 stands for."),
                                         QStringLiteral("PATH"));
@@ -73,7 +76,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(scaleOption);
     const QCommandLineOption logOption(QStringLiteral("log"),
                                        QStringLiteral("Append one JSON line per board operation (each button, each "
-                                                      "AUTO step) to FILE: which chip got which file."),
+                                                      "AUTO step) to FILE: which chip got which file.%1")
+                                           .arg(QLatin1String(words.logHint)),
                                        QStringLiteral("FILE"));
     parser.addOption(logOption);
     // The production options: described once, in brindle-cli's help and the README.
@@ -83,6 +87,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     productionOptions.emplace_back(QStringLiteral("reuse-failed"), QStringLiteral("Production: see brindle-cli --help."));
     for (const QCommandLineOption& option : productionOptions)
         parser.addOption(option);
+    parser.addPositionalArgument(QStringLiteral("HEXFILE"),
+                                 QStringLiteral("An Intel HEX file to load at start-up, as LOAD does; AUTO then "
+                                                "reloads it."),
+                                 QStringLiteral("[HEXFILE]"));
 
     CommandLine result;
     result.helpText = parser.helpText().replace(QStringLiteral("--simulate <=CHIP>"),
@@ -103,13 +111,22 @@ CommandLine parseCommandLine(const QStringList& arguments)
         result.error = parser.errorText();
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        const QString first = parser.positionalArguments().first();
-        result.error = QStringLiteral("Unexpected argument: %1").arg(first);
-        if (protocol::chipRowByName(first.toStdString()) >= 0 || first == QLatin1String("none"))
-            result.error += QStringLiteral(" (a chip is given as --simulate=%1)").arg(first);
+    const QStringList positional = parser.positionalArguments();
+    // One file; a chip's name that names no file is a --simulate that lost its "=".
+    const bool chipName = !positional.isEmpty()
+                          && (protocol::chipRowByName(positional.first().toStdString()) >= 0
+                              || positional.first() == QLatin1String("none"))
+                          && !QFileInfo::exists(positional.first());
+    if (positional.size() > 1 || chipName) {
+        const QString stray = positional.at(chipName ? 0 : 1);
+        result.error = QStringLiteral("Unexpected argument: %1").arg(stray);
+        if (chipName)
+            result.error += QStringLiteral(" (a chip is given as --simulate=%1)").arg(stray);
+        else
+            result.error += QStringLiteral(" (one HEXFILE is loaded at start-up)");
         return result;
     }
+    result.file = positional.value(0);
     if (result.simulate && result.simulatedChip != QLatin1String("none")
         && protocol::chipRowByName(result.simulatedChip.toStdString()) < 0) {
         result.error = QStringLiteral("--simulate=%1: no such chip. CHIP is one of %2.")

@@ -23,6 +23,7 @@ struct CommandLine {
     double replyTimeoutScale = 1.0; // --reply-timeout-scale F
     QString logFile; // --log FILE: the record of the board operations
     station::ProductionOptions production; // --store, --station, --series, the serial options
+    QString file; // HEXFILE: loaded at start-up as LOAD would (an Explorer double-click, a drop on the icon)
     bool showHelp = false;
     bool showVersion = false;
     QString helpText;

@@ -4,15 +4,17 @@
 #include "job_record.h"
 #include "main_window.h"
 #include "production.h"
+#include "port_map.h"
 #include "qt_operator.h"
+#include "serial_ports.h"
 #include "simulated_port.h"
 #include "stop_signals.h"
+#include "system_menu.h"
 #include "system_port.h"
 
 #include <QApplication>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -46,18 +48,16 @@ int main(int argc, char* argv[])
         QCoreApplication probe(argc, argv);
         commandLine = brindle::app::parseCommandLine(QCoreApplication::arguments());
     }
-    if (!commandLine.error.isEmpty() || commandLine.showVersion || commandLine.showHelp)
-        brindle::app::attachParentConsole();
     if (!commandLine.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n\n%s", qPrintable(commandLine.error), qPrintable(commandLine.helpText));
+        brindle::app::tellUser(commandLine.error + QStringLiteral("\n\n") + commandLine.helpText, true);
         return 2;
     }
     if (commandLine.showVersion) {
-        std::puts("brindle " BRINDLE_VERSION);
+        brindle::app::tellUser(QStringLiteral("brindle " BRINDLE_VERSION "\n"), false);
         return 0;
     }
     if (commandLine.showHelp) {
-        std::fputs(qPrintable(commandLine.helpText), stdout);
+        brindle::app::tellUser(commandLine.helpText, false);
         return 0;
     }
 
@@ -69,6 +69,10 @@ int main(int argc, char* argv[])
 
     auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
     const std::unique_ptr<brindle::link::Port> port = makePort(commandLine, &devices);
+    // "Serial port…" maps a button to another device for as long as the window runs.
+    brindle::app::PortMap portMap(*port, devices, [](const QString& device) {
+        return brindle::link::makeSystemPort({device, device});
+    });
 
     // The record is opened before anything is worked: an operator who asked for one must not
     // find out afterwards that it was never kept.
@@ -77,15 +81,16 @@ int main(int argc, char* argv[])
         record = std::make_unique<brindle::link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"),
                                                             QStringLiteral(BRINDLE_VERSION));
         if (const std::optional<QString> failure = record->open()) {
-            brindle::app::attachParentConsole();
-            std::fprintf(stderr, "Cannot open the record %s: %s.\n", qPrintable(commandLine.logFile), qPrintable(*failure));
+            brindle::app::tellUser(QStringLiteral("Cannot open the record %1: %2.\n").arg(commandLine.logFile, *failure), true);
             return 3;
         }
     }
 
     brindle::app::QtOperator op;
-    brindle::app::Form1 window(*port, op, devices);
+    brindle::app::Form1 window(portMap, op, devices);
     op.setWindow(&window);
+    const QString simulatedBoard = commandLine.simulate ? devices[0] : QString();
+    window.setPortMap(&portMap, [simulatedBoard] { return brindle::app::systemSerialPorts(simulatedBoard); });
     window.setJobRecord(record.get());
     std::unique_ptr<brindle::app::Production> production;
     if (commandLine.production.serials || !commandLine.production.store.isEmpty()) {
@@ -108,6 +113,11 @@ int main(int argc, char* argv[])
     stopWatch.start(100);
 
     window.show();
+    brindle::app::addSystemMenuEntry(&window, window.portAction->text(), [&window] { window.choosePorts(); });
+    if (!commandLine.file.isEmpty()) {
+        // From the event loop, so that a box about a bad file has the window to stand on.
+        QTimer::singleShot(0, &window, [&window, file = commandLine.file] { window.openFile(file); });
+    }
     const int status = QApplication::exec();
     return brindle::link::stopRequested() ? brindle::link::stopExitCode() : status;
 }

@@ -6,6 +6,7 @@
 #include "hex_grid_view.h"
 #include "input_guard.h"
 #include "production.h"
+#include "port_map.h"
 #include "record_entry.h"
 #include "window_layout.h"
 
@@ -15,6 +16,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -85,6 +90,7 @@ Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, 
     fitLogFont();
     arrangeTabOrder();
     inputGuard_ = new InputGuard(this);
+    setAcceptDrops(true); // a HEX file dropped on the window is loaded as LOAD would
     Form_Load();
 }
 
@@ -185,6 +191,41 @@ void Form1::Load_Click()
     op_.beep();
 }
 
+void Form1::openFile(const QString& path)
+{
+    // As the dialog gives it: a full path, which the title shows and AUTO reloads.
+    hexFileName = QFileInfo(path).absoluteFilePath();
+    loadAccepted = true;
+    autoReload = true;
+    Load_Click();
+    autoReload = false;
+}
+
+namespace {
+// The one local file a drag carries, or nothing: several files or a web address are not taken.
+QString droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile())
+        return {};
+    return data->urls().first().toLocalFile();
+}
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!isBusy() && !droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    const QString file = droppedFile(event->mimeData());
+    if (isBusy() || file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openFile(file);
+}
+
 void Form1::showLoadedTitle()
 {
     const auto loaded = static_cast<std::uint32_t>(loadedEnd);
@@ -230,11 +271,13 @@ void Form1::Save_Click()
 template <typename Operation>
 void Form1::recorded(Range range, bool withFile, Operation operation)
 {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = clock_();
+    const auto boxesBefore = boxesOpen_;
     const link::Outcome outcome = operation();
     const station::Serial* serial = production_ ? productionStepDone(outcome) : nullptr;
     if (!record_ && !production_)
         return;
+    const auto worked = clock_() - start - (boxesOpen_ - boxesBefore);
     link::JobFacts facts;
     facts.port = port_.deviceName();
     if (withFile && !gridFile_.isEmpty()) {
@@ -245,7 +288,7 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         facts.grid = &grid;
         facts.imageBytes = range == Range::Program ? programLength : deviceSize;
     }
-    facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(worked);
     link::RecordEntry entry = link::recordEntry(outcome, facts);
     if (serial) {
         entry.series = serial->series;
@@ -317,7 +360,7 @@ void Form1::setProduction(Production* production)
             return std::nullopt;
         std::optional<link::Outcome> refusal = production_->beforeWrite(grid, session, QString::fromStdString(port_.deviceName()));
         if (refusal)
-            op_.messageBox(QString::fromStdString(refusal->detail), link::Icon::Critical, QStringLiteral("PROGRAM"));
+            messageBox(refusal->detail, link::Icon::Critical, "PROGRAM");
         else
             cellsChanged(1, image::kGridRows - 1); // the grid shows the number where the chip will hold it
         return refusal;
@@ -329,7 +372,7 @@ const station::Serial* Form1::productionStepDone(const link::Outcome& outcome)
 {
     const bool verifyFollows = inAuto_ && ticked(Verify_chk);
     if (const std::optional<QString> failure = production_->stepDone(outcome, verifyFollows))
-        op_.messageBox(*failure + ".", link::Icon::Exclamation, QStringLiteral("STORE"));
+        messageBox((*failure + ".").toStdString(), link::Icon::Exclamation, "STORE");
     const station::Serial* serial = production_->stepSerial();
     if (serial && outcome.operation == link::Operation::Write) {
         logMessage = station::serialLogLine(*serial);
@@ -377,6 +420,28 @@ void Form1::Option2_Click()
     serialLink_.selectPort(2);
 }
 
+void Form1::setPortMap(PortMap* map, std::function<std::vector<SerialPortEntry>()> listPorts)
+{
+    portMap_ = map;
+    listPorts_ = std::move(listPorts);
+}
+
+void Form1::choosePorts()
+{
+    if (!portMap_ || isBusy())
+        return;
+    const std::optional<std::array<QString, 2>> chosen =
+        op_.choosePorts(portMap_->devices(), listPorts_ ? listPorts_() : std::vector<SerialPortEntry>{});
+    if (!chosen)
+        return;
+    for (int button = 1; button <= 2; ++button) {
+        const QString& device = (*chosen)[std::size_t(button - 1)];
+        if (!device.isEmpty() && device != portMap_->devices()[std::size_t(button - 1)])
+            portMap_->map(button, device);
+    }
+    showPortTips(portMap_->devices());
+}
+
 void Form1::log(const std::string& line)
 {
     logMessage = QString::fromStdString(line);
@@ -385,7 +450,9 @@ void Form1::log(const std::string& line)
 
 void Form1::messageBox(const std::string& text, link::Icon icon, const std::string& title)
 {
+    const auto shown = clock_();
     op_.messageBox(QString::fromStdString(text), icon, QString::fromStdString(title));
+    boxesOpen_ += clock_() - shown;
 }
 
 void Form1::beep()

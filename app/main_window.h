@@ -17,7 +17,10 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <functional>
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -31,6 +34,7 @@ namespace brindle::app {
 class HexGridView;
 class InputGuard;
 class Production;
+class PortMap;
 
 class Form1 : public QWidget, public link::Panel {
     Q_OBJECT
@@ -55,6 +59,15 @@ public:
     void auto_Click();
     void Option1_Click();
     void Option2_Click();
+    // "Serial port…" (the port frame's context menu, the system menu): maps a button to another
+    // device until the window closes. Does nothing without a port map, or while busy.
+    void choosePorts();
+    // The map the window's port is, and what lists the system's ports for the choice.
+    void setPortMap(PortMap* map, std::function<std::vector<SerialPortEntry>()> listPorts);
+    QAction* portAction = nullptr; // "Serial port…", on the port frame and its buttons
+    // LOAD of a file named without the dialog (the command line, a file dropped on the window);
+    // a later AUTO reloads it as it does a file chosen in the dialog.
+    void openFile(const QString& path);
 
     // link::Panel
     void log(const std::string& line) override;
@@ -79,6 +92,9 @@ public:
     // in the store.
     void setProduction(Production* production);
     bool isBusy() const { return busyDepth_ > 0; }
+    // Where the record's durations are read from; tests move it on while a box stands open.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void setClock(Clock clock) { clock_ = std::move(clock); }
 
     // State.
     image::CodeBuffer codeBuffer;
@@ -105,6 +121,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Marks the window busy for the length of a board action; the outermost one begins a
@@ -122,6 +140,7 @@ private:
 
     void createControls(const std::array<QString, 2>& comDevices);
     void createDeviceFrame();
+    void showPortTips(const std::array<QString, 2>& devices);
     void createGridAndLog();
     void fitLogFont();
     void arrangeTabOrder();
@@ -150,6 +169,12 @@ private:
     QString gridFileWarning_; // what LOAD found odd about it (no end record), for the record
     const std::atomic<bool>* stop_ = nullptr;
     bool closeRequested_ = false;
+    Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+    PortMap* portMap_ = nullptr;
+    std::function<std::vector<SerialPortEntry>()> listPorts_;
+    // How long the boxes shown so far stood open: an operation's record leaves out the time the
+    // operator took to read its report.
+    std::chrono::steady_clock::duration boxesOpen_{};
 };
 
 } // namespace brindle::app

@@ -6,6 +6,7 @@
 #include "hex_grid_view.h"
 #include "window_layout.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -74,16 +75,28 @@ void Form1::createControls(const std::array<QString, 2>& comDevices)
     portGroup_->addButton(Option1, 1);
     portGroup_->addButton(Option2, 2);
     Option1->setChecked(true);
-    QRadioButton* const ports[] = {Option1, Option2};
-    for (std::size_t i = 0; i < 2; ++i) {
-        const QString device = comDevices[i].isEmpty() ? QStringLiteral("no serial port found") : comDevices[i];
-        ports[i]->setToolTip(QStringLiteral("COM%1: %2").arg(i + 1).arg(device));
+    showPortTips(comDevices);
+    // Choosing the port without changing the frame: its context menu, as a terminal program's.
+    portAction = new QAction(QStringLiteral("Serial port\u2026"), this);
+    connect(portAction, &QAction::triggered, this, &Form1::choosePorts);
+    for (QWidget* widget : std::initializer_list<QWidget*>{Frame2, Option1, Option2}) {
+        widget->addAction(portAction);
+        widget->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
     connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
 
     createDeviceFrame();
     createGridAndLog();
+}
+
+void Form1::showPortTips(const std::array<QString, 2>& devices)
+{
+    QRadioButton* const ports[] = {Option1, Option2};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const QString device = devices[i].isEmpty() ? QStringLiteral("no serial port found") : devices[i];
+        ports[i]->setToolTip(QStringLiteral("COM%1: %2").arg(i + 1).arg(device));
+    }
 }
 
 void Form1::createDeviceFrame()

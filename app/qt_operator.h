@@ -16,6 +16,8 @@ public:
     std::optional<QString> chooseFile(FileMode mode) override;
     void messageBox(const QString& text, link::Icon icon, const QString& title) override;
     void beep() override;
+    std::optional<std::array<QString, 2>> choosePorts(const std::array<QString, 2>& current,
+                                                      const std::vector<SerialPortEntry>& ports) override;
 
 private:
     QPointer<QWidget> window_;

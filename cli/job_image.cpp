@@ -1,10 +1,10 @@
 #include "job_image.h"
 
 #include "hex_file.h"
+#include "standard_output.h"
 
 #include <QFile>
 
-#include <cstdio>
 
 namespace brindle::cli {
 
@@ -76,7 +76,7 @@ bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, b
         content = image::hexRecords(grid, bytes / image::kBytesPerRow);
     }
     if (path == QLatin1String("-")) {
-        if (std::fwrite(content.data(), 1, content.size(), stdout) != content.size() || std::fflush(stdout) != 0) {
+        if (!link::writeStandardOutput(content)) {
             *error = QStringLiteral("Cannot write the chip's contents to standard output.");
             return false;
         }

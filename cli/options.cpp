@@ -3,6 +3,7 @@
 
 #include "board_options.h"
 #include "chips.h"
+#include "device_names.h"
 
 namespace brindle::cli {
 
@@ -316,6 +317,7 @@ namespace brindle::cli {
 
 QString helpText()
 {
+    const link::HelpWords& words = link::helpWords(); // the platform's spelling of ports and paths
     return QStringLiteral(
         "Usage: brindle-cli [OPTIONS] COMMAND [ARGS]\n"
         "Works the chip on a Brindle programmer board from scripts, Makefiles and production lines.\n\n"
@@ -336,9 +338,8 @@ QString helpText()
         "  COMMAND --help         help for one command\n\n"
         "Options:\n"
         "  -p, --port PATH        serial device; repeat for several boards at once; \"auto\" finds the one board;\n"
-        "                         a NAME that is no path is ./NAME if that exists, else /dev/NAME\n"
-        "  --candidate PATH       with ports and -p auto: also consider this device (pseudo-terminals,\n"
-        "                         odd devices); repeatable\n"
+        "                         %1\n"
+        "  --candidate PATH       with ports and -p auto: also consider this device (%2); repeatable\n"
         "  --simulate[=CHIP]      in-process simulated board (default AT89S52, or \"none\" for an empty socket)\n"
         "  --no-pace              with --simulate: answer at once instead of at line rate\n"
         "  --adapter NAME         with --simulate: the USB serial adapter the board is reached through:\n"
@@ -374,7 +375,8 @@ QString helpText()
         "130, 143, 129 interrupted (Ctrl-C, SIGTERM, SIGHUP).\n"
         "Several boards: the worst of them.\n\n"
         "Environment: BRINDLE_TRACE=1 prints every byte on the port (and Qt's warnings) to stderr.\n"
-        "Example: brindle-cli --simulate auto examples/blink.hex\n");
+        "Example: brindle-cli --simulate auto %3\n")
+        .arg(QLatin1String(words.portRule), QLatin1String(words.candidates), QLatin1String(words.exampleFile));
 }
 
 } // namespace brindle::cli

@@ -20,4 +20,14 @@ std::string systemDeviceName(const std::string& path);
 // True when both lead to one device: the same resolved path, or the same device number.
 bool sameDevice(const std::string& a, const std::string& b);
 
+// How the help texts name things, in the platform's own spelling.
+struct HelpWords {
+    const char* portRule;    // how -p takes a name
+    const char* candidates;  // what --candidate is for
+    const char* comDevice;   // what --com1 takes
+    const char* exampleFile; // the example program, from the install or source folder
+    const char* logHint;     // what to know about --log FILE, "" or a sentence after a space
+};
+const HelpWords& helpWords();
+
 } // namespace brindle::link

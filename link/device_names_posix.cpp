@@ -51,4 +51,14 @@ bool sameDevice(const std::string& a, const std::string& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+const HelpWords& helpWords()
+{
+    static const HelpWords words{"a NAME that is no path is ./NAME if that exists, else /dev/NAME",
+                                 "pseudo-terminals,\n                         odd devices",
+                                 "any path, a pseudo-terminal included",
+                                 "examples/blink.hex",
+                                 ""};
+    return words;
+}
+
 } // namespace brindle::link

@@ -17,4 +17,15 @@ std::string systemDeviceName(const std::string& path)
 
 bool sameDevice(const std::string& a, const std::string& b) { return systemDeviceName(a) == systemDeviceName(b); }
 
+const HelpWords& helpWords()
+{
+    static const HelpWords words{"a port as Windows names it: COM3 (Device Manager > Ports lists them)",
+                                 "ports the system's\n                         list does not show, COM9",
+                                 "a port as Windows names it, COM3",
+                                 "examples\\blink.hex",
+                                 " Give a full path, e.g. \"%USERPROFILE%\\Documents\\brindle.log\": the "
+                                 "shortcuts start in the install folder."};
+    return words;
+}
+
 } // namespace brindle::link

@@ -77,6 +77,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/blink.hex ${PROJECT_SOURCE_DIR}/exa
 # Menu entry, icons and metainfo belong to the window.
 if(TARGET brindle)
   install(FILES ${BRINDLE_PACKAGING_DIR}/${BRINDLE_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The desktop's file type the entry opens; dpkg's trigger updates the MIME database.
+  install(FILES ${BRINDLE_PACKAGING_DIR}/${BRINDLE_APP_ID}.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+          RENAME ${BRINDLE_APP_ID}.xml)
   install(FILES ${BRINDLE_PACKAGING_DIR}/icons/brindle.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 16 22 24 32 48 64 128 256)

@@ -91,14 +91,28 @@ set(CPACK_NSIS_URL_INFO_ABOUT "https://www.brindle-electronics.example/brindle/"
 set(CPACK_NSIS_HELP_LINK "https://www.brindle-electronics.example/brindle/")
 set(CPACK_NSIS_CONTACT "brindle@brindle-electronics.example")
 set(CPACK_NSIS_MODIFY_PATH OFF)
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# An earlier install is removed by installer.nsh instead, its uninstaller included.
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL OFF)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 # SetOutPath: a shortcut starts in the folder that is current when it is made.
 set(CPACK_NSIS_CREATE_ICONS_EXTRA "
   SetOutPath \"$INSTDIR\"
   CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Brindle.lnk\" \"$INSTDIR\\brindle.exe\"
-  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Brindle with a Simulated Board.lnk\" \"$INSTDIR\\brindle.exe\" \"--simulate\"")
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Brindle with a Simulated Board.lnk\" \"$INSTDIR\\brindle.exe\" \"--simulate\"
+  Call BrindleCreateShortcuts")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "
   Delete \"$SMPROGRAMS\\$MUI_TEMP\\Brindle.lnk\"
-  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Brindle with a Simulated Board.lnk\"")
+  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Brindle with a Simulated Board.lnk\"
+  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Brindle command prompt.lnk\"")
+# Brindle's own parts (installer.nsh): after the licence a page that offers the user's PATH;
+# before the files, the removal of an earlier install; after them the file association and the
+# PATH; in the uninstaller, the undoing of both.
+set(CPACK_NSIS_DEFINES "
+  !define BRINDLE_VENDOR \"The Brindle developers\"
+  !include \"${CMAKE_CURRENT_LIST_DIR}/windows/installer.nsh\"")
+set(CPACK_NSIS_LICENSE_PAGE "!insertmacro MUI_PAGE_LICENSE \"${PROJECT_SOURCE_DIR}/LICENSE\"
+  Page custom BrindleCommandLinePage BrindleCommandLinePageLeave")
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "Call BrindleRemoveEarlierInstall")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Call BrindleRegister")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.BrindleUnregister")

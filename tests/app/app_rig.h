@@ -12,6 +12,7 @@
 #include <QtWidgets>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace brindle::app {
@@ -23,6 +24,11 @@ public:
     std::vector<FileMode> dialogs;
     QStringList boxes;
     int beeps = 0;
+    std::function<void()> onBox; // runs while a box stands open
+    // "Serial port…": the answers (an empty queue cancels), and what each dialog was offered.
+    std::deque<std::optional<std::array<QString, 2>>> portChoices;
+    std::vector<std::array<QString, 2>> offeredMappings;
+    std::vector<SerialPortEntry> offeredPorts;
 
     std::optional<QString> chooseFile(FileMode mode) override
     {
@@ -34,8 +40,24 @@ public:
         files.pop_front();
         return answer;
     }
-    void messageBox(const QString& text, link::Icon, const QString&) override { boxes.push_back(text); }
+    void messageBox(const QString& text, link::Icon, const QString&) override
+    {
+        boxes.push_back(text);
+        if (onBox)
+            onBox();
+    }
     void beep() override { ++beeps; }
+    std::optional<std::array<QString, 2>> choosePorts(const std::array<QString, 2>& current,
+                                                      const std::vector<SerialPortEntry>& ports) override
+    {
+        offeredMappings.push_back(current);
+        offeredPorts = ports;
+        if (portChoices.empty())
+            return std::nullopt;
+        const std::optional<std::array<QString, 2>> answer = portChoices.front();
+        portChoices.pop_front();
+        return answer;
+    }
 };
 
 inline const QByteArray kEndRecord = ":00000001FF\r\n";

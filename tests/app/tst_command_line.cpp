@@ -24,6 +24,8 @@ QString changes(const CommandLine& c)
         set << "scale=" + QString::number(c.replyTimeoutScale);
     if (c.adapter != QLatin1String("none") || !c.latencyMs.isEmpty())
         set << "adapter=" + c.adapter + ":" + c.latencyMs;
+    if (!c.file.isEmpty())
+        set << "file=" + c.file;
     return set.join(' ');
 }
 } // namespace
@@ -56,7 +58,8 @@ private slots:
         QTest::newRow("timeout scale not a number") << QStringList{"--reply-timeout-scale=slow"} << ""
                                                     << "--reply-timeout-scale=slow|0.1 to 100";
         QTest::newRow("timeout scale zero") << QStringList{"--reply-timeout-scale=0"} << "" << "0.1 to 100";
-        QTest::newRow("stray word") << QStringList{"blink.hex"} << "" << "blink.hex";
+        QTest::newRow("a file to load") << QStringList{"--simulate", "blink.hex"} << "simulate=AT89S52 file=blink.hex" << "";
+        QTest::newRow("two files") << QStringList{"a.hex", "b.hex"} << "" << "b.hex|one HEXFILE";
         QTest::newRow("adapter") << QStringList{"--simulate", "--adapter", "ftdi", "--latency-ms=2"}
                                  << "simulate=AT89S52 adapter=ftdi:2" << "";
         QTest::newRow("adapter without simulate") << QStringList{"--adapter=ch340"} << "" << "--simulate";
@@ -81,7 +84,7 @@ private slots:
         const QString help = parseCommandLine({"brindle", "--help"}).helpText;
         for (const char* word : {"--com1 <PATH>", "--com2 <PATH>", "--simulate[=CHIP]", "--no-pace", "--help",
                                  "AT89C1051", "AT89C55WD", "BRINDLE_TRACE=1", "--replay", "--log <FILE>",
-                                 "--reply-timeout-scale <F>", "--adapter <NAME>", "--latency-ms <N>"})
+                                 "--reply-timeout-scale <F>", "--adapter <NAME>", "--latency-ms <N>", "[HEXFILE]"})
             QVERIFY2(help.contains(word), word);
         QVERIFY(!help.contains("<=CHIP>"));
     }

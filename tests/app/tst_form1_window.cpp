@@ -1,6 +1,9 @@
 // The window as it starts: controls, their places and states, the log, the title.
 #include "app_icon.h"
 #include "app_rig.h"
+#include "qt_operator.h"
+
+#include <functional>
 
 using namespace brindle::app;
 
@@ -66,6 +69,66 @@ private slots:
                 QCOMPARE(b->text(), QString(c.caption));
             if (auto* g = qobject_cast<QGroupBox*>(w))
                 QCOMPARE(g->title(), QString(c.caption));
+        }
+    }
+
+    // The "Serial port" dialog: the system's ports as listed, each button's device in a box that
+    // also takes a name typed in; a line picked in the list goes to the box edited last; an
+    // emptied box keeps the button's device; Cancel changes nothing.
+    void serialPortDialog_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("button2"); // what button 2 is left standing for; "-": cancelled
+        QTest::newRow("typed in") << "type COM9" << "COM9";
+        QTest::newRow("picked in the list") << "pick" << "/dev/ttyUSB3";
+        QTest::newRow("emptied") << "type " << "COM2";
+        QTest::newRow("cancelled") << "cancel" << "-";
+    }
+    void serialPortDialog()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, button2);
+        QtOperator op;
+        const std::vector<SerialPortEntry> ports{{"/dev/ttyS0", "/dev/ttyS0  driver serial8250"},
+                                                 {"/dev/ttyUSB3", "/dev/ttyUSB3  FT232R USB UART, driver ftdi_sio"}};
+        QStringList lines, boxes;
+        bool answered = false;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || answered)
+                return;
+            answered = true;
+            auto* list = dialog->findChild<QListWidget*>("ports");
+            for (int i = 0; list && i < list->count(); ++i)
+                lines << list->item(i)->text();
+            QComboBox* second = dialog->findChild<QComboBox*>("button2");
+            for (auto* box : {dialog->findChild<QComboBox*>("button1"), second})
+                boxes << (box ? box->currentText() : "missing");
+            if (!second || !list || how == "cancel") {
+                dialog->reject();
+                return;
+            }
+            if (how.startsWith("type ")) {
+                second->lineEdit()->selectAll();
+                QTest::keyClicks(second->lineEdit(), how.mid(5));
+                if (how.mid(5).isEmpty())
+                    QTest::keyClick(second->lineEdit(), Qt::Key_Delete);
+            } else {
+                QTest::keyClicks(second->lineEdit(), "x"); // the box edited last
+                emit list->itemActivated(list->item(1));
+            }
+            dialog->accept();
+        });
+        answer.start(20);
+        const std::optional<std::array<QString, 2>> chosen = op.choosePorts({"COM1", "COM2"}, ports);
+        QVERIFY2(answered, "no dialog came up");
+        QCOMPARE(lines, (QStringList{ports[0].line, ports[1].line}));
+        QCOMPARE(boxes, (QStringList{"COM1", "COM2"}));
+        QCOMPARE(chosen.has_value(), button2 != "-");
+        if (chosen) {
+            QCOMPARE((*chosen)[0], QStringLiteral("COM1"));
+            QCOMPARE((*chosen)[1], button2);
         }
     }
 };

@@ -3,6 +3,8 @@
 #include "app_rig.h"
 #include "job_record.h"
 #include "production.h"
+#include "port_map.h"
+#include "serial_ports.h"
 #include "simulated_port.h"
 
 #include <QCryptographicHash>
@@ -42,8 +44,9 @@ board::BoardOptions boardOptions()
 }
 
 struct BoardRig {
+    explicit BoardRig(const board::BoardOptions& options = boardOptions()) : port(options) {}
     QString device = QString::fromLatin1(board::SimulatedPort::kDeviceName);
-    RecordingPort port{boardOptions()};
+    RecordingPort port;
     ScriptedOperator op;
     Form1 form{port, op, {device, QString()}};
     QTemporaryDir dir;
@@ -200,6 +203,158 @@ private slots:
         QCOMPARE(write["imageCrc32"].toString(), QStringLiteral("1d1a2e37"));
         QCOMPARE(entries[2]["imageBytes"].toInt(), 2048);
         QVERIFY(entries[4]["file"].isNull());
+    }
+
+    // "Serial port…" from the port frame's context menu maps a button to another device until
+    // the window closes: the operations then go there, the button's tooltip names it, and the
+    // title and the log are left as they were. Mapping it back reaches the board again.
+    void portChoiceMapsTheButton()
+    {
+        RecordingPort board{boardOptions()};
+        const QString simulated = QString::fromLatin1(board::SimulatedPort::kDeviceName);
+        const QString missing = QStringLiteral("/nonexistent/brindle-port");
+        PortMap map(board, {simulated, QString()}, [](const QString& device) { return link::makeSystemPort({device, device}); });
+        ScriptedOperator op;
+        Form1 form(map, op, map.devices());
+        form.setPortMap(&map, [simulated] { return systemSerialPorts(simulated); });
+        for (QWidget* widget : std::initializer_list<QWidget*>{form.Frame2, form.Option1, form.Option2}) {
+            QCOMPARE(widget->contextMenuPolicy(), Qt::ActionsContextMenu);
+            QVERIFY(widget->actions().contains(form.portAction));
+        }
+        QCOMPARE(form.portAction->text(), QString::fromUtf8("Serial port…"));
+        const QString title = form.windowTitle(), log = form.Label4->text();
+
+        op.portChoices.push_back(std::array<QString, 2>{missing, QStringLiteral("COM7")});
+        form.portAction->trigger();
+        QCOMPARE(op.offeredMappings.back(), (std::array<QString, 2>{simulated, QString()}));
+        QVERIFY(!op.offeredPorts.empty());
+        QCOMPARE(op.offeredPorts.front().device, simulated); // then the system's, as ports lists them
+        QCOMPARE(form.Option1->toolTip(), "COM1: " + missing);
+        QCOMPARE(form.Option2->toolTip(), QStringLiteral("COM2: COM7"));
+        QCOMPARE(form.windowTitle(), title);
+        QCOMPARE(form.Label4->text(), log);
+        form.Reset_Click();
+        QVERIFY2(op.boxes.size() == 1 && op.boxes.first().contains(missing), qPrintable(op.boxes.join("\n")));
+        QVERIFY(board.wire.isEmpty());
+
+        op.portChoices.push_back(std::array<QString, 2>{simulated, QStringLiteral("COM7")});
+        form.portAction->trigger();
+        QCOMPARE(op.offeredMappings.back(), (std::array<QString, 2>{missing, QStringLiteral("COM7")}));
+        QCOMPARE(form.Option1->toolTip(), "COM1: " + simulated);
+        form.Reset_Click();
+        QCOMPARE(board.wire, QByteArray("I"));
+        QCOMPARE(op.boxes.size(), 1);
+
+        form.portAction->trigger(); // cancelled: nothing changes
+        QCOMPARE(form.Option1->toolTip(), "COM1: " + simulated);
+        QCOMPARE(form.Option2->toolTip(), QStringLiteral("COM2: COM7"));
+    }
+
+    // A file named on the command line or dropped on the window is loaded as LOAD would load
+    // it (title, grid, log), and AUTO then reloads it without a dialog and writes it.
+    void fileOpenedWithoutTheDialogIsLoad_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("command line") << "open";
+        QTest::newRow("dropped on the window") << "drop";
+    }
+    void fileOpenedWithoutTheDialogIsLoad()
+    {
+        QFETCH(QString, how);
+        BoardRig loaded, opened;
+        START_BOARD(loaded);
+        START_BOARD(opened);
+        loaded.load();
+        const QString path = opened.dir.filePath("blink.hex");
+        QVERIFY(QFile::copy(BRINDLE_EXAMPLES_DIR "/blink.hex", path));
+        if (how == "open") {
+            // Relative to the current folder, as a shell gives it.
+            const QString previous = QDir::currentPath();
+            QDir::setCurrent(opened.dir.path());
+            opened.form.openFile("blink.hex");
+            QDir::setCurrent(previous);
+        } else {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&opened.form, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&opened.form, &drop);
+        }
+        QVERIFY(opened.op.dialogs.empty());
+        QCOMPARE(opened.form.windowTitle(), loaded.form.windowTitle().replace(loaded.dir.path(), opened.dir.path())
+                                                .replace(QDir::toNativeSeparators(loaded.dir.path()),
+                                                         QDir::toNativeSeparators(opened.dir.path())));
+        QCOMPARE(opened.form.Label4->text(), loaded.form.Label4->text());
+        QCOMPARE(opened.image(), loaded.image());
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::copy(BRINDLE_EXAMPLES_DIR "/blink.hex", path)); // AUTO reads it again
+        opened.form.auto_Click();
+        QVERIFY(opened.op.dialogs.empty());
+        QCOMPARE(opened.form.Label4->text(), QStringLiteral("Write OK !"));
+        QVERIFY(opened.op.boxes.isEmpty());
+    }
+
+    // Two files, or one while the board works, are not taken.
+    void dropOfTwoFilesIsRefused()
+    {
+        BoardRig rig;
+        START_BOARD(rig);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(rig.dir.filePath("a.hex")), QUrl::fromLocalFile(rig.dir.filePath("b.hex"))});
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&rig.form, &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    // The record's durationMs is the board's time up to its report: an error box that stands
+    // open a minute (the clock moved on while it is shown) adds nothing to it.
+    void recordLeavesOutTheBoxesTime_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("verify of an erased chip") << "VERIFY" << "verify";
+        QTest::newRow("AUTO's verify") << "AUTO" << "verify";
+        QTest::newRow("a board silent after the erase") << "ERASE" << "erase";
+    }
+    void recordLeavesOutTheBoxesTime()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, step);
+        board::BoardOptions options = boardOptions();
+        options.silentAfter = button == "ERASE" ? 'I' : 0;
+        BoardRig rig(options);
+        START_BOARD(rig);
+        link::JobRecord record(rig.dir.filePath("time.log"), "brindle", "9.9");
+        QVERIFY(!record.open());
+        rig.form.setJobRecord(&record);
+        rig.load();
+        auto offset = std::chrono::steady_clock::duration::zero();
+        rig.form.setClock([&offset] { return std::chrono::steady_clock::now() + offset; });
+        int boxes = 0;
+        rig.op.onBox = [&] {
+            ++boxes;
+            offset += std::chrono::minutes(1);
+        };
+        if (button == "AUTO") {
+            rig.form.Erase_chk->setChecked(false); // the chip is erased; WRITE is not ticked either
+            rig.form.Program_chk->setChecked(false);
+            rig.form.Verify_chk->setChecked(true);
+            rig.form.auto_Click();
+        } else if (button == "ERASE") {
+            rig.form.Erase_Click();
+        } else {
+            rig.form.Verify_Click();
+        }
+        QVERIFY2(boxes == 1, qPrintable(rig.op.boxes.join("\n")));
+        QFile file(rig.dir.filePath("time.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject last = QJsonDocument::fromJson(file.readAll().trimmed().split('\n').last()).object();
+        QCOMPARE(last["step"].toString(), step);
+        QVERIFY2(last["result"].toString() != "ok", qPrintable(last["result"].toString()));
+        const int ms = last["durationMs"].toInt(-1);
+        QVERIFY2(ms >= 0 && ms < 30000, qPrintable(QString::number(ms)));
     }
 
     // A stop asked for from outside (SIGTERM, SIGHUP) during AUTO's VERIFY: it ends between

@@ -161,4 +161,15 @@ while [ -z "$(others)" ] && [ $SECONDS -lt "$end" ]; do sleep 0.1; done
 [ -n "$(others)" ] || fail "no box within 10 s of the second BLANK"
 stop_app
 [ "$(grep -c '"step":"blank"' "$work/record.log")" -eq 2 ] || fail "the record holds $(grep -c . "$work/record.log") lines, expected both BLANKs"
+
+# A HEX file on the command line (a file manager's "Open with"), relative to the folder the
+# program starts in: loaded at start-up with LOAD's title, and AUTO then writes it unasked.
+(cd "$work" && exec "$app" --simulate=AT89C2051 --no-pace blink.hex) >"$work/app3.log" 2>&1 &
+pid=$!
+win=$(wait_window "^$work/blink\.hex -  159 Bytes \(A0H\)$" 20) ||
+    fail "no window titled with the file given on the command line within 20 s: $(cat "$work/app3.log")"
+click_auto
+wait_title "^W$" 60
+[ -z "$(xdotool search --onlyvisible --name '^Select HEX File$' 2>/dev/null)" ] || fail "AUTO asked for the file"
+stop_app
 echo "window test passed"

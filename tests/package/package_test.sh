@@ -50,6 +50,7 @@ exes=(brindle brindle-board)
 [ "$cli" = with-cli ] && exes+=(brindle-cli)
 expected=(
     usr/share/applications/org.brindle.brindle.desktop
+    usr/share/mime/packages/org.brindle.brindle.xml
     usr/share/metainfo/org.brindle.brindle.metainfo.xml
     usr/share/icons/hicolor/scalable/apps/brindle.svg
     usr/share/doc/brindle/copyright
@@ -79,6 +80,12 @@ while IFS= read -r exec_line; do
     [ -x "$root/usr/bin/$program" ] || fail "menu command '$exec_line' names no installed program"
 done < <(grep '^Exec=' "$desktop")
 grep -q '^Exec=brindle --simulate$' "$desktop" || fail "no menu action starts the simulated board"
+# A HEX file opened from the file manager reaches the window as its argument.
+grep -q '^Exec=brindle %f$' "$desktop" || fail "the entry does not pass the file it opens (%f)"
+grep -q '^MimeType=text/x-hex;$' "$desktop" || fail "the entry does not offer to open HEX files (MimeType)"
+grep -q '<mime-type type="text/x-hex">' "$root/usr/share/mime/packages/org.brindle.brindle.xml" &&
+    grep -q '<glob pattern="\*.hex"/>' "$root/usr/share/mime/packages/org.brindle.brindle.xml" ||
+    fail "the package does not tell the MIME database that *.hex is text/x-hex"
 for exe in "${exes[@]}"; do
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
         man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/$exe.1.gz" 2>&1 >/dev/null)

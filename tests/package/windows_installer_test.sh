@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # The Windows packages as a user gets them, under Wine in a throw-away prefix: the installer,
-# built by CPack, run silently (files, Start-menu shortcuts, the uninstall entry, the installed
-# programs), then the uninstaller (nothing left behind); and the portable zip, unpacked and run.
+# built by CPack, run silently (files, Start-menu shortcuts, the uninstall entry, the user's PATH,
+# the .hex and .ihx association, the installed programs, a HEX file opened through the
+# association), run again into another folder (the first install removed), then the uninstaller
+# (nothing left behind, in the folders or the registry); and the portable zip, unpacked and run.
 # Usage: windows_installer_test.sh BUILD_DIR VERSION OBJDUMP
 set -euo pipefail
 
 build=$1 version=$2 objdump=$3
 if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
-    for tool in cpack wine wineboot wineserver unzip xvfb-run xdotool; do
+    for tool in cpack wine wineboot wineserver unzip xvfb-run xdotool iconv; do
         command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
     done
     # The window needs an X display. A bound on the whole run below ctest's, so that even a
     # wait missed here ends in a FAIL line.
     rc=0
-    timeout 540 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
-    [ "$rc" -ne 124 ] || echo "FAIL: the installer test did not end within 540 s"
+    timeout 840 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
+    [ "$rc" -ne 124 ] || echo "FAIL: the installer test did not end within 840 s"
     exit "$rc"
 fi
 
@@ -76,6 +78,31 @@ portable=$work/zip/brindle-$version-win64
 
 timeout 180 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; stop "wineboot -i did not set up the prefix within 180 s"; }
 
+# What the user had before: a PATH of their own, and .ihx files another program opens.
+reg_run() { timeout 60 wine reg "$@" /reg:64 >/dev/null 2>&1; }
+reg_run add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d 'C:\Tools\Other' /f || stop "wine reg could not set the user's PATH within 60 s"
+reg_run add 'HKLM\Software\Classes\.ihx' /ve /d Other.Program /f || stop "wine reg could not give .ihx to another program within 60 s"
+reg_text() { # key [value]: a value's data as reg prints it (the key's default without a value),
+    # empty where there is none
+    local which=(/ve)
+    [ -z "${2:-}" ] || which=(/v "$2")
+    timeout 60 wine reg query "$1" "${which[@]}" /reg:64 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *[^ ]* *REG_[A-Z_]*SZ *//p' | head -n 1
+}
+# Every key, value and datum of the registry's program-wide and user parts that names Brindle.
+brindle_in_registry() {
+    local hive
+    for hive in HKEY_LOCAL_MACHINE\\Software HKEY_CURRENT_USER\\Software HKEY_CURRENT_USER\\Environment; do
+        rm -f "$work/export.reg"
+        timeout 60 wine regedit /E "$(winpath "$work/export.reg")" "$hive" >/dev/null 2>&1 || true
+        [ -f "$work/export.reg" ] || { echo "regedit exported nothing of $hive"; continue; }
+        iconv -f UTF-16 -t UTF-8 "$work/export.reg" | tr -d '\r' | grep -i 'brindle' || true
+    done
+}
+winpath() { echo "Z:${1//\//\\}"; }
+brindle_in_registry >"$work/registry-before.txt"
+[ ! -s "$work/registry-before.txt" ] || stop "the fresh prefix names Brindle already: $(cat "$work/registry-before.txt")"
+
 # --- Silent install --------------------------------------------------------------------------
 dir="$WINEPREFIX/drive_c/Program Files/Brindle"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Brindle"
@@ -116,6 +143,34 @@ for name in "Brindle" "Brindle with a Simulated Board"; do
     fi
 done
 
+# A Command Prompt in the user's folder with the install folder on its PATH.
+prompt="$menu/Brindle command prompt.lnk"
+if [ -f "$prompt" ]; then
+    lnk_text "$prompt" >"$work/lnk.txt"
+    grep -qixF 'C:\windows\system32\cmd.exe' "$work/lnk.txt" || fail "'Brindle command prompt' does not start cmd.exe: $(cat "$work/lnk.txt")"
+    grep -qF '/K "title Brindle command prompt & cd /d "%USERPROFILE%" & set "PATH=C:\Program Files\Brindle;%PATH%"' "$work/lnk.txt" ||
+        fail "'Brindle command prompt' does not open in the user's folder with the install folder on PATH: $(cat "$work/lnk.txt")"
+else
+    fail "no Start-menu shortcut 'Brindle command prompt' in $(ls "$menu" 2>&1)"
+fi
+
+# The user's PATH gains the folder at its end; the machine's is left alone.
+[ "$(reg_text 'HKCU\Environment' Path)" = 'C:\Tools\Other;C:\Program Files\Brindle' ] ||
+    fail "the user's PATH is '$(reg_text 'HKCU\Environment' Path)' after the install"
+! reg_text 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' Path | grep -qi brindle ||
+    fail "the machine's PATH names Brindle"
+
+# .hex and .ihx: Brindle among the programs offered; the default only where none was.
+classes='HKLM\Software\Classes'
+[ "$(reg_text "$classes\Brindle.HexFile\shell\open\command")" = '"C:\Program Files\Brindle\brindle.exe" "%1"' ] ||
+    fail "Brindle.HexFile opens with '$(reg_text "$classes\Brindle.HexFile\shell\open\command")'"
+for ext in .hex .ihx; do
+    timeout 60 wine reg query "$classes\\$ext\\OpenWithProgids" /reg:64 2>/dev/null | grep -q Brindle.HexFile ||
+        fail "$ext does not offer Brindle.HexFile (OpenWithProgids)"
+done
+[ "$(reg_text "$classes\.hex")" = Brindle.HexFile ] || fail ".hex, which no program had, opens with '$(reg_text "$classes\.hex")'"
+[ "$(reg_text "$classes\.ihx")" = Other.Program ] || fail ".ihx was taken from the program that had it: '$(reg_text "$classes\.ihx")'"
+
 # The entry Windows lists under installed programs, in the 64-bit registry.
 timeout 60 wine reg query "$key" /reg:64 2>&1 | tr -d '\r' >"$work/reg.txt" || true
 reg_value() { sed -n "s/^ *$1 *REG_SZ *//p" "$work/reg.txt"; }
@@ -129,6 +184,13 @@ reg_value() { sed -n "s/^ *$1 *REG_SZ *//p" "$work/reg.txt"; }
 # --- The installed programs ------------------------------------------------------------------
 out=$(run_win 60 'C:\Program Files\Brindle\brindle-cli.exe' --version) || fail "installed brindle-cli --version failed or took over 60 s"
 [ "$out" = "brindle-cli $version" ] || fail "installed brindle-cli --version printed '$out'"
+# Help in Windows words: COM names and backslashed paths, no device files.
+for program in brindle-cli.exe brindle.exe; do
+    out=$(run_win 60 "C:\\Program Files\\Brindle\\$program" --help) || fail "installed $program --help failed or took over 60 s"
+    ! grep -q '/dev/\|pseudo-terminal\|~/' <<<"$out" || fail "$program --help speaks Unix: $(grep '/dev/\|pseudo-terminal\|~/' <<<"$out")"
+    grep -q 'COM3' <<<"$out" || fail "$program --help names no COM port: $out"
+done
+grep -qF 'examples\blink.hex' <<<"$(run_win 60 'C:\Program Files\Brindle\brindle-cli.exe' --help)" || fail "brindle-cli --help's example is no Windows path"
 
 # The window comes up only with its platform plugin found beside it.
 wine 'C:\Program Files\Brindle\brindle.exe' >"$work/app.log" 2>&1 &
@@ -141,6 +203,32 @@ wait_for 20 ended "$app_pid" || fail "brindle.exe did not end within 20 s of SIG
 wait "$app_pid" 2>/dev/null || true
 app_pid=
 
+# A HEX file opened as Explorer opens it, through the association: loaded at start-up.
+timeout 60 wine start 'C:\Program Files\Brindle\examples\blink.hex' >"$work/start.log" 2>&1 ||
+    fail "wine start of the installed blink.hex failed: $(cat "$work/start.log")"
+loaded() { xdotool search --onlyvisible --name '^C:\\Program Files\\Brindle\\examples\\blink\.hex -  159 Bytes \(A0H\)$' >/dev/null; }
+wait_for 60 loaded || fail "no window titled with the loaded blink.hex within 60 s of opening it: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | head -n 5)"
+timeout 60 wine taskkill /f /im brindle.exe >/dev/null 2>&1 || true
+gone() { ! xdotool search --onlyvisible --name 'blink\.hex' >/dev/null; }
+wait_for 30 gone || fail "the window opened by the association did not end within 30 s of taskkill"
+
+# --- Installing into another folder ----------------------------------------------------------
+# The install in Program Files is removed first, its uninstaller and folder included.
+moved="$WINEPREFIX/drive_c/Tools/Brindle"
+timeout 180 wine "$installer" /S '/D=C:\Tools\Brindle' >"$work/install2.log" 2>&1 ||
+    { cat "$work/install2.log"; stop "the second installer failed or did not end within 180 s"; }
+wait_for 60 test -f "$moved/Uninstall.exe" -a -f "$menu/Brindle command prompt.lnk" ||
+    stop "no Uninstall.exe and shortcuts in C:\Tools\Brindle within 60 s of the second installer's end"
+wait_for 60 absent "$dir" || fail "the earlier install folder is still there: $(cd "$dir" && find . | sort | tr '\n' ' ')"
+timeout 60 wine reg query "$key" /reg:64 2>&1 | tr -d '\r' >"$work/reg.txt" || true
+[ "$(reg_value UninstallString)" = '"C:\Tools\Brindle\Uninstall.exe"' ] ||
+    fail "after the move the UninstallString is '$(reg_value UninstallString)'"
+[ "$(reg_text 'HKCU\Environment' Path)" = 'C:\Tools\Other;C:\Tools\Brindle' ] ||
+    fail "after the move the user's PATH is '$(reg_text 'HKCU\Environment' Path)'"
+[ "$(reg_text "$classes\Brindle.HexFile\shell\open\command")" = '"C:\Tools\Brindle\brindle.exe" "%1"' ] ||
+    fail "after the move Brindle.HexFile opens with '$(reg_text "$classes\Brindle.HexFile\shell\open\command")'"
+dir=$moved
+
 # --- Silent uninstall ------------------------------------------------------------------------
 # The uninstaller copies itself to the temporary folder, starts that copy and returns.
 timeout 60 wine "$dir/Uninstall.exe" /S >"$work/uninstall.log" 2>&1 ||
@@ -152,6 +240,11 @@ fi
 if timeout 60 wine reg query "$key" /reg:64 >/dev/null 2>&1; then
     fail "the uninstall entry $key is still there"
 fi
+# Nothing of the program's own in the registry, the user's PATH and .ihx as they were.
+brindle_in_registry >"$work/registry-after.txt"
+[ ! -s "$work/registry-after.txt" ] || fail "the registry still names Brindle after the uninstall: $(cat "$work/registry-after.txt")"
+[ "$(reg_text 'HKCU\Environment' Path)" = 'C:\Tools\Other' ] || fail "the user's PATH is '$(reg_text 'HKCU\Environment' Path)' after the uninstall"
+[ "$(reg_text "$classes\.ihx")" = Other.Program ] || fail ".ihx opens with '$(reg_text "$classes\.ihx")' after the uninstall"
 
 # --- The portable zip ------------------------------------------------------------------------
 # After the uninstall, so that nothing but the zip's own folder can supply its DLLs.

@@ -2,10 +2,14 @@
 # The Windows programs under Wine on a real COM port: the Linux simulated board serves a
 # pseudo-terminal that a throw-away Wine prefix maps to COM1. brindle-cli writes and checks a
 # chip through it and the window identifies the chip on RESET; a screenshot is kept.
-# Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH
+# Without a console, the window's command-line errors come in a message box; a HEX file given
+# on its command line is loaded at start-up.
+# "Serial port…" is in the window's system menu and opens its dialog.
+# Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH START_DETACHED_EXE
+#        SYSTEM_MENU_PROBE_EXE
 set -euo pipefail
 
-cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5
+cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7 probe=$8
 export WINEPATH=$6 WINEDEBUG=-all
 if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
     for tool in wine wineboot wineserver xvfb-run xdotool import objcopy; do
@@ -14,8 +18,8 @@ if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
     # Everything runs on the one display: Wine's desktop process starts with the prefix and
     # keeps the display it found. A bound below ctest's, so that a missed wait still says FAIL.
     rc=0
-    timeout 110 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
-    [ "$rc" -ne 124 ] || echo "FAIL: the Wine COM test did not end within 110 s"
+    timeout 170 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
+    [ "$rc" -ne 124 ] || echo "FAIL: the Wine COM test did not end within 170 s"
     exit "$rc"
 fi
 unset QT_QPA_PLATFORM
@@ -97,6 +101,23 @@ cat "$work/expected.bin" >"$work/image.bin"
 tail -c +$(($(stat -c %s "$work/expected.bin") + 1)) "$work/erased.bin" >>"$work/image.bin"
 cmp "$work/image.bin" "$work/chip.bin" || fail "the chip read back differs from $hex"
 
+# read - on standard output: the same bytes (the image holds an 0A, which text mode would
+# turn into 0D 0A), and the HEX text exactly as read writes it to a file, CR LF line ends.
+[ "$(tr -dc '\n' <"$work/image.bin" | wc -c)" -gt 0 ] || fail "$hex has no 0A byte to try standard output's mode on"
+stdout_run() { # what, output file, arguments...
+    local what=$1 out=$2 rc=0
+    shift 2
+    timeout 60 wine "$cli" "$@" >"$out" 2>"$work/cli.log" || rc=$?
+    [ "$rc" -eq 0 ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected 0"; }
+}
+stdout_run "read - --format bin" "$work/stdout.bin" -p COM1 --format bin read -
+cmp "$work/image.bin" "$work/stdout.bin" || fail "read - --format bin gave $(stat -c %s "$work/stdout.bin") bytes unlike the chip's"
+cli_run 0 "read to a HEX file" -p COM1 read "$(winpath "$work/chip.hex")"
+stdout_run "read -" "$work/stdout.hex" -p COM1 read -
+cmp "$work/chip.hex" "$work/stdout.hex" || fail "read - gave other HEX text than read FILE: $(head -c 100 "$work/stdout.hex" | od -c | head -n 3)"
+[ "$(grep -c $'\r\r' "$work/stdout.hex")" -eq 0 ] && [ "$(grep -c $'\r$' "$work/stdout.hex")" -eq "$(wc -l <"$work/stdout.hex")" ] ||
+    fail "read -'s HEX lines do not all end in CR LF"
+
 # Another file: sixteen 0x55 bytes at 0000.
 data=$(printf '55%.0s' $(seq 16))
 sum=$((16 + 16 * 0x55))
@@ -122,16 +143,52 @@ cli_run 5 "a silent board" -p COM2 identify
 cli_run 5 "a board that hangs up" -p COM3 write "$(winpath "$hex")"
 grep -q "hung up" "$work/cli.log" || { cat "$work/cli.log"; fail "no 'hung up' for the board that closed the line"; }
 
-# The window: RESET identifies the chip, and the title is the board's code for it.
-wine "$app" --com1 COM1 >"$work/app.log" 2>&1 &
+# Started as Explorer starts it (no console, no standard handles), the window tells a mistyped
+# option, or a record it cannot open, in a box titled Brindle with the text a console would
+# have shown, then exits with the console's status.
+box_case() { # status, what, arguments...
+    local want=$1 what=$2 rc=0
+    shift 2
+    timeout 60 wine "$app" "$@" >/dev/null 2>"$work/console.txt" || rc=$?
+    [ "$rc" -eq "$want" ] || fail "$what from a console: exit status $rc, expected $want"
+    rc=0
+    timeout 90 wine "$detached" Brindle 60 "$(winpath "$app")" "$@" >"$work/box.txt" 2>"$work/detached.err" || rc=$?
+    [ "$rc" -eq "$want" ] || fail "$what without a console: status $rc, expected $want: $(cat "$work/detached.err")"
+    # The same text, but for the line ends and the blank lines the box trims.
+    if [ "$(tr -d '\r' <"$work/console.txt")" != "$(tr -d '\r' <"$work/box.txt")" ]; then
+        diff <(tr -d '\r' <"$work/console.txt") <(tr -d '\r' <"$work/box.txt") || true
+        fail "$what: the box (>) does not say what the console (<) did"
+    fi
+    [ -s "$work/box.txt" ] || fail "$what: the box is empty"
+}
+box_case 2 "an unknown option" --bogus
+box_case 3 "a record that cannot be opened" --log 'Z:\nonexistent\folder\brindle.log'
+
+# The window with a HEX file on its command line (an Explorer double-click): loaded at
+# start-up, the title as after LOAD. Then RESET identifies the chip, and the title is the
+# board's code for it.
+wine "$app" --com1 COM1 "$(winpath "$hex")" >"$work/app.log" 2>&1 &
 app_pid=$!
+loaded_title="$(winpath "$hex") -  159 Bytes (A0H)"
 win=
 end=$((SECONDS + 60))
 while [ $SECONDS -lt "$end" ] && [ -z "$win" ]; do
-    win=$(xdotool search --onlyvisible --name "^Brindle  ATMEL 8051 Programmer" 2>/dev/null | head -n 1 || true)
+    win=$(xdotool search --onlyvisible --name "^Brindle  ATMEL 8051 Programmer|^Z:" 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] || sleep 0.2
 done
 [ -n "$win" ] || { cat "$work/app.log"; fail "no main window within 60 s"; }
+end=$((SECONDS + 20))
+title=
+while [ $SECONDS -lt "$end" ]; do
+    title=$(xdotool getwindowname "$win")
+    [ "$title" = "$loaded_title" ] && break
+    sleep 0.1
+done
+[ "$title" = "$loaded_title" ] || fail "title is '$title' 20 s after start-up, expected '$loaded_title'"
+# The title bar's menu, where terminal programs keep their port settings.
+rc=0
+timeout 60 wine "$probe" "$loaded_title" "Serial port" 30 2>"$work/probe.err" || rc=$?
+[ "$rc" -eq 0 ] || fail "Serial port… as the system menu's last entry: status $rc ($(cat "$work/probe.err"))"
 sleep 0.5
 # RESET's centre in client pixels (twips / 15).
 xdotool mousemove --window "$win" 52 440 click 1

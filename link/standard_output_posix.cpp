@@ -1,0 +1,13 @@
+#include "standard_output.h"
+
+#include <cstdio>
+
+namespace brindle::link {
+
+// A Unix stream has no text mode: what is written is what arrives.
+bool writeStandardOutput(std::string_view bytes)
+{
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
+} // namespace brindle::link
