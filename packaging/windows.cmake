@@ -14,17 +14,37 @@ endif()
 
 # Every Qt library either program loads, from the Qt this build found; the DLLs go out as
 # Qt built them (LGPL).
-foreach(module Core Gui Widgets SerialPort)
+foreach(module Core Gui Widgets SerialPort Sql)
   install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
 endforeach()
 
 # Plugins load at run time, so no import table names them. windows is the platform and
 # offscreen runs the window headless (tests, Wine without a display); windowsvista is the
-# native look. The icons are PNG, which QtGui reads itself.
-foreach(plugin QWindowsIntegrationPlugin QOffscreenIntegrationPlugin QWindowsVistaStylePlugin)
+# native look. The icons are PNG, which QtGui reads itself. The serial-number store opens
+# SQLite files itself and reaches PostgreSQL through ODBC (Windows' odbc32.dll and the
+# PostgreSQL ODBC driver the station installs).
+# Qt 6.4's Qt6Sql does not load its drivers' targets itself.
+foreach(plugin QSQLiteDriverPlugin QODBCDriverPlugin)
+  if(NOT TARGET Qt6::${plugin})
+    find_package(Qt6${plugin} CONFIG REQUIRED PATHS ${Qt6Sql_DIR} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  endif()
+endforeach()
+foreach(plugin QWindowsIntegrationPlugin QOffscreenIntegrationPlugin QWindowsVistaStylePlugin
+               QSQLiteDriverPlugin QODBCDriverPlugin)
   get_target_property(BRINDLE_PLUGIN_TYPE Qt6::${plugin} QT_PLUGIN_TYPE)
   install(FILES $<TARGET_FILE:Qt6::${plugin}> DESTINATION ${BRINDLE_PLUGIN_TYPE})
 endforeach()
+
+# Qt's SQLite driver links to SQLite's own DLL, built into the Qt prefix beside Qt's DLLs.
+get_target_property(BRINDLE_QT_CORE_DLL Qt6::Core IMPORTED_LOCATION_RELEASE)
+if(NOT BRINDLE_QT_CORE_DLL)
+  get_target_property(BRINDLE_QT_CORE_DLL Qt6::Core IMPORTED_LOCATION)
+endif()
+get_filename_component(BRINDLE_QT_BIN_DIR ${BRINDLE_QT_CORE_DLL} DIRECTORY)
+if(NOT EXISTS ${BRINDLE_QT_BIN_DIR}/sqlite3.dll)
+  message(FATAL_ERROR "No sqlite3.dll beside ${BRINDLE_QT_CORE_DLL}: Qt's SQLite driver cannot load without it")
+endif()
+install(FILES ${BRINDLE_QT_BIN_DIR}/sqlite3.dll DESTINATION .)
 
 # The compiler's own runtime, found where the compiler links it from. Debian ships these with
 # their debug information (libstdc++ alone is over 20 MB), so the package gets stripped copies.
@@ -50,7 +70,7 @@ add_custom_target(brindle_windows_runtime ALL DEPENDS ${BRINDLE_RUNTIME_DLLS})
 install(FILES ${BRINDLE_RUNTIME_DLLS} DESTINATION .)
 
 # Licences: Brindle's, Qt's (its bundled third-party code included; not the documentation
-# licence, as no Qt documentation ships) and the MinGW runtime's.
+# licence, as no Qt documentation ships), SQLite's dedication and the MinGW runtime's.
 set(BRINDLE_QT_LICENSES_DIR ${CMAKE_CURRENT_LIST_DIR}/windows/qt-licenses CACHE PATH
     "Licence texts of the Qt whose DLLs the Windows package ships")
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)

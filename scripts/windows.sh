@@ -13,7 +13,9 @@ mode=${1:-package}
 case "$mode" in package|test) ;; *) echo "usage: $0 [test]" >&2; exit 2 ;; esac
 
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 nsis ninja-build)
-[ "$mode" = test ] && WINDOWS_PACKAGES+=(xvfb xauth xdotool x11-utils imagemagick)
+# The tests' PostgreSQL server is the Linux one; Wine's odbc32 reaches it through the host's
+# unixODBC and its PostgreSQL driver.
+[ "$mode" = test ] && WINDOWS_PACKAGES+=(xvfb xauth xdotool x11-utils imagemagick postgresql unixodbc odbc-postgresql)
 install_missing "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 OUT="$ROOT/build-windows"

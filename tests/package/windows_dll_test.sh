@@ -2,7 +2,8 @@
 # Installs the Windows build into a temporary folder, as the installer and the zip ship it, and
 # checks that it runs on a bare Windows: every DLL that an .exe or .dll there imports is either
 # beside the programs or part of Windows. Qt's plugins load at run time and no import names them,
-# so the ones the window needs are checked by name.
+# so the ones the window and the serial-number store need are checked by name; their own imports
+# (the SQLite driver's sqlite3.dll, the ODBC driver's odbc32.dll) are checked like the programs'.
 # Usage: windows_dll_test.sh BUILD_DIR OBJDUMP
 set -euo pipefail
 
@@ -24,7 +25,7 @@ fi
 system_dlls=(
     advapi32.dll authz.dll bcrypt.dll cfgmgr32.dll comctl32.dll comdlg32.dll crypt32.dll
     d2d1.dll d3d9.dll d3d11.dll d3d12.dll dwmapi.dll dwrite.dll dxgi.dll gdi32.dll imm32.dll
-    kernel32.dll mpr.dll msvcrt.dll netapi32.dll ntdll.dll ole32.dll oleaut32.dll setupapi.dll
+    kernel32.dll mpr.dll msvcrt.dll netapi32.dll ntdll.dll odbc32.dll ole32.dll oleaut32.dll setupapi.dll
     shcore.dll shell32.dll shlwapi.dll user32.dll userenv.dll uxtheme.dll version.dll winmm.dll
     winspool.drv ws2_32.dll wtsapi32.dll
 )
@@ -39,7 +40,8 @@ is_system() {
 
 # --- What the folder must and must not hold ---------------------------------------------------
 for file in brindle.exe brindle-cli.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-            LICENSE.txt licenses/Qt/LGPL-3.0-only.txt licenses/Qt/GPL-3.0-only.txt; do
+            Qt6Sql.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll sqlite3.dll \
+            LICENSE.txt licenses/Qt/LGPL-3.0-only.txt licenses/Qt/GPL-3.0-only.txt licenses/Qt/SQLite.txt; do
     [ -f "$root/$file" ] || fail "missing $file"
 done
 # The simulated board on its own needs pseudo-terminals, which Windows lacks.

@@ -115,6 +115,7 @@ wait_for 60 test -f "$dir/Uninstall.exe" -a -f "$menu/Brindle with a Simulated B
 [ ! -e "$WINEPREFIX/drive_c/Program Files (x86)/Brindle" ] || fail "installed into Program Files (x86)"
 
 for file in brindle.exe brindle-cli.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll \
+            Qt6Sql.dll sqlite3.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll \
             libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll LICENSE.txt licenses/Qt/LGPL-3.0-only.txt; do
     [ -f "$dir/$file" ] || fail "not installed: $file"
 done
