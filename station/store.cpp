@@ -110,6 +110,10 @@ QSqlDatabase Store::db() const { return QSqlDatabase::database(connection_, fals
 
 std::optional<QString> Store::fail(const QString& what, const QString& reason)
 {
+    // The connection may be what failed (a server restarted): the next call connects anew.
+    if (QSqlDatabase::contains(connection_))
+        db().close();
+    open_ = false;
     return QStringLiteral("The store %1 %2: %3").arg(address_.shown(), what, reason);
 }
 
