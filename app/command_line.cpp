@@ -80,11 +80,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                            .arg(QLatin1String(words.logHint)),
                                        QStringLiteral("FILE"));
     parser.addOption(logOption);
-    // The production options: described once, in brindle-cli's help and the README.
-    std::vector<QCommandLineOption> productionOptions;
-    for (const QString& name : station::kProductionOptions)
-        productionOptions.emplace_back(name.mid(2), QStringLiteral("Production: see brindle-cli --help."), QStringLiteral("VALUE"));
-    productionOptions.emplace_back(QStringLiteral("reuse-failed"), QStringLiteral("Production: see brindle-cli --help."));
+    // A production line: WRITE gives each chip its own number from the store.
+    const std::vector<QCommandLineOption> productionOptions = {
+        {"store", "The store of serial numbers and records: sqlite:PATH (default: brindle/serials.sqlite in the "
+                  "user's data folder), postgresql://USER@HOST[:PORT]/DATABASE or odbc:CONNECTION-STRING.", "URL"},
+        {"station", "This station's name in the store (default: the host name).", "NAME"},
+        {"series", "The series of serial numbers (default \"default\").", "NAME"},
+        {"serial-at", "WRITE puts each chip's own number at ADDR (0x1FF0 or 8176).", "ADDR"},
+        {"serial-start", "A new series' first number (default 1).", "N"},
+        {"serial-step", "A new series' step (default 1).", "S"},
+        {"serial-format", "The number's field: le:W, be:W (binary, W bytes), bcd:W (packed BCD) or ascii:W (W digits).",
+         "FMT"},
+        {"serial-list", "Hand out the file's values (one a line, as 00:1A:2B:3C:4D:5E) instead of numbers.", "FILE"},
+        {"reuse-failed", "Give a number whose chip failed to the next chip before a new one."},
+    };
     for (const QCommandLineOption& option : productionOptions)
         parser.addOption(option);
     parser.addPositionalArgument(QStringLiteral("HEXFILE"),
