@@ -177,7 +177,13 @@ std::optional<QString> Store::begin()
     return q.exec(QStringLiteral("BEGIN IMMEDIATE")) ? std::nullopt : std::optional<QString>(reasonOf(q.lastError()));
 }
 
-bool Store::commit() { return sqlite_ ? QSqlQuery(db()).exec(QStringLiteral("COMMIT")) : db().commit(); }
+std::optional<QString> Store::commit()
+{
+    if (!sqlite_)
+        return db().commit() ? std::nullopt : std::optional<QString>(reasonOf(db().lastError()));
+    QSqlQuery q(db());
+    return q.exec(QStringLiteral("COMMIT")) ? std::nullopt : std::optional<QString>(reasonOf(q.lastError()));
+}
 
 void Store::rollback()
 {
@@ -190,6 +196,14 @@ void Store::rollback()
 std::optional<QString> Store::createSchema()
 {
     QSqlQuery q(db());
+    // A newer Brindle's store is left exactly as it is: not even a missing table is made.
+    if (db().tables().contains(QStringLiteral("brindle_meta"))
+        && q.exec(QStringLiteral("SELECT value FROM brindle_meta WHERE key = 'schema_version'")) && q.next()
+        && q.value(0).toString().toInt() > kSchemaVersion)
+        return fail(QStringLiteral("is of a newer Brindle"),
+                    QStringLiteral("its schema is version %1, this program knows version %2 and changes nothing "
+                                   "in it; use a newer Brindle").arg(q.value(0).toString()).arg(kSchemaVersion));
+    q.finish();
     if (const auto reason = begin())
         return fail(QStringLiteral("cannot be used"), *reason);
     // Stations starting together must not race to create the same tables.
@@ -206,18 +220,14 @@ std::optional<QString> Store::createSchema()
     }
     q.prepare(QStringLiteral("INSERT INTO brindle_meta (key, value) VALUES ('schema_version', ?) ON CONFLICT (key) DO NOTHING"));
     q.addBindValue(QString::number(kSchemaVersion));
-    const bool inserted = q.exec();
-    const bool read = inserted && q.exec(QStringLiteral("SELECT value FROM brindle_meta WHERE key = 'schema_version'")) && q.next();
-    const int version = read ? q.value(0).toString().toInt() : 0;
-    if (!read || !commit()) {
-        const QString reason = reasonOf(q.lastError().isValid() ? q.lastError() : db().lastError());
+    std::optional<QString> reason = q.exec() ? std::nullopt : std::optional<QString>(reasonOf(q.lastError()));
+    q.finish();
+    if (!reason)
+        reason = commit();
+    if (reason) {
         rollback();
-        return fail(QStringLiteral("cannot make its tables"), reason);
+        return fail(QStringLiteral("cannot make its tables"), *reason);
     }
-    if (version > kSchemaVersion)
-        return fail(QStringLiteral("is of a newer Brindle"),
-                    QStringLiteral("its schema is version %1, this program knows version %2 and changes nothing "
-                                   "in it; use a newer Brindle").arg(version).arg(kSchemaVersion));
     return std::nullopt;
 }
 
@@ -281,8 +291,8 @@ std::optional<QString> Store::prepare(SeriesPlan& plan, QStringList* notes)
             return failed(reasonOf(q.lastError()));
         *notes << QStringLiteral("loaded %1 values from %2 as the series %3").arg(list->values.size()).arg(plan.listFile, plan.name);
     }
-    if (!commit())
-        return failed(reasonOf(db().lastError()));
+    if (const auto reason = commit())
+        return failed(*reason);
     return std::nullopt;
 }
 
@@ -363,8 +373,8 @@ std::optional<QString> Store::take(const SeriesPlan& plan, const QString& port, 
         }
     }
     q.finish();
-    if (!commit())
-        return failed(reasonOf(db().lastError()));
+    if (const auto reason = commit())
+        return failed(*reason);
     return std::nullopt;
 }
 

@@ -102,7 +102,7 @@ private:
     std::optional<QString> createSchema();
     std::optional<QString> fail(const QString& what, const QString& reason);
     std::optional<QString> begin(); // the reason when it failed
-    bool commit();
+    std::optional<QString> commit(); // the reason when it failed
     void rollback();
 
     StoreAddress address_;

@@ -259,6 +259,7 @@ private slots:
         QTest::newRow("server never answers") << "silent" << "cannot be reached";
 #endif
         QTest::newRow("sqlite locked") << "locked" << "locked";
+        QTest::newRow("a newer Brindle's store") << "newer" << "schema is version 2, this program knows version 1";
     }
     void storeFailures()
     {
@@ -275,12 +276,13 @@ private slots:
                 url = QString("postgresql://brindle@127.0.0.1:%1/brindle").arg(silent.serverPort());
             }
 #endif
-            if (url == "locked") {
-                url = "sqlite:" + dir_.filePath("locked.sqlite");
+            if (url == "locked" || url == "newer") {
+                const bool newer = url == "newer";
+                url = "sqlite:" + dir_.filePath(newer ? "newer.sqlite" : "locked.sqlite");
                 QVERIFY(runWith({"serials", "--store", url}, dir_.path()).exitCode == 0); // makes the tables
                 lock.setDatabaseName(url.mid(7));
                 QVERIFY(lock.open());
-                QVERIFY(QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+                QVERIFY(QSqlQuery(lock).exec(newer ? "UPDATE brindle_meta SET value = '2'" : "BEGIN EXCLUSIVE"));
             }
             timer.start();
             run = runWith({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
