@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
         if (brindle::link::stopRequested())
             window.closeOnStop();
     });
-    stopWatch.start(100);
+    stopWatch.start(50);
 
     window.show();
     const int status = QApplication::exec();

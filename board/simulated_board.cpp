@@ -71,6 +71,8 @@ bool SimulatedBoard::hangsUpNow(const BoardProtocol::Step& step) const
 std::string SimulatedBoard::shapeReply(const BoardProtocol::Step& step) const
 {
     std::string text = step.reply;
+    if (step.readBlock >= 0 && text.size() > kBlockChars && !options_.readStatus.empty())
+        text = text.substr(0, kBlockChars) + options_.readStatus;
     if (step.readBlock >= 0 && text.size() >= kBlockChars) {
         if (options_.lowerCase) {
             for (std::size_t i = 0; i < kBlockChars; ++i)

@@ -59,7 +59,7 @@ private:
     void report(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took);
     QString words(const link::Outcome& outcome) const;
     link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
-    QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
+    QJsonObject jsonFor(const link::Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const;
 
     int board_;
     QString named_;

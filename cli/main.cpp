@@ -90,6 +90,8 @@ int findAutoBoard(const Options& o, std::vector<Board>* boards)
         candidates << portPath(candidate);
     QString device, error;
     if (!findOneBoard(probePorts(listPorts(candidates), o.timeoutScale), &device, &error)) {
+        if (link::stopRequested())
+            return link::stopExitCode();
         std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
         return link::exitCode(link::Result::PortError);
     }
@@ -139,7 +141,10 @@ int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& 
     else if (!o.json && !o.quiet)
         reporter.line(-1, closingLine(o.commandName, rows.front()));
     // A job whose record is incomplete has not done all that was asked of it.
-    return recordFailed ? std::max(worst, link::exitCode(link::Result::BadImage)) : worst;
+    if (recordFailed)
+        worst = std::max(worst, link::exitCode(link::Result::BadImage));
+    // Told to stop, the job says so whatever its last step came to: a supervisor reads the status.
+    return link::stopRequested() ? link::stopExitCode() : worst;
 }
 
 int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context)

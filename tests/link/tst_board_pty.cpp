@@ -9,6 +9,8 @@
 using namespace brindle;
 using namespace brindle::link::test;
 
+Q_DECLARE_METATYPE(brindle::link::Operation)
+
 class TestBoardPty : public QObject {
     Q_OBJECT
 
@@ -24,6 +26,38 @@ private slots:
         OpRig rig(c.absent ? "/dev/brindle-absent" : board.devicePath());
         prepare(rig, c);
         runRow(rig, c);
+    }
+
+    // A letter too many behind a status comes at the line rate, a character's time after it:
+    // the same fault gets the same name in every run, however the reads fall.
+    void oneNameEveryRun_data()
+    {
+        QTest::addColumn<link::Operation>("op");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("blank answered NN") << link::Operation::Blank << "NN";
+        QTest::newRow("read ending in RR") << link::Operation::Read << "RR";
+    }
+    void oneNameEveryRun()
+    {
+        QFETCH(link::Operation, op);
+        QFETCH(QString, fault);
+        board::BoardOptions options;
+        options.chip = "AT89C1051"; // the smallest chip: a paced read of it takes about a second
+        options.pacing = true;
+        if (op == link::Operation::Read)
+            options.readStatus = fault.toStdString();
+        else
+            options.wrongReplyFor = 'N', options.wrongReply = fault.toStdString();
+        board::PtyBoard board;
+        std::string error;
+        QVERIFY2(board.start(options, &error), error.c_str());
+        QStringList names;
+        for (int run = 0; run < 20; ++run) {
+            OpRig rig(board.devicePath());
+            rig.link.setTimeout(std::chrono::milliseconds(0)); // the limits by the board's work
+            names << nameOf(link::test::runOperation(rig.ops, op).result);
+        }
+        QCOMPARE(names, QStringList(20, "bad-reply"));
     }
 
     // The reply limits follow the board's work: a slow erase is waited for, a silent board is
