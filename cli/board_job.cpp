@@ -228,6 +228,8 @@ QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& fact
         o["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
     } else {
         o["imageBytes"] = 0;
+        o["imageCrc32"] = QJsonValue();
+        o["imageSum"] = QJsonValue();
     }
     QJsonArray differences;
     for (const link::Difference& d : outcome.differences)

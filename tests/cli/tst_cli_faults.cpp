@@ -353,6 +353,9 @@ private slots:
         QVERIFY2(both.exitCode == 2, both.what());
         QVERIFY2(both.err.contains("-p " + device + " and -p " + other + " are one device"), both.what());
         QVERIFY2(sentBytes(both.err).isEmpty(), both.what());
+        if (alias == "node")
+            return; // a pseudo-terminal opens only through its own file system: the bind mount stands in
+
         for (const auto& [first, second] : {std::pair{device, other}, std::pair{other, device}}) {
             QProcess writer;
             QVERIFY2(startWrite(writer, first, big_), "waited 20 s for the first program's write to get under way");

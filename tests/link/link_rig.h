@@ -73,7 +73,7 @@ public:
             return real_->output(text);
         for (char c : board ? text : std::string_view()) {
             const board::SimulatedBoard::Response r = board->receive(c);
-            pending += reshape ? reshape(r.text) : r.text;
+            pending += (reshape ? reshape(r.text) : r.text) + r.trailing;
             up_ = up_ && !r.hangUp;
         }
     }
