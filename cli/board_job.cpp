@@ -286,7 +286,10 @@ link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::c
     } else if (ops && outcome.operation == Operation::Read) {
         // A failed read wrote nothing: the file is named, its old contents are not described.
         const QString& file = context_.options->file;
-        facts.file = outcome.ok() && file != "-" ? link::JobRecord::describeFile(file) : link::FileFacts{file};
+        if (outcome.ok() && file != "-")
+            facts.file = link::JobRecord::describeFile(file);
+        else
+            facts.file.path = file;
         facts.grid = &ops->grid;
         facts.imageBytes = outcome.ok() ? ops->session.deviceSize : outcome.bytesDone;
     }

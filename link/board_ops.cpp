@@ -85,6 +85,7 @@ Outcome BoardOps::withoutChip(Outcome outcome, const Outcome& identification) co
 
 Outcome BoardOps::stopped(Operation operation, const std::string& detail, int bytes)
 {
+    link_.drain();
     link_.close();
     panel_.progress(0, 0);
     Outcome outcome = Outcome::of(Result::Interrupted, link_.reply, detail);
@@ -308,6 +309,8 @@ bool BoardOps::sendBlocks(int length, Outcome& outcome)
             return true;
         }
         if (interrupted() || link_.interrupted()) {
+            if (link_.interrupted())
+                link_.drain();
             outcome = Outcome::of(Result::Interrupted, link_.reply, "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
                        block * kBlockBytes);
             outcome.bytesDone = block * kBlockBytes;

@@ -58,6 +58,8 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
     const auto stop = [&](const std::string& detail, int bytes, int address) {
         outcome = Outcome::of(Result::Interrupted, link_.reply, detail, address);
         outcome.bytesDone = bytes;
+        if (link_.interrupted())
+            link_.drain();
         link_.close();
         panel_.progress(0, 0);
     };

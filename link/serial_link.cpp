@@ -14,6 +14,9 @@ using Clock = std::chrono::steady_clock;
 
 // How often a waiting window gets the chance to repaint, and a stop asked for is seen.
 constexpr std::chrono::milliseconds kIdlePeriod{30};
+// How long an answer cut short by a stop is waited for: a block's time on the line and more,
+// so the next job finds a quiet line, well within the tenth of a second a stop may take.
+constexpr std::chrono::milliseconds kDrainLimit{40};
 // How long after a status letter a further character still counts as part of the reply: far
 // more than a USB adapter at 1 ms holds a byte back, little against the board's own work.
 constexpr std::chrono::milliseconds kSettleMargin{20};
@@ -131,6 +134,22 @@ void SerialLink::serialinput(int wanted, Work work)
         silenceLimit_ = limit;
 
     panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
+}
+
+void SerialLink::drain()
+{
+    const auto deadline = Clock::now() + kDrainLimit;
+    bool arrived = false;
+    while (port_.isOpen()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        // Once something came, a pause of a few characters' time ends it.
+        if (!port_.waitForInput(static_cast<int>(arrived ? std::min<long long>(left.count(), 8) : left.count())) && arrived)
+            break;
+        arrived = !input().empty() || arrived;
+    }
+    carried_.clear();
 }
 
 void SerialLink::settle()

@@ -59,6 +59,9 @@ public:
     void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
     // True when the last serialinput or settle ended because a stop was asked for.
     bool interrupted() const { return interrupted_; }
+    // After a wait cut short: the answer the board may be sending already is taken off the line
+    // (a short while at most), so that the next opening of the port does not take it for its own.
+    void drain();
 
     // True when the last serialinput ended at the time limit.
     bool timedOut() const { return timedOut_; }
