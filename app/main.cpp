@@ -110,7 +110,7 @@ int main(int argc, char* argv[])
         if (brindle::link::stopRequested())
             window.closeOnStop();
     });
-    stopWatch.start(100);
+    stopWatch.start(50);
 
     window.show();
     brindle::app::addSystemMenuEntry(&window, window.portAction->text(), [&window] { window.choosePorts(); });

@@ -22,6 +22,9 @@ public:
     void send(std::string_view text, TimePoint readyAt);
     TimePoint inputClock() const { return pacer_.inputClock(); }
     TimePoint lastDeparture() const { return pacer_.lastDeparture(); }
+    // Letters that trail a reply leave this long after it, more than a burst spans: they reach
+    // the program in a read of their own.
+    static constexpr std::chrono::milliseconds kTrailingGap{5};
 
     // What the board has sent that the program has not been handed yet.
     std::size_t pendingOutput() const;

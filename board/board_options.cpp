@@ -109,6 +109,13 @@ bool applyValue(const std::string& name, const std::string& value, BoardOptions&
         o.wrongReply = *text;
         return true;
     }
+    if (name == "--read-status") {
+        const auto text = unescape(value);
+        if (!text || text->empty())
+            return false;
+        o.readStatus = *text;
+        return true;
+    }
     if (name == "--extra") {
         const auto text = unescape(value);
         if (!text)
@@ -123,7 +130,7 @@ bool takesValue(const std::string& name)
 {
     for (const char* known : {"--chip", "--erase-ms", "--block-ms", "--silent-after",
                               "--wrong-reply", "--short-block", "--extra", "--hang-up-after",
-                              "--fail-block", "--adapter", "--latency-ms"}) {
+                              "--fail-block", "--adapter", "--latency-ms", "--read-status"}) {
         if (name == known)
             return true;
     }
@@ -192,7 +199,8 @@ std::string boardOptionsHelp()
            "  --lower-case        send read data in lower-case hexadecimal\n"
            "  --extra TEXT        append TEXT to every reply\n"
            "  --hang-up-after N   close the line once a write or read has passed N blocks\n"
-           "  --fail-block N      answer write block N with \"w\", as a chip that will not take it\n";
+           "  --fail-block N      answer write block N with \"w\", as a chip that will not take it\n"
+           "  --read-status TEXT  end a read with TEXT in place of its status letter\n";
 }
 
 bool applyAdapterOptions(const std::string& adapter, const std::string& latencyMs, BoardOptions* options,

@@ -24,6 +24,7 @@ struct BoardOptions {
     std::string extraAfterReply;  // characters appended to every reply
     int hangUpAfterBlocks = -1;   // close the line once a write or read has passed this many blocks
     int failBlock = -1;           // write block number answered "w", as by a chip that will not take it
+    std::string readStatus;       // sent in place of a read's status letter after its last block
 };
 
 // Parses options such as {"--chip", "AT89C2051", "--pace"} (no program name). Both

@@ -22,12 +22,15 @@ std::optional<std::string> replayFile(const std::vector<std::string>& args, std:
     const auto isReplay = [](const std::string& arg) { return arg.rfind("--replay", 0) == 0; };
     if (std::none_of(args.begin(), args.end(), isReplay))
         return std::nullopt;
+    std::optional<std::string> file;
     if (args.size() == 1 && args[0].rfind("--replay=", 0) == 0)
-        return args[0].substr(9);
-    if (args.size() == 2 && args[0] == "--replay")
-        return args[1];
-    *error = args == std::vector<std::string>{"--replay"} ? "option --replay needs a value"
-                                                          : "--replay takes no other option";
+        file = args[0].substr(9);
+    else if (args.size() == 2 && args[0] == "--replay")
+        file = args[1];
+    if (file && !file->empty())
+        return file;
+    *error = args.size() <= 2 && (args[0] == "--replay" || args[0] == "--replay=") ? "option --replay needs a value"
+                                                                               : "--replay takes no other option";
     return std::nullopt;
 }
 

@@ -158,6 +158,8 @@ bool PtyBoard::Impl::readInput()
         const SimulatedBoard::Response response = board->receive(buffer[i]);
         const TimePoint ready = at + milliseconds(response.delayMs);
         line->send(response.text, ready);
+        if (!response.trailing.empty())
+            line->send(response.trailing, std::max(ready, line->lastDeparture()) + BoardLine::kTrailingGap);
         if (response.hangUp)
             hangUpAt = std::max(ready, line->lastDeparture());
     }

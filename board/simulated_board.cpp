@@ -49,6 +49,10 @@ SimulatedBoard::Response SimulatedBoard::receive(char c)
     }
     if (!silent_)
         response.text = shapeReply(step);
+    // A read's status with letters behind it: they come in a burst of their own, as from a
+    // board that sends them a moment later.
+    if (!silent_ && step.readBlock >= 0 && step.reply.size() > kBlockChars && options_.readStatus.size() > 1)
+        response.trailing = options_.readStatus.substr(1);
     return response;
 }
 
@@ -71,6 +75,8 @@ bool SimulatedBoard::hangsUpNow(const BoardProtocol::Step& step) const
 std::string SimulatedBoard::shapeReply(const BoardProtocol::Step& step) const
 {
     std::string text = step.reply;
+    if (step.readBlock >= 0 && text.size() > kBlockChars && !options_.readStatus.empty())
+        text = text.substr(0, kBlockChars) + options_.readStatus.front();
     if (step.readBlock >= 0 && text.size() >= kBlockChars) {
         if (options_.lowerCase) {
             for (std::size_t i = 0; i < kBlockChars; ++i)

@@ -18,6 +18,7 @@ public:
         std::string text; // what to send, possibly nothing
         int delayMs = 0;  // how long the board works before it can send it
         bool hangUp = false; // close the line after what is already queued
+        std::string trailing; // sent a few milliseconds after `text` has left: letters that trail a reply
     };
 
     Response receive(char c);

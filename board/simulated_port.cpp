@@ -85,6 +85,8 @@ void SimulatedPort::output(std::string_view text)
         const SimulatedBoard::Response response = board_.receive(c);
         const Clock::time_point ready = at + std::chrono::milliseconds(response.delayMs);
         line_.send(response.text, ready);
+        if (!response.trailing.empty())
+            line_.send(response.trailing, std::max(ready, line_.lastDeparture()) + BoardLine::kTrailingGap);
         if (response.hangUp) {
             hangUpAt_ = std::max(ready, line_.lastDeparture());
             break;

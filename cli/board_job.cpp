@@ -87,6 +87,10 @@ BoardResult BoardJob::run()
 bool BoardJob::runSteps(Ops& ops)
 {
     const Options& o = *context_.options;
+    // A file that cannot be written is told before the chip is read, not after.
+    if (o.command == Command::Read)
+        if (const QString problem = readTargetProblem(o.file); !problem.isEmpty())
+            return step(ops, Operation::Read, [&](link::BoardOps&) { return Outcome::of(Result::BadImage, {}, problem.toStdString()); });
     if (o.command == Command::Identify && o.chip.isEmpty())
         return step(ops, Operation::Identify, [](link::BoardOps& b) { return b.reset(); });
     if (!guard(ops) || o.command == Command::Identify)
@@ -211,7 +215,7 @@ QString BoardJob::words(const Outcome& outcome) const
                      device_ + (bare ? " (there is no file " + named_ + " here)" : QString()));
 }
 
-QJsonObject BoardJob::jsonFor(const Outcome& outcome, std::chrono::milliseconds took) const
+QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const
 {
     const QString name = text(link::operationName(outcome.operation));
     QJsonObject o;
@@ -228,10 +232,18 @@ QJsonObject BoardJob::jsonFor(const Outcome& outcome, std::chrono::milliseconds 
     o["address"] = outcome.address >= 0 ? QJsonValue(outcome.address) : QJsonValue();
     o["bytes"] = outcome.bytesDone;
     o["durationMs"] = qint64(took.count());
-    const bool withFile = name == "write" || name == "verify" || name == "read";
-    o["file"] = withFile ? QJsonValue(context_.options->file) : QJsonValue();
-    const bool warned = withFile && context_.image && !context_.image->warning.isEmpty();
-    o["warning"] = warned ? QJsonValue(context_.image->warning) : QJsonValue();
+    // The file, the image range and its CRC as the record has them, in the same spelling.
+    o["file"] = facts.file.path.isEmpty() ? QJsonValue() : QJsonValue(facts.file.path);
+    o["warning"] = facts.warning.isEmpty() ? QJsonValue() : QJsonValue(facts.warning);
+    if (facts.grid) {
+        o["imageBytes"] = facts.imageBytes;
+        o["imageCrc32"] = crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
+        o["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
+    } else {
+        o["imageBytes"] = 0;
+        o["imageCrc32"] = QJsonValue();
+        o["imageSum"] = QJsonValue();
+    }
     QJsonArray differences;
     for (const link::Difference& d : outcome.differences)
         differences.append(QJsonObject{{"address", d.address},
@@ -249,11 +261,7 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
     const link::JobFacts facts = factsFor(ops, outcome, took);
     const station::Serial* given = ops && ops->serial ? ops->serial->given() : nullptr;
     if (out.json()) {
-        QJsonObject object = jsonFor(outcome, took);
-        if (facts.grid && outcome.ok()) {
-            object["imageCrc32"] = crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
-            object["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
-        }
+        QJsonObject object = jsonFor(outcome, facts, took);
         if (context_.plan) {
             object["serial"] = !given ? QJsonValue() : given->list ? QJsonValue(given->text()) : QJsonValue(given->value);
             object["serialBytes"] = given ? QJsonValue(QString::fromLatin1(given->bytes.toHex().toUpper())) : QJsonValue();
@@ -331,11 +339,15 @@ link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::c
             facts.grid = context_.image->grid.get();
             facts.imageBytes = outcome.operation == Operation::Write ? ops->session.programLength : ops->session.deviceSize;
         }
-    } else if (ops && outcome.operation == Operation::Read && outcome.ok()) {
-        if (context_.options->file != "-")
-            facts.file = link::JobRecord::describeFile(context_.options->file);
+    } else if (ops && outcome.operation == Operation::Read) {
+        // A failed read wrote nothing: the file is named, its old contents are not described.
+        const QString& file = context_.options->file;
+        if (outcome.ok() && file != "-")
+            facts.file = link::JobRecord::describeFile(file);
+        else
+            facts.file.path = file;
         facts.grid = &ops->grid;
-        facts.imageBytes = ops->session.deviceSize;
+        facts.imageBytes = outcome.ok() ? ops->session.deviceSize : outcome.bytesDone;
     }
     return facts;
 }

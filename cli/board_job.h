@@ -67,7 +67,7 @@ private:
     void markSerial(Ops& ops, const link::Outcome& outcome);
     void recordInStore(Ops* ops, const link::RecordEntry& entry);
     link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
-    QJsonObject jsonFor(const link::Outcome& outcome, std::chrono::milliseconds took) const;
+    QJsonObject jsonFor(const link::Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const;
 
     int board_;
     QString named_;

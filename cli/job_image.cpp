@@ -1,9 +1,13 @@
 #include "job_image.h"
 
+#include "file_lock.h"
 #include "hex_file.h"
 #include "standard_output.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 
 namespace brindle::cli {
@@ -12,6 +16,11 @@ namespace {
 
 bool readBinary(const QString& path, image::CodeBuffer* buffer, int* loadedEnd, QString* error)
 {
+    // Opening a named pipe waits for a writer and a device may never end: only files are read.
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        *error = QStringLiteral("Cannot read %1: it is not a regular file.").arg(path);
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("Cannot read %1: %2.").arg(path, file.errorString());
@@ -30,6 +39,19 @@ bool readBinary(const QString& path, image::CodeBuffer* buffer, int* loadedEnd, 
     *loadedEnd = int(bytes.size());
     return true;
 }
+
+// The pipe read's check found a reader on, kept open for the contents.
+struct HeldPipe {
+    QString path;
+    int descriptor = -1;
+    void reset()
+    {
+        if (descriptor >= 0)
+            QFile().open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle); // closes it
+        descriptor = -1;
+        path.clear();
+    }
+} heldPipe;
 
 } // namespace
 
@@ -58,6 +80,32 @@ JobImage loadJobImage(const QString& path, bool binary)
     return job;
 }
 
+QString readTargetProblem(const QString& path)
+{
+    if (path == QLatin1String("-"))
+        return {};
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // Held open until the chip's contents go out: closed in between, it would end the reader.
+        heldPipe.reset();
+        const link::PipeOpen open = link::openPipeForWriting(QFile::encodeName(path).toStdString(), &heldPipe.descriptor);
+        if (open == link::PipeOpen::Opened)
+            heldPipe.path = path;
+        return open == link::PipeOpen::NoReader ? QStringLiteral("Cannot write %1: no program is reading %1.").arg(path)
+                                                : QString();
+    }
+    if (target.isDir())
+        return QStringLiteral("Cannot write %1: it is a folder.").arg(path);
+    const QDir folder = target.absoluteDir();
+    if (!folder.exists())
+        return QStringLiteral("Cannot write %1: there is no folder %2.").arg(path, QDir::toNativeSeparators(folder.path()));
+    // The file is replaced through a new one beside it: that must be possible.
+    QTemporaryFile probe(folder.filePath(QStringLiteral(".brindle-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("Cannot write %1: %2.").arg(path, probe.errorString());
+    return {};
+}
+
 bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, bool binary, QString* error)
 {
     std::string content;
@@ -81,6 +129,27 @@ bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, b
             return false;
         }
         return true;
+    }
+    int pipe = -1;
+    const link::PipeOpen open = heldPipe.path == path ? link::PipeOpen::Opened
+                                                     : link::openPipeForWriting(QFile::encodeName(path).toStdString(), &pipe);
+    if (heldPipe.path == path)
+        std::swap(pipe, heldPipe.descriptor);
+    heldPipe.reset();
+    switch (open) {
+    case link::PipeOpen::NoReader:
+        *error = QStringLiteral("Cannot write %1: no program is reading %1.").arg(path);
+        return false;
+    case link::PipeOpen::Opened: {
+        QFile file;
+        if (!file.open(pipe, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)
+            || file.write(content.data(), qint64(content.size())) != qint64(content.size())) {
+            *error = QStringLiteral("Cannot write %1: %2.").arg(path, file.errorString());
+            return false;
+        }
+        return true;
+    }
+    case link::PipeOpen::NotPipe: break;
     }
     if (const auto failure = image::writeFileAtomically(path, content)) {
         *error = QStringLiteral("Cannot write %1: %2.").arg(path, *failure);

@@ -25,6 +25,10 @@ struct JobImage {
 // The chip's contents as READ left them in the grid: SAVE's HEX records for `bytes`, or the
 // raw bytes; path "-" is standard output. False with *error set when a cell is no byte (binary only) or the file cannot
 // be written; the file is then left as it was.
+// Why read's file could not be written, asked before the chip is read: a folder that is missing
+// or cannot be written to (a read-only file system too), a pipe nobody reads. Empty: none.
+[[nodiscard]] QString readTargetProblem(const QString& path);
+
 [[nodiscard]] bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, bool binary,
                                  QString* error);
 

@@ -91,6 +91,8 @@ int findAutoBoard(const Options& o, std::vector<Board>* boards)
         candidates << portPath(candidate);
     QString device, error;
     if (!findOneBoard(probePorts(listPorts(candidates), o.timeoutScale), &device, &error)) {
+        if (link::stopRequested())
+            return link::stopExitCode();
         std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
         return link::exitCode(link::Result::PortError);
     }
@@ -159,7 +161,8 @@ int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& 
         worst = std::max(worst, link::exitCode(link::Result::BadImage));
     if (storeFailed)
         worst = std::max(worst, link::exitCode(link::Result::StoreError));
-    return worst;
+    // Told to stop, the job says so whatever its last step came to: a supervisor reads the status.
+    return link::stopRequested() ? link::stopExitCode() : worst;
 }
 
 int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context,

@@ -3,6 +3,7 @@
 #include "board_ops.h"
 #include "cli_panel.h"
 #include "device_names.h"
+#include "stop_signals.h"
 #include "system_port.h"
 
 #include <QSerialPortInfo>
@@ -24,6 +25,7 @@ Probe probe(const QString& path, double timeoutScale)
     image::HexGrid grid;
     link::Session session;
     link::BoardOps ops(serial, panel, grid, session);
+    ops.setInterruptFlag(&link::stopFlag()); // a stop ends the wait for every port's answer
     const link::Outcome outcome = ops.reset();
 
     Probe found;

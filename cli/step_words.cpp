@@ -69,7 +69,10 @@ QString stepWords(const Outcome& outcome, const Options& o, const QString& devic
         }
         break;
     case Result::Interrupted:
-        return QStringLiteral("interrupted after %1 bytes: %2").arg(outcome.bytesDone).arg(QString::fromStdString(outcome.detail));
+        if (outcome.operation == Operation::Write || outcome.operation == Operation::Read
+            || outcome.operation == Operation::Verify)
+            return QStringLiteral("interrupted after %1 bytes: %2").arg(outcome.bytesDone).arg(QString::fromStdString(outcome.detail));
+        return "interrupted: " + QString::fromStdString(outcome.detail);
     case Result::PortError:
         if (outcome.port)
             return QStringLiteral("Cannot open %1: %2.%3")

@@ -83,6 +83,16 @@ Outcome BoardOps::withoutChip(Outcome outcome, const Outcome& identification) co
     return result;
 }
 
+Outcome BoardOps::stopped(Operation operation, const std::string& detail, int bytes)
+{
+    link_.drain();
+    link_.close();
+    panel_.progress(0, 0);
+    Outcome outcome = Outcome::of(Result::Interrupted, link_.reply, detail);
+    outcome.bytesDone = bytes;
+    return done(operation, outcome);
+}
+
 Outcome BoardOps::done(Operation operation, Outcome outcome) const
 {
     outcome.operation = operation;
@@ -106,6 +116,9 @@ Outcome BoardOps::reset()
     panel_.selectDevice(-1);
     link_.output(letter(kIdentify));
     link_.serialinput(kCodeChars);
+    link_.settle();
+    if (link_.interrupted())
+        return stopped(Operation::Identify, "Stopped while waiting for the identification.");
     const int row = chipRowByCode(link_.reply);
     if (row >= 0) {
         panel_.selectDevice(row);
@@ -135,29 +148,37 @@ struct BoardOps::OneLetter {
     const char* systemTitle; // of the "System ERROR" box
     const char* what;        // for the outcome's words
     const char* failure;     // the chip's failure, with what to do next
+    const char* stopped;     // a stop while the board works
 };
 
 // Erase_Click
 Outcome BoardOps::erase()
 {
     return oneLetter({Operation::Erase, kErase, Work::Erase, "Erase.", "Erase Error !", "Erase ERROR", "", "ERASE",
-                      "the erase", "The board could not erase the chip (\"s\"): check that the chip sits firmly in the socket."});
+                      "the erase", "The board could not erase the chip (\"s\"): check that the chip sits firmly in the socket.",
+                      "Stopped during the erase: the board may still be erasing; identify the chip before using it."});
 }
 
 // Blank_Click
 Outcome BoardOps::blank()
 {
     return oneLetter({Operation::Blank, kBlank, Work::BlankCheck, "Blank OK !", "Blank Error !", "Blank Check ERROR",
-                      "BLANK CHECK", "", "the blank check", "The chip is not blank (\"n\"): erase it first."});
+                      "BLANK CHECK", "", "the blank check", "The chip is not blank (\"n\"): erase it first.",
+                      "Stopped during the blank check."});
 }
 
 Outcome BoardOps::oneLetter(const OneLetter& op)
 {
     const Outcome identification = reset();
+    if (identification.result == Result::Interrupted)
+        return done(op.operation, identification);
     if (!link_.open())
         return portFailure(op.operation);
     link_.output(letter(op.command));
     link_.serialinput(1, op.work);
+    link_.settle();
+    if (link_.interrupted())
+        return stopped(op.operation, op.stopped);
     link_.close();
     Outcome outcome = Outcome::of(Result::Ok, link_.reply);
     if (link_.reply == letter(op.command)) {
@@ -179,28 +200,33 @@ Outcome BoardOps::oneLetter(const OneLetter& op)
 Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
 {
     const Outcome identification = reset();
+    if (identification.result == Result::Interrupted)
+        return done(Operation::Lock, identification);
     if (!link_.open())
         return portFailure(Operation::Lock);
     Outcome outcome;
     std::string refused, refusedReply;
-    bool stopped = false;
+    bool halted = false;
     const bool wanted[] = {lb1, lb2, lb3};
-    for (int bit = 1; bit <= 3 && !stopped; ++bit) {
+    for (int bit = 1; bit <= 3 && !halted; ++bit) {
         if (!wanted[bit - 1])
             continue;
         const char command = lockBitLetter(bit);
         link_.output(letter(command));
         link_.serialinput(1, Work::Program);
+        link_.settle();
+        if (link_.interrupted())
+            return stopped(Operation::Lock, "Stopped during lock bit " + std::to_string(bit) + ".");
         if (link_.reply == letter(failureLetter(command))) {
             refused += (refused.empty() ? "" : ", ") + std::to_string(bit);
             refusedReply = link_.reply;
         } else if (link_.reply != letter(command)) {
             outcome = linkFailure("lock bit " + std::to_string(bit));
-            stopped = true;
+            halted = true;
         }
     }
     link_.close();
-    if (stopped) {
+    if (halted) {
         outcome = withoutChip(outcome, identification);
         panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, "LOCK");
     } else if (!refused.empty()) {
@@ -221,6 +247,8 @@ Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
 Outcome BoardOps::program()
 {
     Outcome outcome = reset();
+    if (outcome.result == Result::Interrupted)
+        return done(Operation::Write, outcome);
     if (link_.openFailed())
         return portFailure(Operation::Write);
     if (refuseWrite(outcome))
@@ -241,6 +269,9 @@ Outcome BoardOps::program()
     }
     if (!statusIn)
         askWriteStatus();
+    if (link_.interrupted())
+        return stopped(Operation::Write, "Stopped while waiting for the write's status: identify the chip and verify it.",
+                       outcome.bytesDone);
     panel_.progress(0, 0);
     reportWrite(outcome);
     link_.close();
@@ -276,9 +307,13 @@ bool BoardOps::sendBlocks(int length, Outcome& outcome)
     for (int block = 0; block < blocks; ++block) {
         // The first "Q" answers "W" at once; the others come once a block is programmed.
         link_.serialinput(1, block == 0 ? Work::None : Work::Program);
-        if (link_.reply != letter(kNextBlock))
+        if (link_.reply != letter(kNextBlock) && !link_.interrupted()) {
+            link_.settle();
             return true;
-        if (interrupted()) {
+        }
+        if (interrupted() || link_.interrupted()) {
+            if (link_.interrupted())
+                link_.drain();
             outcome = Outcome::of(Result::Interrupted, link_.reply, "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
                        block * kBlockBytes);
             outcome.bytesDone = block * kBlockBytes;
@@ -308,13 +343,17 @@ void BoardOps::askWriteStatus()
         link_.serialinput(1, last);
         // A board that failed the last block answers with its status here: judging the
         // reply to a stray "Z" instead could report the failure as success.
-        if (link_.reply != letter(kNextBlock))
+        if (link_.reply != letter(kNextBlock)) {
+            link_.settle();
             return;
+        }
         link_.output(letter(kEndWrite));
         link_.serialinput(1, Work::Program);
+        link_.settle();
         return;
     }
     link_.serialinput(1, last);
+    link_.settle();
 }
 
 void BoardOps::reportWrite(Outcome& outcome)

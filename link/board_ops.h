@@ -21,7 +21,12 @@ public:
     BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session);
 
     // Set by another thread (Ctrl-C) to end a transfer between blocks; null: never.
-    void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
+    // The same flag ends any wait for the board at once: the operation ends as interrupted.
+    void setInterruptFlag(const std::atomic<bool>* flag)
+    {
+        interrupt_ = flag;
+        link_.setInterruptFlag(flag);
+    }
     // Whether the outcome's words name the port ("The board on COM1 (/dev/ttyUSB0)") or
     // leave that to a front end that names it itself ("The board").
     void setNamePort(bool name) { namePort_ = name; }
@@ -65,6 +70,8 @@ private:
     // whatever the board answered.
     Outcome withoutChip(Outcome outcome, const Outcome& identification) const;
     Outcome done(Operation operation, Outcome outcome) const;
+    // A stop asked for while the board was waited for: the port is closed, nothing is judged.
+    Outcome stopped(Operation operation, const std::string& detail, int bytes = 0);
     std::string board() const;
     bool interrupted() const { return interrupt_ && interrupt_->load(); }
 

@@ -55,17 +55,22 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
     const int blocks = std::clamp(session_.deviceSize, 0, image::kImageSize) / kBlockBytes;
     int rowBase = 0;
     link_.output(letter(kRead));
+    const auto stop = [&](const std::string& detail, int bytes, int address) {
+        outcome = Outcome::of(Result::Interrupted, link_.reply, detail, address);
+        outcome.bytesDone = bytes;
+        if (link_.interrupted())
+            link_.drain();
+        link_.close();
+        panel_.progress(0, 0);
+    };
     for (int block = 0; block < blocks; ++block) {
-        if (interrupted()) {
-            outcome = Outcome::of(Result::Interrupted, "", "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
-                       block * kBlockBytes);
-            outcome.bytesDone = block * kBlockBytes;
-            link_.close();
-            panel_.progress(0, 0);
-            return;
-        }
+        const int address = block * kBlockBytes;
+        if (interrupted())
+            return stop("Stopped before the block at " + hexAddress(address) + ".", address, address);
         link_.output(letter(kFetch));
         link_.serialinput(kBlockChars);
+        if (link_.interrupted())
+            return stop("Stopped while the block at " + hexAddress(address) + " came in.", address, address);
         std::size_t position = 0;
         for (int row = rowBase + 1; row <= rowBase + 2; ++row)
             for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
@@ -83,6 +88,9 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
         panel_.progress(block + 1, blocks);
     }
     link_.serialinput(1);
+    link_.settle();
+    if (link_.interrupted())
+        return stop("Stopped while waiting for the status after the last block.", outcome.bytesDone, -1);
     panel_.progress(0, 0);
 }
 
@@ -91,6 +99,8 @@ void BoardOps::fetchBlocks(const std::function<void(int row, int column, const s
 Outcome BoardOps::read()
 {
     const Outcome identification = reset();
+    if (identification.result == Result::Interrupted)
+        return done(Operation::Read, identification);
     if (!link_.open())
         return portFailure(Operation::Read);
     panel_.markMismatches({});
@@ -134,6 +144,8 @@ Outcome BoardOps::read()
 Outcome BoardOps::verify()
 {
     const Outcome identification = reset();
+    if (identification.result == Result::Interrupted)
+        return done(Operation::Verify, identification);
     if (!link_.open())
         return portFailure(Operation::Verify);
     std::vector<CellMismatch> mismatches;
@@ -156,20 +168,22 @@ Outcome BoardOps::verify()
     Outcome outcome = Outcome::of(Result::Ok, link_.reply);
     if (completed && differences.empty()) {
         panel_.log("Verify OK !");
-    } else if (completed) {
+    } else if (completed && !badBlock) {
         const Difference& first = differences.front();
         const std::string summary = std::to_string(differences.size()) + (differences.size() == 1 ? " byte differs" : " bytes differ")
                                     + ", the first at " + hexAddress(first.address) + ": grid \"" + first.expected
                                     + "\", chip \"" + first.chip + "\".";
-        // Differences count against the chip only where its bytes came back well-formed.
-        outcome = Outcome::of(badBlock ? Result::BadReply : Result::ChipFailed, link_.reply,
-                              badBlock ? blocks.detail : summary, badBlock ? blocks.address : first.address);
+        outcome = Outcome::of(Result::ChipFailed, link_.reply, summary, first.address);
         outcome.differences = std::move(differences);
         panel_.log("Verify Error !");
-        panel_.messageBox("Vefify ERROR\n\n" + summary + (badBlock ? " " + blocks.detail : ""), Icon::Exclamation, "");
-    } else if (link_.reply == letter(failureLetter(kRead)) && badBlock) {
-        outcome = transferFailure(withoutChip(Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address),
-                                              identification));
+        panel_.messageBox("Vefify ERROR\n\n" + summary, Icon::Exclamation, "");
+    } else if (badBlock && (completed || link_.reply == letter(failureLetter(kRead)))) {
+        // Differences count against the chip only where its bytes came back well-formed: a
+        // malformed block is the board's fault, told as any answer outside the protocol.
+        Outcome failure = Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address);
+        if (completed)
+            failure.differences = std::move(differences);
+        outcome = transferFailure(withoutChip(failure, identification));
     } else if (link_.reply == letter(failureLetter(kRead))) {
         outcome = transferFailure(withoutChip(Outcome::of(Result::ChipFailed, link_.reply, std::string(kReadProtected)),
                                               identification));

@@ -36,4 +36,11 @@ void unlockFile(int descriptor)
     UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
 }
 
+// Windows has no FIFOs in the file system; its named pipes are no path a user gives here.
+PipeOpen openPipeForWriting(const std::string&, int*) { return PipeOpen::NotPipe; }
+
+bool DeviceLock::take(const std::string&, long*, std::string*) { return true; }
+
+void DeviceLock::release() {}
+
 } // namespace brindle::link

@@ -48,6 +48,16 @@ std::optional<QString> JobRecord::open()
     // Unbuffered: each line reaches the system in one write, which O_APPEND places whole at
     // the end even with another writer on the same file.
     const QIODevice::OpenMode append = QIODevice::Append | QIODevice::Unbuffered;
+    int pipe = -1;
+    switch (regular_ ? PipeOpen::NotPipe : openPipeForWriting(QFile::encodeName(path_).toStdString(), &pipe)) {
+    case PipeOpen::NoReader: return QStringLiteral("no program is reading %1").arg(path_);
+    case PipeOpen::Opened:
+        readable_ = false;
+        return file_.open(pipe, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)
+                   ? std::nullopt
+                   : std::optional<QString>(file_.errorString());
+    case PipeOpen::NotPipe: break;
+    }
     readable_ = regular_ && file_.open(QIODevice::ReadWrite | append);
     const bool opened = readable_ || file_.open(QIODevice::WriteOnly | (regular_ ? append : QIODevice::Unbuffered));
     return opened ? std::nullopt : std::optional<QString>(file_.errorString());
@@ -69,7 +79,7 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     o["file"] = entry.file.path.isEmpty() ? QJsonValue() : QJsonValue(entry.file.path);
     o["fileSize"] = entry.file.size < 0 ? QJsonValue() : QJsonValue(entry.file.size);
     o["fileSha256"] = entry.file.sha256.isEmpty() ? QJsonValue() : QJsonValue(entry.file.sha256);
-    o["imageCrc32"] = entry.imageCrc32 ? QJsonValue(QString::asprintf("%08x", unsigned(*entry.imageCrc32))) : QJsonValue();
+    o["imageCrc32"] = entry.imageCrc32 ? QJsonValue(QString::asprintf("%08X", unsigned(*entry.imageCrc32))) : QJsonValue();
     o["imageBytes"] = entry.imageBytes;
     const std::string_view name = resultName(entry.result);
     o["result"] = QString::fromUtf8(name.data(), int(name.size()));

@@ -20,7 +20,7 @@
 // | two hexadecimal digits that name no chip (an empty socket: "00")   | no-chip     | 6    |
 // | another chip than the job expects                                  | wrong-chip  | 6    |
 // | the serial-number store failed: unreachable, refused, locked, full | store-error | 7    |
-// | stopped between blocks: Ctrl-C, SIGHUP, SIGTERM (128 + the signal) | interrupted | 130, 129, 143 |
+// | stopped by Ctrl-C, SIGHUP, SIGTERM (128 + the signal)              | interrupted | 130, 129, 143 |
 //
 // An answer outside the protocol outranks what the status letter says: a chip whose bytes
 // came back malformed has not been judged.

@@ -4,10 +4,14 @@
 #include "file_lock.h"
 #include "port_advice.h"
 
+#include "stop_signals.h"
+
+#include <QCoreApplication>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <fstream>
 
 namespace brindle::link {
 
@@ -27,6 +31,23 @@ std::string adviceFor(QSerialPort::SerialPortError error, const QString& device)
     default:
         return {};
     }
+}
+
+// The lock file the serial port keeps by the device's name ("LCK..pts_3" for /dev/pts/3), where
+// this process wrote it.
+std::string toolkitLockFile(std::string device)
+{
+    if (device.rfind("/dev/", 0) == 0)
+        device.erase(0, 5);
+    std::replace(device.begin(), device.end(), '/', '_');
+    for (const std::string& folder : defaultLockFolders()) {
+        const std::string path = folder + "/LCK.." + device;
+        std::ifstream file(path);
+        std::string content;
+        if (file && std::getline(file, content) && lockFilePid(content) == long(QCoreApplication::applicationPid()))
+            return path;
+    }
+    return {};
 }
 
 bool isUsbAdapter(const QSerialPortInfo& info)
@@ -68,24 +89,39 @@ std::optional<OpenFailure> QtSerialPort::open()
                            "Plug in the programmer's USB serial adapter, or name the device with --com"
                                + std::to_string(commPort_) + " PATH."};
 
+    // Locked by the device's number first: another name for it (a second node made with mknod,
+    // a bind mount) leads to the same lock, for root too, and the refusal names the holder.
+    const std::string system = systemDeviceName(name.toStdString());
+    long holder = 0;
+    std::string held;
+    if (!deviceLock_.take(system, &holder, &held)) {
+        PortFacts facts = gatherPortFacts(name.toStdString());
+        facts.lock = LockFacts{held, holder, holder > 0};
+        return OpenFailure{"the port is in use", openAdvice(OpenRefusal::Refused, facts)};
+    }
     // Opened by the device's own name, so that the lock file is the device's whatever name it
     // was given: a second program that uses another name for it finds the port in use.
-    auto port = std::make_unique<QSerialPort>(QString::fromStdString(systemDeviceName(name.toStdString())));
+    auto port = std::make_unique<QSerialPort>(QString::fromStdString(system));
     port->setBaudRate(QSerialPort::Baud19200);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     if (!port->open(QIODevice::ReadWrite)) {
+        deviceLock_.release();
         const auto error = port->error();
         return OpenFailure{port->errorString().toStdString(), adviceFor(error, name)};
     }
-    // The lock on the device itself: root passes the exclusive open, and other programs may keep
-    // their lock files elsewhere.
-    if (!lockFile(int(port->handle()), false)) {
+    // Also the device's open file itself, as other programs may lock it: root passes the
+    // exclusive open, and they may keep their lock files elsewhere.
+    if (!link::lockFile(int(port->handle()), false)) {
         port->close();
+        deviceLock_.release();
         return OpenFailure{"the port is in use", openAdvice(OpenRefusal::Refused, gatherPortFacts(name.toStdString()))};
     }
+    qtLockFile_ = toolkitLockFile(system);
+    if (!qtLockFile_.empty())
+        removeOnAbruptEnd(qtLockFile_);
     // A pseudo-terminal has no modem lines; the board simulator does not need DTR.
     port->setDataTerminalReady(true);
     port->clearError();
@@ -113,6 +149,10 @@ void QtSerialPort::closeDevice()
         port_->close();
     }
     port_.reset();
+    if (!qtLockFile_.empty())
+        forgetOnAbruptEnd(qtLockFile_);
+    qtLockFile_.clear();
+    deviceLock_.release();
 }
 
 bool QtSerialPort::isOpen() const { return port_ && port_->isOpen(); }

@@ -1,6 +1,7 @@
 // The real port, through Qt SerialPort, with COM1 and COM2 mapped to device names.
 #pragma once
 
+#include "file_lock.h"
 #include "low_latency.h"
 #include "system_port.h"
 
@@ -45,6 +46,8 @@ private:
     std::unique_ptr<QSerialPort> port_;
     LowLatency lowLatency_;
     LatencyReport latency_;
+    DeviceLock deviceLock_;
+    std::string qtLockFile_; // the serial port's own lock file, while open
 };
 
 } // namespace brindle::link

@@ -12,8 +12,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a waiting window gets the chance to repaint.
+// How often a waiting window gets the chance to repaint, and a stop asked for is seen.
 constexpr std::chrono::milliseconds kIdlePeriod{30};
+// How long an answer cut short by a stop is waited for: a block's time on the line and more,
+// so the next job finds a quiet line, well within the tenth of a second a stop may take.
+constexpr std::chrono::milliseconds kDrainLimit{40};
+// How long after a status letter a further character still counts as part of the reply: far
+// more than a USB adapter at 1 ms holds a byte back, little against the board's own work.
+constexpr std::chrono::milliseconds kSettleMargin{20};
 
 std::size_t lineEnd(const std::string& text) { return text.find_first_of("\r\n"); }
 
@@ -123,10 +129,62 @@ void SerialLink::serialinput(int wanted, Work work)
     // A board that ends a reply with CR LF may have the LF arrive in a later read; the pair is
     // one line end, not the start of an empty next reply.
     lineFeedDue_ = end != std::string::npos && end + 1 == received.size() && received[end] == '\r';
+    lineEnded_ = end != std::string::npos;
     if (timedOut_ && !wasSilent)
         silenceLimit_ = limit;
 
     panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
+}
+
+void SerialLink::drain()
+{
+    const auto deadline = Clock::now() + kDrainLimit;
+    bool arrived = false;
+    while (port_.isOpen()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        // Once something came, a pause of a few characters' time ends it.
+        if (!port_.waitForInput(static_cast<int>(arrived ? std::min<long long>(left.count(), 8) : left.count())) && arrived)
+            break;
+        arrived = !input().empty() || arrived;
+    }
+    carried_.clear();
+}
+
+void SerialLink::settle()
+{
+    if (stalled() || lineEnded_)
+        return;
+    // What the last read brought beyond the wanted characters is in the reply already.
+    carried_.clear();
+    const auto charTime = std::chrono::microseconds(charsPerSecond_ > 0 ? 1000000 / charsPerSecond_ : 0);
+    const auto deadline = Clock::now() + kSettleMargin + charTime;
+    std::string more;
+    while (lineEnd(more) == std::string::npos && port_.isOpen()) {
+        if (interrupt_ && interrupt_->load()) {
+            interrupted_ = true;
+            break;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        port_.waitForInput(static_cast<int>(std::min(left, kIdlePeriod).count()));
+        std::string arrived = input();
+        if (lineFeedDue_ && !arrived.empty()) {
+            if (arrived.front() == '\n')
+                arrived.erase(0, 1);
+            lineFeedDue_ = false;
+        }
+        more += arrived;
+    }
+    const std::size_t end = lineEnd(more);
+    lineFeedDue_ = end != std::string::npos && end + 1 == more.size() && more[end] == '\r';
+    lineEnded_ = end != std::string::npos;
+    if (more.empty())
+        return;
+    reply += more.substr(0, end);
+    panel_.setTitle(reply);
 }
 
 // Accumulates characters until `wanted` have arrived, a line end has, or the time is up.
@@ -136,6 +194,7 @@ std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds ti
     carried_.clear();
     timedOut_ = false;
     lost_ = false;
+    interrupted_ = false;
 
     const auto deadline = Clock::now() + timeout;
     bool napped = false;
@@ -151,6 +210,10 @@ std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds ti
             return received;
         if (!port_.isOpen()) {
             lost_ = true;
+            return received;
+        }
+        if (interrupt_ && interrupt_->load()) {
+            interrupted_ = true;
             return received;
         }
         const auto now = Clock::now();

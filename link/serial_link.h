@@ -7,6 +7,7 @@
 #include "port.h"
 #include "reply_limits.h"
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -50,12 +51,23 @@ public:
     // the time limit, which allows for the chip work the board does first. Sets reply and the
     // window title.
     void serialinput(int wanted, Work work = Work::None);
+    // After a status letter: whatever the board sends within a character's time and a margin
+    // joins the reply, so a letter too many is seen whether or not it came in the same read.
+    void settle();
+
+    // Set by another thread (a stop signal) to end any wait for the board at once; null: never.
+    void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
+    // True when the last serialinput or settle ended because a stop was asked for.
+    bool interrupted() const { return interrupted_; }
+    // After a wait cut short: the answer the board may be sending already is taken off the line
+    // (a short while at most), so that the next opening of the port does not take it for its own.
+    void drain();
 
     // True when the last serialinput ended at the time limit.
     bool timedOut() const { return timedOut_; }
     // True when the last serialinput ended at the time limit or with the port gone: the
     // board is not following the exchange, so there is no point sending it more.
-    bool stalled() const { return timedOut_ || lost_; }
+    bool stalled() const { return timedOut_ || lost_ || interrupted_; }
     // True when the last serialinput ended with the port gone.
     bool lost() const { return lost_; }
     // True when the port could not be opened in this action (the operator was told).
@@ -92,6 +104,9 @@ private:
     bool timedOut_ = false;
     bool silent_ = false; // a reply timed out since the port was opened
     bool lost_ = false;   // the port went away under the last reply
+    bool interrupted_ = false;
+    bool lineEnded_ = false; // the last reply ended at a line end: nothing more belongs to it
+    const std::atomic<bool>* interrupt_ = nullptr;
     bool lineFeedDue_ = false; // the last reply ended at a CR whose LF has not come yet
     bool trace_ = false;
     int charsPerSecond_ = 1920;

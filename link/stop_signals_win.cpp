@@ -39,6 +39,10 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 } // namespace
 
+void removeOnAbruptEnd(const std::string&) {}
+
+void forgetOnAbruptEnd(const std::string&) {}
+
 void watchStopSignals(bool interrupt)
 {
     watchInterrupt = interrupt;

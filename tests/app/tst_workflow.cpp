@@ -200,7 +200,7 @@ private slots:
                  QString::fromLatin1(QCryptographicHash::hash(hex.readAll(), QCryptographicHash::Sha256).toHex()));
         QCOMPARE(write["imageBytes"].toInt(), 160);
         // blink's 160 bytes as the board received them (by Python's zlib.crc32).
-        QCOMPARE(write["imageCrc32"].toString(), QStringLiteral("1d1a2e37"));
+        QCOMPARE(write["imageCrc32"].toString(), QStringLiteral("1D1A2E37"));
         QCOMPARE(entries[2]["imageBytes"].toInt(), 2048);
         QVERIFY(entries[4]["file"].isNull());
     }
@@ -393,6 +393,64 @@ private slots:
         QCOMPARE(last["step"].toString(), QStringLiteral("verify"));
         QCOMPARE(last["result"].toString(), QStringLiteral("interrupted"));
         QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 5000); // the close waited for the operation
+    }
+
+    // A VERIFY that met a short block blames the board as any answer outside the protocol
+    // does, in its box, its log and its record alike: the chip has not been judged.
+    void verifyOverAShortBlockBlamesTheBoard()
+    {
+        board::BoardOptions options = boardOptions();
+        options.shortBlock = 1;
+        BoardRig rig(options);
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        link::JobRecord record(rig.dir.filePath("verify.log"), "brindle", "9.9");
+        QVERIFY(!record.open());
+        f.setJobRecord(&record);
+        f.Verify_Click();
+        QCOMPARE(rig.op.boxes, QStringList{"System ERROR\n\nThe block at 0020H came back short: 4 characters received, \"FFFF\"."});
+        QVERIFY(f.Label4->text() != QStringLiteral("Verify Error !"));
+        QFile file(rig.dir.filePath("verify.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(file.readAll().trimmed()).object();
+        QCOMPARE(line["result"].toString(), QStringLiteral("bad-reply"));
+        QCOMPARE(line["exitCode"].toInt(), 5);
+    }
+
+    // A stop while the board erases ends the wait at once, not when the erase is done: the
+    // record says interrupted and the window closes.
+    void stopEndsTheWaitForAnErase()
+    {
+        board::BoardOptions options = boardOptions();
+        options.eraseDelayMs = 5000;
+        BoardRig rig(options);
+        START_BOARD(rig);
+        Form1& f = rig.form;
+        link::JobRecord record(rig.dir.filePath("erase.log"), "brindle", "9.9");
+        QVERIFY(!record.open());
+        f.setJobRecord(&record);
+        std::atomic<bool> stop{false};
+        f.setStopFlag(&stop);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        rig.port.onCommand = [&](char c) {
+            if (c == 'S')
+                QTimer::singleShot(100, &f, [&] {
+                    stop = true;
+                    f.closeOnStop();
+                });
+        };
+        QElapsedTimer clock;
+        clock.start();
+        f.Erase_Click();
+        QCOMPARE_LT(clock.elapsed(), 2000); // the erase alone takes 5 s
+        QVERIFY(!rig.port.isOpen());
+        QFile file(rig.dir.filePath("erase.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(file.readAll().trimmed()).object();
+        QCOMPARE(line["step"].toString(), QStringLiteral("erase"));
+        QCOMPARE(line["result"].toString(), QStringLiteral("interrupted"));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 5000);
     }
 
     void inputIsDroppedWhileBusy()

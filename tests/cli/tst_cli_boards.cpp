@@ -160,14 +160,14 @@ private slots:
                 QCOMPARE(o["fileSha256"].toString(), QString::fromLatin1(sha));
                 QCOMPARE(o["fileSize"].toInteger(), smallFile.size());
                 QCOMPARE(o["imageBytes"].toInt(), bytes);
-                QCOMPARE(o["imageCrc32"].toString(), QString::asprintf("%08x", referenceCrc32(chip.left(bytes))));
+                QCOMPARE(o["imageCrc32"].toString(), QString::asprintf("%08X", referenceCrc32(chip.left(bytes))));
             } else {
                 QVERIFY(o["file"].isNull());
             }
         }
         QCOMPARE(lines.last()["result"].toString(), QString("chip-failed"));
         QCOMPARE(lines.last()["differingBytes"].toInt(), expected.size());
-        QCOMPARE(lines.last()["imageCrc32"].toString(), QString::asprintf("%08x", referenceCrc32(file)));
+        QCOMPARE(lines.last()["imageCrc32"].toString(), QString::asprintf("%08X", referenceCrc32(file)));
     }
 
     // On a terminal the bar goes to standard error, names its step, and counts the seconds of

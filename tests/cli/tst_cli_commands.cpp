@@ -3,6 +3,8 @@
 // what it refuses to send.
 #include "cli_rig.h"
 
+#include <unistd.h>
+
 using namespace brindle;
 using namespace brindle::cli::test;
 
@@ -42,6 +44,10 @@ private slots:
         raw_ = writeFile(dir_, "raw.hex", imageBytes(160));
         full_ = writeHex(dir_, "full.hex", 2048); // an AT89C2051's size, and one byte more
         over_ = writeHex(dir_, "over.hex", 2049);
+        // Stand-ins for ports: one file under two names, and another file beside it.
+        writeFile(dir_, "plain", {});
+        writeFile(dir_, "other", {});
+        QVERIFY(::link(qPrintable(dir_.filePath("plain")), qPrintable(dir_.filePath("plain-link"))) == 0);
     }
 
     void command_data()
@@ -95,6 +101,8 @@ private slots:
                                                    "AT89S51 in the socket", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
         row("usage: unknown option", {{}, none, {"--fast", "erase"}, 2, "Unknown option --fast", ""});
+        row("usage: a hard link to a port", {{}, none, {"-p", "DIR/plain", "-p", "DIR/plain-link", "identify"}, 2, "are one device", ""});
+        row("two files in one folder", {{}, none, {"-p", "DIR/plain", "-p", "DIR/other", "identify"}, 4, "Cannot open", "one device"});
         // What the forms mean shows in what the board was made to do.
         row(".BIN is binary", {{}, {"write", "BIN"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
         row("--format over the extension", {{}, {"--format", "bin", "write", "RAW"}, {"verify", "SMALL"}, 0, "verify: ok", ""});
@@ -116,6 +124,39 @@ private slots:
         QVERIFY2(run.exitCode == c.exitCode, run.what());
         QVERIFY2(run.contains(c.says), run.what());
         QVERIFY2(c.never.isEmpty() || !run.contains(c.never), run.what());
+    }
+
+    // The record and --json tell each step alike: the same fields, values and spelling.
+    void recordAgreesWithJson_data() { command_data(); }
+    void recordAgreesWithJson()
+    {
+        QFETCH(CommandCase, c);
+        const auto b = startBoard(c.board);
+        if (!c.before.isEmpty())
+            QCOMPARE(runCli(expand(c.before, pathOf(*b))).exitCode, 0);
+        QTemporaryDir dir;
+        const QString log = dir.filePath("record.log");
+        const Run run = runCli(expand(c.args, pathOf(*b)) + QStringList{"--json", "--log", log});
+        QVERIFY2(run.exitCode == c.exitCode, run.what());
+        QFile file(log);
+        const QList<QJsonObject> json = jsonLines(run.out.toUtf8());
+        QList<QJsonObject> record = file.open(QIODevice::ReadOnly) ? jsonLines(file.readAll()) : QList<QJsonObject>();
+        QCOMPARE(record.size(), json.size());
+        // Several boards' lines may reach the two in another order.
+        const auto key = [](const QJsonObject& o) { return o["port"].toString() + ' ' + o["step"].toString(); };
+        for (int i = 0; i < json.size(); ++i) {
+            for (int j = i; j < record.size(); ++j)
+                if (key(record[j]) == key(json[i]))
+                    record.swapItemsAt(i, j);
+            for (const char* field : {"port", "step", "result", "exitCode", "chip", "chipCode", "file", "imageBytes",
+                                      "imageCrc32", "differingBytes", "durationMs", "warning"})
+                QVERIFY2(json[i].value(field) == record[i].value(field),
+                         qPrintable(QString("%1 of line %2: --json %3, record %4").arg(field).arg(i + 1)
+                                        .arg(QJsonDocument(json[i]).toJson(), QJsonDocument(record[i]).toJson())));
+            // A failed read names its file too.
+            if (json[i]["step"] == "read")
+                QVERIFY2(!json[i]["file"].isNull(), QJsonDocument(json[i]).toJson().constData());
+        }
     }
 
     // Where each line goes: a file on stdout for read -, only errors with -q, and the image's
@@ -205,8 +246,11 @@ private slots:
         QCOMPARE(bytes, imageBytes(160, 7, 8192));
 
         const auto hanging = startBoard({"--hang-up-after", "2"});
-        const Run failed = runCli(expand({"read", "DIR/chip.bin"}, pathOf(*hanging)));
+        const Run failed = runCli(expand({"--json", "read", "DIR/chip.bin"}, pathOf(*hanging)));
         QVERIFY2(failed.exitCode == 5, failed.what());
+        const QJsonObject read = jsonLines(failed.out.toUtf8()).last();
+        QCOMPARE(read["file"].toString(), dir_.filePath("chip.bin"));
+        QCOMPARE(read["imageBytes"].toInt(), 64); // the two blocks that came in
         QVERIFY(binFile.seek(0));
         QCOMPARE(binFile.readAll(), bytes);
     }

@@ -41,7 +41,61 @@ bool startWrite(QProcess& cli, const QString& port, const QString& image, const 
 // Qt's name for a device's lock file: "LCK..pts_3" for /dev/pts/3.
 QString lockFileName(const QString& device) { return "LCK.." + device.mid(5).replace('/', '_'); }
 
+// Every lock file kept for the device, by its name or by its number; empty: none is left.
+QStringList lockFilesOf(const QString& device)
+{
+    struct stat st {};
+    if (::stat(qPrintable(device), &st) != 0)
+        return {"cannot stat " + device};
+    const QString byNumber = QString("LCK.brindle.dev.%1.%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+    QStringList left;
+    for (const std::string& folder : link::defaultLockFolders())
+        for (const QString& name : {lockFileName(device), byNumber})
+            if (QFile::exists(QString::fromStdString(folder) + '/' + name))
+                left << QString::fromStdString(folder) + '/' + name;
+    return left;
+}
+
+// Waits until the trace shows `byte` (two hexadecimal digits) going out to the board; false
+// when it did not within 20 s.
+bool waitUntilSent(QProcess& cli, const QString& byte)
+{
+    cli.setReadChannel(QProcess::StandardError);
+    QString trace;
+    QDeadlineTimer deadline(20000);
+    while (!sentBytes(trace).contains(byte) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
+        trace += QString::fromUtf8(cli.readAllStandardError());
+    }
+    return sentBytes(trace).contains(byte);
+}
+
+// Runs `command` (a program and its arguments) in a mount namespace of its own after the shell
+// lines `setup`, which may use $1 .. for `paths`; false where the system allows no such namespace.
+bool inOwnMounts(QProcess& process, const QString& setup, const QStringList& paths, const QStringList& command)
+{
+    if (QProcess::execute("unshare", {"--mount", "true"}) != 0)
+        return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BRINDLE_TRACE", "1");
+    process.setProcessEnvironment(env);
+    const int n = int(paths.size());
+    process.start("unshare", QStringList{"--mount", "sh", "-c", setup + " && shift " + QString::number(n) + " && exec \"$@\"", "sh"}
+                                 + paths + command);
+    return true;
+}
+
 } // namespace
+
+struct StopCase {
+    QStringList board; // brindle-board's options
+    QStringList args;  // brindle-cli's, before --log
+    QString sent;      // the command letter's byte the board is waiting on, once sent
+    int signal = 0;
+    bool twice = false; // a second signal right behind the first
+    QString says;      // the step's line
+};
+Q_DECLARE_METATYPE(StopCase)
 
 struct FullDiskCase {
     QStringList args;  // OUT is the file the run writes: read's, or the record
@@ -163,6 +217,93 @@ private slots:
         QCOMPARE(read.readAll(), imageBytes(written, 7, 2048));
     }
 
+    // A stop signal while the board is waited for (an erase, a silent board, a blank check) ends
+    // the job at once as interrupted, with its line and record, the port's locks gone and
+    // 128 + the signal's number; a second signal right behind the first leaves no lock either.
+    void signalDuringReplyWait_data()
+    {
+        QTest::addColumn<StopCase>("c");
+        QTest::newRow("SIGTERM during an erase")
+            << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, false,
+                        "erase: interrupted: Stopped during the erase: the board may still be erasing; identify the chip before using it."};
+        QTest::newRow("Ctrl-C while a silent board is given ten times longer")
+            << StopCase{{"--silent-after", "I"}, {"--reply-timeout-scale", "10", "identify"}, "49", SIGINT, false,
+                        "identify: interrupted: Stopped while waiting for the identification."};
+        QTest::newRow("SIGHUP during a blank check")
+            << StopCase{{"--silent-after", "N"}, {"blank"}, "4E", SIGHUP, false, "blank: interrupted: Stopped during the blank check."};
+        QTest::newRow("SIGTERM twice during an erase") << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, true, ""};
+    }
+    void signalDuringReplyWait()
+    {
+        QFETCH(StopCase, c);
+        std::vector<std::string> options;
+        for (const QString& o : c.board)
+            options.push_back(o.toStdString());
+        const auto b = startBoard(options);
+        const QString log = dir_.filePath(QString("stop-%1.log").arg(QTest::currentDataTag()));
+        QProcess cli;
+        startCli(cli, c.args + QStringList{"-p", pathOf(*b), "--log", log}, true);
+        QVERIFY2(waitUntilSent(cli, c.sent), "waited 20 s for the command to go out");
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ::kill(pid_t(cli.processId()), c.signal);
+        if (c.twice)
+            ::kill(pid_t(cli.processId()), c.signal);
+        QVERIFY2(cli.waitForFinished(10000), "waited 10 s for the end after the signal");
+        // Far above the 100 ms it takes; a reply limit (3 s and more here) would show.
+        QCOMPARE_LT(sinceSignal.elapsed(), 1500);
+        QCOMPARE(lockFilesOf(pathOf(*b)), QStringList());
+        if (c.twice)
+            return; // ended at once by the second signal, record or not
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 128 + c.signal);
+        QVERIFY2(QString::fromUtf8(cli.readAllStandardOutput()).contains(c.says), qPrintable(c.says));
+        QFile record(log);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QJsonObject last = jsonLines(record.readAll()).last();
+        QCOMPARE(last["result"].toString(), QString("interrupted"));
+        QCOMPARE(last["exitCode"].toInt(), 128 + c.signal);
+    }
+
+    // A pipe no program reads (or writes, as write's file): refused at once, before the board is
+    // worked, instead of an open that waits for ever and takes no signal.
+    void pipeWithoutReader_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("--log") << QStringList{"--log", "PIPE", "identify"} << "Cannot open the record PIPE: no program is reading PIPE.";
+        QTest::newRow("read's file") << QStringList{"read", "PIPE"} << "read: Cannot write PIPE: no program is reading PIPE.";
+        QTest::newRow("write's binary file") << QStringList{"--format", "bin", "write", "PIPE"}
+                                             << "Cannot read PIPE: it is not a regular file.";
+    }
+    void pipeWithoutReader()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        const auto b = startBoard();
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe");
+        QVERIFY(::mkfifo(qPrintable(pipe), 0600) == 0);
+        args.replaceInStrings("PIPE", pipe);
+        const Run run = runCli(QStringList{"-p", pathOf(*b)} + args, true);
+        QVERIFY2(run.exitCode == 3 && run.contains(QString(says).replace("PIPE", pipe)), run.what());
+        QVERIFY2(sentBytes(run.err).isEmpty(), run.what());
+    }
+
+    // read's file on a read-only file system is refused before the chip is read.
+    void readOnlyFileSystem()
+    {
+        const auto b = startBoard();
+        QTemporaryDir dir;
+        QProcess cli;
+        if (!inOwnMounts(cli, "mount -t tmpfs -o ro brindle-ro \"$1\"", {dir.path()},
+                         {cliPath(), "-p", pathOf(*b), "read", dir.filePath("chip.hex")}))
+            QSKIP("no mount namespace of its own here");
+        const Run run = finishCli(cli);
+        QVERIFY2(run.exitCode == 3 && run.out.contains("read: Cannot write " + dir.filePath("chip.hex") + ": "), run.what());
+        QVERIFY2(sentBytes(run.err).isEmpty(), run.what());
+    }
+
     // One board under two names: in one job refused before anything is sent; used by two
     // programs at once, whichever comes second is refused, whatever name each uses.
     void oneBoardUnderTwoNames_data()
@@ -171,6 +312,7 @@ private slots:
         QTest::newRow("a link to it") << "link";
         QTest::newRow("another spelling") << "spelling";
         QTest::newRow("another node of its device number") << "node";
+        QTest::newRow("a bind mount of it") << "bind";
     }
     void oneBoardUnderTwoNames()
     {
@@ -183,18 +325,36 @@ private slots:
             QVERIFY(QFile::link(device, other));
         } else if (alias == "spelling") {
             other = "/dev/pts/../pts/" + device.section('/', -1);
-        } else {
+        } else if (alias == "node") {
             struct stat st {};
             QVERIFY(::stat(qPrintable(device), &st) == 0);
             if (::mknod(qPrintable(other), S_IFCHR | 0600, st.st_rdev) != 0)
                 QSKIP("making a device node needs root");
+        } else {
+            QVERIFY(writeFile(dir, alias, {}) == other);
+            // Only the second program sees the bind mount: the job's own check is not asked.
+            QProcess writer;
+            QVERIFY2(startWrite(writer, device, big_), "waited 20 s for the first program's write to get under way");
+            QProcess second;
+            if (!inOwnMounts(second, "mount --bind \"$1\" \"$2\"", {device, other}, {cliPath(), "-p", other, "identify"})) {
+                ::kill(pid_t(writer.processId()), SIGINT);
+                writer.waitForFinished(10000);
+                QSKIP("no mount namespace of its own here");
+            }
+            const Run refused = finishCli(second);
+            const qint64 pid = writer.processId();
+            ::kill(pid_t(pid), SIGINT);
+            QVERIFY2(writer.waitForFinished(10000), "waited 10 s for the first program to end after Ctrl-C");
+            QVERIFY2(refused.exitCode == 4 && refused.out.contains("in use by process " + QString::number(pid)), refused.what());
+            QVERIFY2(sentBytes(refused.err).isEmpty(), refused.what());
+            return;
         }
         const Run both = runCli({"-p", device, "-p", other, "identify"}, true);
         QVERIFY2(both.exitCode == 2, both.what());
         QVERIFY2(both.err.contains("-p " + device + " and -p " + other + " are one device"), both.what());
         QVERIFY2(sentBytes(both.err).isEmpty(), both.what());
         if (alias == "node")
-            return; // its lock is the node's, not the device's: only the job's own check sees it
+            return; // a pseudo-terminal opens only through its own file system: the bind mount stands in
 
         for (const auto& [first, second] : {std::pair{device, other}, std::pair{other, device}}) {
             QProcess writer;
@@ -227,7 +387,8 @@ private slots:
         }
     }
 
-    // A folder or a device that never ends is told as such, at once, not read.
+    // A folder or a device that never ends is told as such, at once, not read; an empty name
+    // is no name.
     void boardRefusesWhatIsNoTrace()
     {
         for (const auto& [file, says] : {std::pair<QString, QString>{dir_.path(), "not a trace file but a folder"},
@@ -238,6 +399,13 @@ private slots:
             const QString err = QString::fromUtf8(board.readAllStandardError());
             QVERIFY2(board.exitStatus() == QProcess::NormalExit && board.exitCode() == 2, qPrintable(err));
             QVERIFY2(err.contains(file + ": " + says), qPrintable(err));
+        }
+        for (const QStringList& args : {QStringList{"--replay", ""}, QStringList{"--replay="}}) {
+            QProcess board;
+            board.start(QStringLiteral(BRINDLE_BOARD_EXE), args);
+            QVERIFY2(board.waitForFinished(10000), "waited 10 s for brindle-board to refuse an empty name");
+            const QString err = QString::fromUtf8(board.readAllStandardError());
+            QVERIFY2(board.exitCode() == 2 && err.contains("option --replay needs a value"), qPrintable(err));
         }
     }
 };

@@ -1,9 +1,11 @@
 // The record writer: whole lines from several threads at once, and the checksums it records.
+#include "file_lock.h"
 #include "job_record.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -11,6 +13,8 @@
 
 #ifdef Q_OS_UNIX
 #include "file_size_limit.h"
+
+#include <sys/stat.h>
 #endif
 
 using namespace brindle;
@@ -79,6 +83,48 @@ private slots:
             QCOMPARE(o["program"].toString(), QString("brindle-test"));
         }
     }
+
+    // Each line is added under the record's lock: while another program holds it, the line
+    // waits for it rather than landing between that program's length and its cut-back.
+    void appendWaitsForTheLock()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("record.log");
+        link::JobRecord record(path, "brindle-test", "9.9");
+        QVERIFY(!record.open());
+        QFile holder(path);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        QVERIFY(link::lockFile(holder.handle(), false));
+        std::atomic<bool> appended{false};
+        std::thread writer([&] {
+            link::RecordEntry entry;
+            entry.step = "identify";
+            (void)record.append(entry);
+            appended = true;
+        });
+        QElapsedTimer held;
+        held.start();
+        while (held.elapsed() < 200 && !appended) // watched for 200 ms: nothing may be added
+            QThread::msleep(5);
+        const bool early = appended;
+        link::unlockFile(holder.handle());
+        QVERIFY2(!early, "the line was added while another held the record's lock");
+        QTRY_VERIFY2_WITH_TIMEOUT(appended, "waited 5 s for the line once the lock was let go", 5000);
+        writer.join();
+        QVERIFY(QFileInfo(path).size() > 0);
+    }
+
+#ifdef Q_OS_UNIX
+    // A pipe that no program reads is refused at once, instead of holding the open for ever.
+    void pipeWithoutReaderIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pipe");
+        QVERIFY(::mkfifo(qPrintable(path), 0600) == 0);
+        link::JobRecord record(path, "brindle-test", "9.9");
+        QCOMPARE(record.open(), std::optional<QString>("no program is reading " + path));
+    }
+#endif
 
     void unwritableRecordSaysWhy()
     {

@@ -73,7 +73,7 @@ public:
             return real_->output(text);
         for (char c : board ? text : std::string_view()) {
             const board::SimulatedBoard::Response r = board->receive(c);
-            pending += reshape ? reshape(r.text) : r.text;
+            pending += (reshape ? reshape(r.text) : r.text) + r.trailing;
             up_ = up_ && !r.hangUp;
         }
     }
@@ -176,6 +176,7 @@ public:
     OpRow& lowerCase() { c_.board.lowerCase = true; return *this; }
     OpRow& hangUpAfter(int blocks) { c_.board.hangUpAfterBlocks = blocks; return *this; }
     OpRow& failBlock(int block) { c_.board.failBlock = block; return *this; }
+    OpRow& readStatus(const char* text) { c_.board.readStatus = text; return *this; }
     OpRow& absent() { c_.absent = true; return *this; }
     OpRow& length(int bytes) { c_.programLength = bytes; return *this; }
     OpRow& fill(const char* pair) { c_.fill = pair; return *this; }
@@ -206,6 +207,9 @@ inline void addOpRows()
     using R = Result;
     OpRow("reset AT89C51", O::Identify, "51").wire("[I]").events("close").sizes(4096, 0).title("51");
     OpRow("reset unknown code", O::Identify, "62").reply('I', "99").wire("[I]").events("close").title("99").outcome(R::NoChip);
+    OpRow("reset not hexadecimal", O::Identify, "62").reply('I', "2G").wire("[I]").events("close").title("2G").outcome(R::BadReply);
+    OpRow("erase a letter too many", O::Erase, "21").reply('S', "SS").wire("[I][S]").sizes(2048, 0).title("SS").outcome(R::BadReply)
+        .events(ok + "box:16:ERASE:System ERROR\n\nThe board on COM1 (*) answered the erase with \"SS\", *|beep");
     OpRow("erase", O::Erase, "21").wire("[I][S]").events(ok + "log:Erase.|beep").sizes(2048, 0).title("S");
     OpRow("erase s", O::Erase, "21").reply('S', "s").wire("[I][S]").sizes(2048, 0).title("s").outcome(R::ChipFailed)
         .events(ok + "log:Erase Error !|box:48::Erase ERROR\n\nThe board could not erase the chip (\"s\"): *|beep");
@@ -269,11 +273,23 @@ inline void addOpRows()
         .events("close|marks:0|log:Read Error !|box:48::Read ERROR\n\nNo chip was found in the socket*|close|beep");
     OpRow("verify", O::Verify, "21").wire("[I][R" + T64 + "]").events("close|marks:0|log:Verify OK !|close|beep").sizes(2048, 0).title("R")
         .outcome(R::Ok, -1, 2048);
+    OpRow("read a letter too many", O::Read, "21").readStatus("RR").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("RR")
+        .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nThe board on COM1 (*) answered the read with \"RR\", *|close|beep")
+        .outcome(R::BadReply, -1, 2048);
+    OpRow("read lower case, then r", O::Read, "21").lowerCase().readStatus("r").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("r")
+        .events("close|marks:0|log:Read Error !|box:48::Read ERROR\n\nThe block at 0000H came back malformed*|close|beep")
+        .outcome(R::BadReply, 0, 2048);
     OpRow("verify lower case", O::Verify, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
-        .events("close|marks:2048|log:Verify Error !|box:48::Vefify ERROR\n\n2048 bytes differ, the first at 0000H: grid \"FF\", chip \"ff\". The block at 0000H came back malformed*|close|beep")
+        .events("close|marks:2048|box:16:PROGRAM:System ERROR\n\nThe block at 0000H came back malformed*|close|beep")
         .outcome(R::BadReply, 0, 2048, 2048);
+    OpRow("verify lower case, then r", O::Verify, "21").lowerCase().readStatus("r").wire("[I][R" + T64 + "]").sizes(2048, 0).title("r")
+        .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nThe block at 0000H came back malformed*|close|beep")
+        .outcome(R::BadReply, 0, 2048);
+    OpRow("verify a letter too many", O::Verify, "21").readStatus("RR").wire("[I][R" + T64 + "]").sizes(2048, 0).title("RR")
+        .events("close|marks:0|box:16:PROGRAM:System ERROR\n\nThe board on COM1 (*) answered the verify with \"RR\", *|close|beep")
+        .outcome(R::BadReply, -1, 2048);
     OpRow("verify short block", O::Verify, "21").shortBlock(2).wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
-        .events("close|marks:30|log:Verify Error !|box:48::Vefify ERROR\n\n30 bytes differ, the first at 0042H: grid \"FF\", chip \"\". The block at 0040H came back short*|close|beep")
+        .events("close|marks:30|box:16:PROGRAM:System ERROR\n\nThe block at 0040H came back short*|close|beep")
         .outcome(R::BadReply, 0x40, 2048, 30);
     OpRow("verify hang-up", O::Verify, "21").hangUpAfter(3).fill("00").wire("[I][RTTTT]").sizes(2048, 0)
         .title("The programmer on COM1 (*) was disconnected").outcome(R::HungUp, 96, 96)

@@ -60,6 +60,33 @@ private slots:
         check(1, second);
     }
 
+    // After a status letter, what the board sends behind it joins the reply whether it came in
+    // the same read or the next, up to a line end.
+    void settle_data()
+    {
+        QTest::addColumn<QString>("incoming");
+        QTest::addColumn<QList<int>>("chunks");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("a letter too many, in one read") << "RR" << QList<int>{} << "RR";
+        QTest::newRow("a letter too many, in the next read") << "RR" << QList<int>{1} << "RR";
+        QTest::newRow("up to a line end") << "RX\r\nY" << QList<int>{1} << "RX";
+        QTest::newRow("the letter alone") << "R" << QList<int>{} << "R";
+    }
+    void settle()
+    {
+        QFETCH(QString, incoming);
+        QFETCH(QList<int>, chunks);
+        QFETCH(QString, reply);
+        OpRig rig;
+        rig.port.chunks.assign(chunks.begin(), chunks.end());
+        QVERIFY(rig.link.open());
+        rig.port.pending = incoming.toStdString();
+        rig.link.serialinput(1);
+        rig.link.settle();
+        QCOMPARE(QString::fromStdString(rig.link.reply), reply);
+        QCOMPARE(rig.panel.title, reply);
+    }
+
     // Once a reply has timed out, the rest of the exchange on that opening takes only what is
     // waiting: three replies of a silent board cost one limit, not three. The bound lies
     // halfway between, far from either.
