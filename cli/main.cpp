@@ -51,9 +51,9 @@ int listPortsCommand(Options o)
 {
     for (QString& candidate : o.candidates)
         candidate = portPath(candidate);
-    const std::vector<PortInfo> ports = listPorts(o.candidates);
-    const std::vector<Probe> probes = o.probe ? probePorts(ports, o.timeoutScale) : std::vector<Probe>{};
-    std::printf("%s\n", qPrintable(portListing(ports, probes)));
+    const std::vector<link::PortInfo> ports = link::listPorts(o.candidates);
+    const std::vector<link::Probe> probes = o.probe ? link::probePorts(ports, o.timeoutScale) : std::vector<link::Probe>{};
+    std::printf("%s\n", qPrintable(link::portListing(ports, probes)));
     return link::stopRequested() ? link::stopExitCode() : 0;
 }
 
@@ -90,7 +90,7 @@ int findAutoBoard(const Options& o, std::vector<Board>* boards)
     for (const QString& candidate : o.candidates)
         candidates << portPath(candidate);
     QString device, error;
-    if (!findOneBoard(probePorts(listPorts(candidates), o.timeoutScale), &device, &error)) {
+    if (!link::findOneBoard(link::probePorts(link::listPorts(candidates), o.timeoutScale), &device, &error)) {
         if (link::stopRequested())
             return link::stopExitCode();
         std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));

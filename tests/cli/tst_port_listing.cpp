@@ -8,7 +8,7 @@
 #include <cstring>
 
 using namespace brindle;
-using namespace brindle::cli;
+using namespace brindle::link;
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "port_search.h"
 
 #include "board_ops.h"
-#include "cli_panel.h"
 #include "device_names.h"
 #include "stop_signals.h"
 #include "system_port.h"
@@ -12,14 +11,14 @@
 #include <algorithm>
 #include <memory>
 
-namespace brindle::cli {
+namespace brindle::link {
 
 namespace {
 
 Probe probe(const QString& path, double timeoutScale)
 {
     const std::unique_ptr<link::Port> port = link::makeSystemPort({path, QString()});
-    CliPanel panel(nullptr, -1);
+    Panel panel; // a probe shows nothing as it goes
     link::SerialLink serial(*port, panel);
     serial.setTimeoutScale(timeoutScale);
     image::HexGrid grid;
@@ -183,4 +182,4 @@ QString portListing(const std::vector<PortInfo>& ports, const std::vector<Probe>
     return lines.join('\n');
 }
 
-} // namespace brindle::cli
+} // namespace brindle::link

@@ -1,5 +1,5 @@
-// The serial ports brindle-cli can see, and which of them have a board: `ports`,
-// `ports --probe` and `-p auto`.
+// The serial ports this computer has, and which of them have a board: brindle-cli's `ports`,
+// `ports --probe` and `-p auto`, and the window's port picker.
 #pragma once
 
 #include "adapter_facts.h"
@@ -11,7 +11,7 @@
 
 #include <vector>
 
-namespace brindle::cli {
+namespace brindle::link {
 
 struct PortInfo {
     QString path;
@@ -44,4 +44,4 @@ std::vector<Probe> probePorts(const std::vector<PortInfo>& ports, double timeout
 // port, and under an FTDI adapter whose latency timer stays above 1 ms, how to lower it.
 QString portListing(const std::vector<PortInfo>& ports, const std::vector<Probe>& probes);
 
-} // namespace brindle::cli
+} // namespace brindle::link
