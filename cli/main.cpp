@@ -280,7 +280,9 @@ int main(int argc, char* argv[])
         context.station = station::stationName(o.production);
         context.plan = o.production.serials ? &plan : nullptr;
         if (const auto failure = prepareStore(o, store, &plan))
-            refusal = link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
+            refusal = link::stopRequested()
+                          ? link::Outcome::of(link::Result::Interrupted, {}, "Stopped while waiting for the store: nothing was written.")
+                          : link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
     }
     return runJob(o, boards, context, refusal);
 }

@@ -1,5 +1,7 @@
 #include "serial_step.h"
 
+#include "stop_signals.h"
+
 namespace brindle::station {
 
 namespace {
@@ -30,6 +32,8 @@ std::optional<link::Outcome> ChipSerial::beforeWrite(image::HexGrid& grid, link:
     std::optional<QString> failure = store_.open();
     if (!failure)
         failure = store_.take(plan_, port_, &serial_);
+    if (failure && link::stopRequested())
+        return link::Outcome::of(link::Result::Interrupted, {}, "Stopped before the write: no number was taken, nothing was written.");
     if (failure)
         return link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
     pending_ = true;

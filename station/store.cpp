@@ -1,6 +1,9 @@
 #include "store.h"
 
+#include "stop_signals.h"
+
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +14,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cstdio>
 
 namespace brindle::station {
 
@@ -135,7 +139,7 @@ std::optional<QString> Store::open()
         QDir().mkpath(QFileInfo(address_.path).absolutePath());
         database.setDatabaseName(address_.path);
         // Several programs on this machine take turns at the file rather than fail at once.
-        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMs));
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
     } else if (driver == QLatin1String("QPSQL")) {
         database.setHostName(address_.host);
         database.setPort(address_.port);
@@ -169,12 +173,40 @@ std::optional<QString> Store::open()
 
 std::optional<QString> Store::begin()
 {
-    // IMMEDIATE: the write lock is taken at once, so two programs cannot both read the same
-    // next number and then fight over who writes it.
     if (!sqlite_)
         return db().transaction() ? std::nullopt : std::optional<QString>(reasonOf(db().lastError()));
+    // IMMEDIATE: the write lock is taken at once, so two programs cannot both read the same
+    // next number and then fight over who writes it. The wait for another program's
+    // transaction is ours, in short turns, so that a stop signal ends it.
     QSqlQuery q(db());
-    return q.exec(QStringLiteral("BEGIN IMMEDIATE")) ? std::nullopt : std::optional<QString>(reasonOf(q.lastError()));
+    QElapsedTimer waited;
+    waited.start();
+    bool told = false;
+    while (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        const QString code = q.lastError().nativeErrorCode();
+        if ((code != QLatin1String("5") && code != QLatin1String("6")) || waited.elapsed() >= kSqliteBusyMs)
+            return reasonOf(q.lastError());
+        if (link::stopRequested())
+            return QStringLiteral("stopped while another program had the file");
+        if (!told && qEnvironmentVariableIntValue("BRINDLE_TRACE") != 0)
+            std::fprintf(stderr, "[store %s: waiting for another program's transaction]\n", qPrintable(address_.shown()));
+        told = true;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> Store::written(QSqlQuery& q)
+{
+    // One statement in a transaction of its own: begin() is where waiting for the file is done.
+    if (const auto reason = begin())
+        return reason;
+    std::optional<QString> reason = q.exec() ? std::nullopt : std::optional<QString>(reasonOf(q.lastError()));
+    q.finish();
+    if (!reason)
+        reason = commit();
+    if (reason)
+        rollback();
+    return reason;
 }
 
 std::optional<QString> Store::commit()
@@ -385,10 +417,10 @@ std::optional<QString> Store::mark(const Serial& serial, bool programmed, const 
                              " WHERE series = ? AND value = ? AND state = 'reserved'"));
     q.addBindValue(programmed ? "programmed" : "failed");
     q.addBindValue(result), q.addBindValue(now()), q.addBindValue(serial.series), q.addBindValue(serial.value);
-    if (!q.exec())
+    if (const auto reason = written(q))
         return fail("could not mark " + serial.shown() + " of the series " + serial.series + " as "
                         + (programmed ? "programmed" : "failed") + " (it stays reserved)",
-                    reasonOf(q.lastError()));
+                    *reason);
     return std::nullopt;
 }
 
@@ -404,8 +436,8 @@ std::optional<QString> Store::addRecord(const QJsonObject& line)
     q.prepare("INSERT INTO brindle_record (" + columns.join(", ") + ") VALUES (" + marks.join(", ") + ")");
     for (const Column& c : kRecordColumns)
         q.addBindValue(textOrNull(row.value(QLatin1String(c.key))));
-    if (!q.exec())
-        return fail("could not add the " + line.value("step").toString() + " row to its record", reasonOf(q.lastError()));
+    if (const auto reason = written(q))
+        return fail("could not add the " + line.value("step").toString() + " row to its record", *reason);
     return std::nullopt;
 }
 

@@ -13,6 +13,7 @@
 
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -103,6 +104,7 @@ private:
     std::optional<QString> fail(const QString& what, const QString& reason);
     std::optional<QString> begin(); // the reason when it failed
     std::optional<QString> commit(); // the reason when it failed
+    std::optional<QString> written(QSqlQuery& q); // runs a prepared write in a transaction
     void rollback();
 
     StoreAddress address_;

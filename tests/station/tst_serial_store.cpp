@@ -164,7 +164,37 @@ private slots:
         QVERIFY(runCli(job + QStringList{"--reuse-failed", "auto", hex_}).out.contains("\"serial\":4"));
     }
 
-#ifdef BRINDLE_UNIX_USERS
+#ifdef BRINDLE_POSIX_TESTS
+    // SIGTERM while another program holds the file: the wait ends at once, nothing written.
+    void stopWhileTheFileIsLocked()
+    {
+        const QString url = "sqlite:" + dir_.filePath("held.sqlite");
+        QCOMPARE(runWith({"serials", "--store", url}, dir_.path()).exitCode, 0);
+        {
+            QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "held");
+            lock.setDatabaseName(url.mid(7));
+            QVERIFY(lock.open());
+            QVERIFY(QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+            QProcess job;
+            startCli(job, {"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2", "write", hex_},
+                     true);
+            QByteArray trace;
+            QVERIFY2(QTest::qWaitFor([&] { return (trace += job.readAllStandardError()).contains("waiting for another program"); },
+                                     5000),
+                     "brindle-cli did not start waiting for the file within 5 s");
+            QElapsedTimer timer;
+            timer.start();
+            job.terminate();
+            const Run run = finishCli(job);
+            QVERIFY2(run.exitCode == 143 && timer.elapsed() < 2000 && run.out.contains("write: interrupted")
+                         && run.out.contains("nothing was written")
+                         && !trace.contains("> 57"), // no "W" went out
+                     run.what());
+            lock.close();
+        }
+        QSqlDatabase::removeDatabase("held");
+    }
+
     // A SQLite file this user may only read: the job is refused before the chip is written.
     void readOnlySqliteFile()
     {
