@@ -309,7 +309,8 @@ private slots:
             if (url == "locked" || url == "newer") {
                 const bool newer = url == "newer";
                 url = "sqlite:" + dir_.filePath(newer ? "newer.sqlite" : "locked.sqlite");
-                QVERIFY(runWith({"serials", "--store", url}, dir_.path()).exitCode == 0); // makes the tables
+                const Run made = runWith({"serials", "--store", url}, dir_.path()); // makes the tables
+                QVERIFY2(made.exitCode == 0, made.what());
                 lock.setDatabaseName(url.mid(7));
                 QVERIFY(lock.open());
                 QVERIFY(QSqlQuery(lock).exec(newer ? "UPDATE brindle_meta SET value = '2'" : "BEGIN EXCLUSIVE"));
