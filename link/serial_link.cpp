@@ -17,9 +17,11 @@ constexpr std::chrono::milliseconds kIdlePeriod{30};
 // How long an answer cut short by a stop is waited for: a block's time on the line and more,
 // so the next job finds a quiet line, well within the tenth of a second a stop may take.
 constexpr std::chrono::milliseconds kDrainLimit{40};
-// How long after a status letter a further character still counts as part of the reply: far
-// more than a USB adapter at 1 ms holds a byte back, little against the board's own work.
-constexpr std::chrono::milliseconds kSettleMargin{20};
+// How long after a status letter a further character still counts as part of the reply: more
+// than an FTDI adapter's 16 ms latency timer holds a byte back (the letters may come in two
+// packets), with room for a busy machine that wakes the reader late; little against the
+// board's own work.
+constexpr std::chrono::milliseconds kSettleMargin{40};
 
 std::size_t lineEnd(const std::string& text) { return text.find_first_of("\r\n"); }
 

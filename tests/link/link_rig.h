@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -68,6 +69,8 @@ public:
     bool isOpen() const override { return real_ ? real_->isOpen() : up_; }
     void output(std::string_view text) override
     {
+        if (text.size() == 1)
+            lastLetter = text[0];
         wire += text;
         if (real_)
             return real_->output(text);
@@ -93,6 +96,7 @@ public:
     }
 
     std::string wire, pending;
+    std::atomic<char> lastLetter{0}; // the last command letter sent, for another thread to watch
     std::vector<std::size_t> chunks;
     board::SimulatedBoard* board = nullptr;
     std::function<std::string(std::string)> reshape; // changes each of the board's replies

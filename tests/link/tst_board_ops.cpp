@@ -157,7 +157,10 @@ private slots:
         using Clock = std::chrono::steady_clock;
         Clock::time_point stoppedAt{};
         std::thread stopper([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the operation is waiting by then
+            // Once the command the board stays silent to has gone out (at most 5 s).
+            const auto limit = Clock::now() + std::chrono::seconds(5);
+            while (rig.port.lastLetter.load() != silentFrom && Clock::now() < limit)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             stoppedAt = Clock::now();
             stop = true;
         });
