@@ -336,7 +336,7 @@ link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::c
         facts.file = context_.image->file;
         facts.warning = context_.image->warning;
         if (ops && context_.image->grid) { // else the file was refused: no image went anywhere
-            facts.grid = context_.image->grid.get();
+            facts.grid = &ops->grid; // the board's copy: the image with the chip's own number in it
             facts.imageBytes = outcome.operation == Operation::Write ? ops->session.programLength : ops->session.deviceSize;
         }
     } else if (ops && outcome.operation == Operation::Read) {

@@ -376,12 +376,20 @@ private slots:
         QVERIFY2(first.exitCode == 0 && first.out.contains("\"serial\":\"00:1A:2B:3C:4D:5E\",\"serialBytes\":\"001A2B3C4D5E\""),
                  first.what());
         QVERIFY2(second.exitCode == 0 && second.out.contains("\"serial\":\"00:1A:2B:3C:4D:5F\""), second.what());
+        // The CRC is of what went to the chip: the image with its own value in it.
+        const auto writeCrc = [](const Run& run) {
+            for (const QJsonObject& step : jsonLines(run.out.toUtf8()))
+                if (step["step"].toString() == "write")
+                    return step["imageCrc32"].toString();
+            return QString();
+        };
+        QVERIFY(!writeCrc(first).isEmpty() && writeCrc(first) != writeCrc(second));
         QVERIFY2(spent.exitCode == 7 && spent.out.contains("run out"), spent.what());
         const Run refused = take(other);
         QVERIFY2(refused.exitCode == 7 && refused.out.contains("loaded from another list"), refused.what());
         const Run malformed = take(bad);
         QVERIFY2(malformed.exitCode == 3 && malformed.err.contains("line 2"), malformed.what());
-        const Run history = runWith(QStringList{"history", "--json", "--serial", "001A2B3C4D5F"} + store.mid(0, 2), dir_.path());
+        const Run history = runWith(QStringList{"history", "--json", "--serial", "001A2B3C4D5F"} + store, dir_.path());
         QVERIFY2(history.exitCode == 0 && jsonLines(history.out.toUtf8()).size() == 1, history.what());
     }
 };
