@@ -16,4 +16,8 @@ void attachParentConsole();
 // Explorer, a shortcut or a file association), a message box shows the same text.
 void tellUser(const QString& text, bool error);
 
+// Whether LOAD and SAVE use the system's own file dialog: on Windows, where it shows the filter
+// labels; elsewhere Qt's own, since the platform dialogs of some desktops ignore them.
+bool nativeFileDialog();
+
 } // namespace brindle::app

@@ -12,4 +12,6 @@ void tellUser(const QString& text, bool error)
     std::fputs(qPrintable(text), error ? stderr : stdout);
 }
 
+bool nativeFileDialog() { return false; }
+
 } // namespace brindle::app

@@ -54,4 +54,6 @@ void tellUser(const QString& text, bool error)
     MessageBoxW(nullptr, message.c_str(), L"Brindle", MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
+bool nativeFileDialog() { return true; }
+
 } // namespace brindle::app

@@ -1,5 +1,7 @@
 #include "qt_operator.h"
 
+#include "console.h"
+
 #include "exact_title.h"
 
 #include <QApplication>
@@ -21,10 +23,8 @@ std::optional<QString> QtOperator::chooseFile(FileMode mode)
 {
     QFileDialog dialog(window_, kDialogTitle);
     QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
-#ifndef Q_OS_WIN
-    // The platform dialogs of some desktops ignore the filter labels; Qt's own shows them.
-    options |= QFileDialog::DontUseNativeDialog;
-#endif
+    if (!nativeFileDialog())
+        options |= QFileDialog::DontUseNativeDialog;
     if (mode == FileMode::Save) {
         // An existing file is replaced without a question.
         options |= QFileDialog::DontConfirmOverwrite;

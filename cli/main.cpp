@@ -2,6 +2,7 @@
 #include "board_job.h"
 #include "device_names.h"
 #include "port_search.h"
+#include "standard_output.h"
 #include "store_commands.h"
 #include "simulated_port.h"
 #include "stop_signals.h"
@@ -262,7 +263,7 @@ int main(int argc, char* argv[])
         if (const int code = findAutoBoard(o, &boards))
             return code;
 
-    Reporter reporter(int(boards.size()), o.json, isTerminal(stderr));
+    Reporter reporter(int(boards.size()), o.json, link::isTerminal(stderr));
     std::vector<QString> devices;
     for (const Board& b : boards)
         devices.push_back(b.device);

@@ -4,12 +4,6 @@
 
 #include <QJsonDocument>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace brindle::cli {
 
 namespace {
@@ -25,15 +19,6 @@ QString minutes(double seconds)
 }
 
 } // namespace
-
-bool isTerminal(std::FILE* stream)
-{
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stream));
-#else
-    return isatty(fileno(stream));
-#endif
-}
 
 Reporter::Reporter(int boards, bool json, bool progressBar)
     : transfers_(std::size_t(std::max(boards, 1))), several_(boards > 1), json_(json), bar_(progressBar)

@@ -68,7 +68,4 @@ private:
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// True when the stream is a terminal.
-bool isTerminal(std::FILE* stream);
-
 } // namespace brindle::cli

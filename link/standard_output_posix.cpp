@@ -1,6 +1,7 @@
 #include "standard_output.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace brindle::link {
 
@@ -9,5 +10,7 @@ bool writeStandardOutput(std::string_view bytes)
 {
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)); }
 
 } // namespace brindle::link

@@ -19,4 +19,6 @@ bool writeStandardOutput(std::string_view bytes)
     return written;
 }
 
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
+
 } // namespace brindle::link
