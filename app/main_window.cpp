@@ -295,9 +295,13 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         entry.serial = serial->text();
         entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
     }
-    if (production_ && outcome.result != link::Result::StoreError) // that box has told of the store already
-        if (const std::optional<QString> failure = production_->record(entry))
-            op_.messageBox(*failure + ".", link::Icon::Exclamation, QStringLiteral("STORE"));
+    if (production_ && outcome.result != link::Result::StoreError) { // that box has told of the store already
+        const std::optional<QString> failure = production_->record(entry);
+        // Once until the store takes a row again: an AUTO would otherwise repeat it at every step.
+        if (failure && !storeRecordFailed_)
+            op_.messageBox(*failure + ".\nThe operations themselves went on.", link::Icon::Exclamation, QStringLiteral("STORE"));
+        storeRecordFailed_ = bool(failure);
+    }
     const std::optional<QString> failure = record_ ? record_->append(entry) : std::nullopt;
     if (failure && !recordFailed_) {
         // Once: an AUTO would otherwise repeat the box at every step.

@@ -163,6 +163,7 @@ private:
     link::Port& port_;
     link::JobRecord* record_ = nullptr;
     bool recordFailed_ = false;
+    bool storeRecordFailed_ = false; // its box has been shown
     Production* production_ = nullptr;
     bool inAuto_ = false;
     QString gridFile_; // the file whose image the grid shows; empty once READ rewrote it

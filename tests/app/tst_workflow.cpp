@@ -537,6 +537,12 @@ private slots:
         QVERIFY2(rig.op.boxes[0].contains("postgresql://line@127.0.0.1:1/brindle cannot be reached")
                      && rig.op.boxes[0].contains("Nothing was written") && !rig.op.boxes[0].contains("s3cret"),
                  qPrintable(rig.op.boxes[0]));
+        // The steps go on without their rows in the store, which is told once, not at every step.
+        rig.form.Erase_Click();
+        rig.form.Blank_Click();
+        QCOMPARE(rig.op.boxes.size(), qsizetype(2));
+        QVERIFY2(rig.op.boxes[1].contains("cannot be reached") && rig.op.boxes[1].contains("operations themselves went on"),
+                 qPrintable(rig.op.boxes[1]));
     }
 };
 
