@@ -37,10 +37,16 @@ inline void startCli(QProcess& process, const QStringList& args, bool trace = fa
 inline Run finishCli(QProcess& process)
 {
     Run run;
+    // Under Wine a busy machine now and then refuses to create a process at all; that says
+    // nothing of the program, so it is started once more.
+    if (!process.waitForStarted(20000) && process.error() == QProcess::FailedToStart)
+        process.start();
     if (!process.waitForFinished(60000)) {
+        const QString why = process.error() == QProcess::FailedToStart ? "did not start: " + process.errorString()
+                                                                        : QStringLiteral("did not finish within 60 s");
         process.kill();
         process.waitForFinished(5000);
-        run.err = "brindle-cli did not finish within 60 s";
+        run.err = "brindle-cli " + why;
         return run;
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
