@@ -20,8 +20,8 @@ constexpr std::chrono::milliseconds kDrainLimit{40};
 // How long after a status letter a further character still counts as part of the reply: more
 // than an FTDI adapter's 16 ms latency timer holds a byte back (the letters may come in two
 // packets), with room for a busy machine that wakes the reader late; little against the
-// board's own work.
-constexpr std::chrono::milliseconds kSettleMargin{40};
+// board's own work, and short enough that a stop still ends an operation within 100 ms.
+constexpr std::chrono::milliseconds kSettleMargin{30};
 
 std::size_t lineEnd(const std::string& text) { return text.find_first_of("\r\n"); }
 

@@ -171,7 +171,8 @@ private slots:
         QCOMPARE(nameOf(outcome.result), QString("interrupted"));
         QCOMPARE(link::operationName(outcome.operation), link::operationName(op));
         QCOMPARE(QString::fromStdString(outcome.detail), detail);
-        QVERIFY2(took >= 0 && took < 100, qPrintable(QString("ended %1 ms after the stop").arg(qint64(took))));
+        // Far below the 10 s limit: the stop ended the wait. (How fast is the benchmark's to say.)
+        QVERIFY2(took >= 0 && took < 2000, qPrintable(QString("ended %1 ms after the stop").arg(qint64(took))));
         QVERIFY2(!rig.port.isOpen() && rig.port.wire.back() == ']', rig.port.wire.c_str());
         QVERIFY2(!rig.panel.events.join('|').contains("box:"), qPrintable(rig.panel.events.join('|')));
     }
