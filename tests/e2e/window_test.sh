@@ -64,6 +64,17 @@ wait_title() { # regex, seconds
     done
     fail "title is '$(title)', expected /$1/"
 }
+# A click that arrives while the window is still finishing the operation before is dropped, as
+# the window drops all input while busy: click again every 2 s until the title matches.
+click_until() { # x y regex seconds
+    local end=$((SECONDS + $4)) next=0
+    while [ $SECONDS -lt "$end" ]; do
+        [[ "$(title)" =~ $3 ]] && return 0
+        if [ $SECONDS -ge $next ]; then click "$1" "$2"; next=$((SECONDS + 2)); fi
+        sleep 0.1
+    done
+    fail "title is '$(title)', expected /$3/"
+}
 # Button centres in client pixels (twips / 15).
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
 click_load() { click 52 400; }
@@ -100,17 +111,18 @@ click_auto
 wait_title "^W$" 60
 
 # VERIFY against the grid: the read status closes the exchange.
-click_verify
-wait_title "^R$" 60
+click_until 404 440 "^R$" 60
 
 # BLANK on a programmed chip: the board answers "n" and a box asks for OK.
-click_blank
+for _ in $(seq 10); do # until the box shows: a click while VERIFY finishes is dropped
+    click_blank
+    wait_window "^BLANK CHECK$" 3 >/dev/null && break
+done
 answer_box "BLANK CHECK"
 wait_title "^n$" 10
 
 # READ the chip, then SAVE what it shows.
-click_read
-wait_title "^R$" 60
+click_until 133 440 "^R$" 60
 click_save
 answer_dialog "$work/saved.hex"
 wait_title "saved\.hex$" 10
