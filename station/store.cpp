@@ -263,6 +263,165 @@ std::optional<QString> Store::createSchema()
     return std::nullopt;
 }
 
+namespace {
+
+using Reason = std::optional<QString>; // why a statement failed; none when it did not
+
+struct Refusal {
+    QString what, reason;
+};
+
+// An existing series is used as it stands: what of the plan it does not take is noted, a plan
+// it cannot serve at all is refused. q is on the series' row.
+std::optional<Refusal> checkExisting(const QSqlQuery& q, const SeriesPlan& plan, const std::optional<SerialList>& list,
+                                     QStringList* notes)
+{
+    const bool isList = q.value(0).toString() == QLatin1String("list");
+    const qint64 next = q.value(1).toLongLong(), step = q.value(2).toLongLong();
+    const QString sha = q.value(3).toString(), file = q.value(4).toString();
+    if (isList != bool(list))
+        return Refusal{"cannot use the series " + plan.name,
+                       isList ? "it hands out the values of the list " + file + ", not numbers: drop the counter options or name another --series"
+                              : QStringLiteral("it is a counter, not a list: name another --series for the list")};
+    if (list && sha != list->sha256)
+        return Refusal{"cannot load " + plan.listFile + " as the series " + plan.name,
+                       "that series was loaded from another list (" + file + "); load this one under another --series"};
+    if (!list && plan.start)
+        *notes << QStringLiteral("the series %1 exists: --serial-start ignored, its next number is %2").arg(plan.name).arg(next);
+    if (!list && plan.step && *plan.step != step)
+        *notes << QStringLiteral("the series %1 counts in steps of %2: --serial-step ignored").arg(plan.name).arg(step);
+    return std::nullopt;
+}
+
+// ON CONFLICT: another station may create the same series at the same moment; only the one
+// that created it loads the list's values.
+Reason createSeries(QSqlQuery& q, const SeriesPlan& plan, const std::optional<SerialList>& list, QStringList* notes)
+{
+    q.prepare(QStringLiteral("INSERT INTO brindle_series (name, kind, next_value, step, list_count, list_file, list_sha256, created)"
+                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (name) DO NOTHING"));
+    for (const QVariant& v : {QVariant(plan.name), QVariant(list ? "list" : "counter"), QVariant(list ? 1 : plan.start.value_or(1)),
+                              QVariant(list ? 1 : plan.step.value_or(1)),
+                              list ? QVariant(qint64(list->values.size())) : QVariant(QMetaType(QMetaType::LongLong)),
+                              list ? QVariant(plan.listFile) : QVariant(QMetaType(QMetaType::QString)),
+                              list ? QVariant(list->sha256) : QVariant(QMetaType(QMetaType::QString)), QVariant(now())})
+        q.addBindValue(v);
+    if (!q.exec())
+        return reasonOf(q.lastError());
+    if (!list || q.numRowsAffected() <= 0)
+        return std::nullopt;
+    QVariantList series, values, bytes, states;
+    for (std::size_t i = 0; i < list->values.size(); ++i)
+        series << plan.name, values << qint64(i + 1), bytes << bytesText(list->values[i]), states << "free";
+    q.prepare(QStringLiteral("INSERT INTO brindle_serials (series, value, bytes, state) VALUES (?, ?, ?, ?)"));
+    q.addBindValue(series), q.addBindValue(values), q.addBindValue(bytes), q.addBindValue(states);
+    if (!q.execBatch())
+        return reasonOf(q.lastError());
+    *notes << QStringLiteral("loaded %1 values from %2 as the series %3").arg(list->values.size()).arg(plan.listFile, plan.name);
+    return std::nullopt;
+}
+
+// Who takes a number, bound into every statement that reserves one.
+struct Taker {
+    QString station, user, port, at;
+    void bind(QSqlQuery& q) const { q.addBindValue(station), q.addBindValue(user), q.addBindValue(port), q.addBindValue(at); }
+};
+const QString kReserve = QStringLiteral(
+    "state = 'reserved', result = NULL, station = ?, operator = ?, port = ?, reserved_at = ?, marked_at = NULL");
+
+Reason seriesKind(QSqlQuery& q, const QString& series, bool* list)
+{
+    q.prepare(QStringLiteral("SELECT kind FROM brindle_series WHERE name = ?"));
+    q.addBindValue(series);
+    if (!q.exec())
+        return reasonOf(q.lastError());
+    if (!q.next())
+        return QStringLiteral("there is no such series");
+    *list = q.value(0).toString() == QLatin1String("list");
+    return std::nullopt;
+}
+
+// Only a number still marked failed is taken back: of two stations reaching for the same one,
+// the second finds it reserved, updates nothing and takes a new number.
+Reason retakeFailed(QSqlQuery& q, const QString& series, const Taker& taker, Serial* serial, bool* retaken)
+{
+    q.prepare("UPDATE brindle_serials SET " + kReserve
+              + " WHERE series = ? AND state = 'failed' AND value = (SELECT MIN(value) FROM brindle_serials"
+                " WHERE series = ? AND state = 'failed') RETURNING value, bytes");
+    taker.bind(q);
+    q.addBindValue(series), q.addBindValue(series);
+    if (!q.exec())
+        return reasonOf(q.lastError());
+    *retaken = q.next();
+    if (*retaken)
+        serial->value = q.value(0).toLongLong(), serial->bytes = QByteArray::fromHex(q.value(1).toString().toLatin1());
+    return std::nullopt;
+}
+
+// The row lock this UPDATE takes is what orders the stations.
+Reason advanceSeries(QSqlQuery& q, const QString& series, bool list, qint64* value)
+{
+    q.prepare(list ? QStringLiteral("UPDATE brindle_series SET next_value = next_value + 1 WHERE name = ?"
+                                    " AND next_value <= list_count RETURNING next_value - 1")
+                   : QStringLiteral("UPDATE brindle_series SET next_value = next_value + step WHERE name = ?"
+                                    " RETURNING next_value - step"));
+    q.addBindValue(series);
+    if (!q.exec())
+        return reasonOf(q.lastError());
+    if (!q.next())
+        return QStringLiteral("its list has run out: every value has been handed out");
+    *value = q.value(0).toLongLong();
+    return std::nullopt;
+}
+
+Reason reserveListValue(QSqlQuery& q, const QString& series, const Taker& taker, Serial* serial)
+{
+    q.prepare("UPDATE brindle_serials SET " + kReserve + " WHERE series = ? AND value = ? AND state = 'free' RETURNING bytes");
+    taker.bind(q);
+    q.addBindValue(series), q.addBindValue(serial->value);
+    if (!q.exec() || !q.next())
+        return q.lastError().isValid() ? reasonOf(q.lastError())
+                                       : QStringLiteral("its list value %1 is missing").arg(serial->value);
+    serial->bytes = QByteArray::fromHex(q.value(0).toString().toLatin1());
+    return std::nullopt;
+}
+
+// A retaken number keeps its row; a new one gets its row here.
+Reason reserveNumber(QSqlQuery& q, const SeriesPlan& plan, const Taker& taker, bool retaken, Serial* serial)
+{
+    const auto bytes = encodeNumber(serial->value, plan.format);
+    if (!bytes)
+        return QStringLiteral("the series has run out: %1 does not fit %2 (at most %3)")
+            .arg(serial->value).arg(formatName(plan.format)).arg(largestNumber(plan.format));
+    serial->bytes = *bytes;
+    if (retaken)
+        return std::nullopt;
+    q.prepare("INSERT INTO brindle_serials (series, value, bytes, state, station, operator, port, reserved_at)"
+              " VALUES (?, ?, ?, 'reserved', ?, ?, ?, ?)");
+    q.addBindValue(plan.name), q.addBindValue(serial->value), q.addBindValue(bytesText(serial->bytes));
+    taker.bind(q);
+    if (!q.exec())
+        return reasonOf(q.lastError());
+    return std::nullopt;
+}
+
+Reason takeStatements(QSqlQuery& q, const SeriesPlan& plan, const Taker& taker, Serial* serial)
+{
+    if (auto reason = seriesKind(q, plan.name, &serial->list))
+        return reason;
+    bool retaken = false;
+    if (plan.reuseFailed)
+        if (auto reason = retakeFailed(q, plan.name, taker, serial, &retaken))
+            return reason;
+    if (!retaken)
+        if (auto reason = advanceSeries(q, plan.name, serial->list, &serial->value))
+            return reason;
+    if (!serial->list)
+        return reserveNumber(q, plan, taker, retaken, serial);
+    return retaken ? std::nullopt : reserveListValue(q, plan.name, taker, serial);
+}
+
+} // namespace
+
 std::optional<QString> Store::prepare(SeriesPlan& plan, QStringList* notes)
 {
     std::optional<SerialList> list;
@@ -273,58 +432,28 @@ std::optional<QString> Store::prepare(SeriesPlan& plan, QStringList* notes)
             return error;
         plan.format = SerialFormat{SerialFormat::Kind::List, int(list->values.front().size())};
     }
+    const QString what = "cannot prepare the series " + plan.name;
     if (const auto reason = begin())
-        return fail("cannot prepare the series " + plan.name, *reason);
+        return fail(what, *reason);
     QSqlQuery q(db());
-    const auto failed = [&](const QString& reason) {
-        rollback();
-        return fail("cannot prepare the series " + plan.name, reason);
-    };
     q.prepare(QStringLiteral("SELECT kind, next_value, step, list_sha256, list_file FROM brindle_series WHERE name = ?"));
     q.addBindValue(plan.name);
-    if (!q.exec())
-        return failed(reasonOf(q.lastError()));
-    if (q.next()) {
-        const bool isList = q.value(0).toString() == QLatin1String("list");
-        const qint64 next = q.value(1).toLongLong(), step = q.value(2).toLongLong();
-        const QString sha = q.value(3).toString(), file = q.value(4).toString();
+    Reason reason;
+    if (!q.exec()) {
+        reason = reasonOf(q.lastError());
+    } else if (q.next()) {
+        const auto refusal = checkExisting(q, plan, list, notes);
         rollback();
-        if (isList != bool(list))
-            return fail("cannot use the series " + plan.name,
-                        isList ? "it hands out the values of the list " + file + ", not numbers: drop the counter options or name another --series"
-                               : QStringLiteral("it is a counter, not a list: name another --series for the list"));
-        if (list && sha != list->sha256)
-            return fail("cannot load " + plan.listFile + " as the series " + plan.name,
-                        "that series was loaded from another list (" + file + "); load this one under another --series");
-        if (!list && plan.start)
-            *notes << QStringLiteral("the series %1 exists: --serial-start ignored, its next number is %2").arg(plan.name).arg(next);
-        if (!list && plan.step && *plan.step != step)
-            *notes << QStringLiteral("the series %1 counts in steps of %2: --serial-step ignored").arg(plan.name).arg(step);
-        return std::nullopt;
+        return refusal ? fail(refusal->what, refusal->reason) : std::nullopt;
+    } else {
+        reason = createSeries(q, plan, list, notes);
     }
-    // ON CONFLICT: another station may create the same series at the same moment.
-    q.prepare(QStringLiteral("INSERT INTO brindle_series (name, kind, next_value, step, list_count, list_file, list_sha256, created)"
-                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (name) DO NOTHING"));
-    for (const QVariant& v : {QVariant(plan.name), QVariant(list ? "list" : "counter"), QVariant(list ? 1 : plan.start.value_or(1)),
-                              QVariant(list ? 1 : plan.step.value_or(1)),
-                              list ? QVariant(qint64(list->values.size())) : QVariant(QMetaType(QMetaType::LongLong)),
-                              list ? QVariant(plan.listFile) : QVariant(QMetaType(QMetaType::QString)),
-                              list ? QVariant(list->sha256) : QVariant(QMetaType(QMetaType::QString)), QVariant(now())})
-        q.addBindValue(v);
-    if (!q.exec())
-        return failed(reasonOf(q.lastError()));
-    if (list && q.numRowsAffected() > 0) {
-        QVariantList series, values, bytes, states;
-        for (std::size_t i = 0; i < list->values.size(); ++i)
-            series << plan.name, values << qint64(i + 1), bytes << bytesText(list->values[i]), states << "free";
-        q.prepare(QStringLiteral("INSERT INTO brindle_serials (series, value, bytes, state) VALUES (?, ?, ?, ?)"));
-        q.addBindValue(series), q.addBindValue(values), q.addBindValue(bytes), q.addBindValue(states);
-        if (!q.execBatch())
-            return failed(reasonOf(q.lastError()));
-        *notes << QStringLiteral("loaded %1 values from %2 as the series %3").arg(list->values.size()).arg(plan.listFile, plan.name);
+    if (!reason)
+        reason = commit();
+    if (reason) {
+        rollback();
+        return fail(what, *reason);
     }
-    if (const auto reason = commit())
-        return failed(*reason);
     return std::nullopt;
 }
 
@@ -336,77 +465,16 @@ std::optional<QString> Store::take(const SeriesPlan& plan, const QString& port, 
     if (const auto reason = begin())
         return fail(what, *reason);
     QSqlQuery q(db());
-    const auto failed = [&](const QString& reason) {
+    Reason reason = takeStatements(q, plan, Taker{station_, user_, port, now()}, serial);
+    q.finish();
+    if (!reason)
+        reason = commit();
+    if (reason) {
         rollback();
         *serial = Serial();
         serial->series = plan.name;
-        return fail(what, reason);
-    };
-    const QString reserve = QStringLiteral(
-        "state = 'reserved', result = NULL, station = ?, operator = ?, port = ?, reserved_at = ?, marked_at = NULL");
-    const auto bindReserve = [&] { q.addBindValue(station_), q.addBindValue(user_), q.addBindValue(port), q.addBindValue(now()); };
-
-    q.prepare(QStringLiteral("SELECT kind FROM brindle_series WHERE name = ?"));
-    q.addBindValue(plan.name);
-    if (!q.exec())
-        return failed(reasonOf(q.lastError()));
-    if (!q.next())
-        return failed(QStringLiteral("there is no such series"));
-    serial->list = q.value(0).toString() == QLatin1String("list");
-
-    bool found = false;
-    if (plan.reuseFailed) {
-        // Only a number still marked failed is taken back: of two stations reaching for the same
-        // one, the second finds it reserved, updates nothing and takes a new number.
-        q.prepare("UPDATE brindle_serials SET " + reserve
-                  + " WHERE series = ? AND state = 'failed' AND value = (SELECT MIN(value) FROM brindle_serials"
-                    " WHERE series = ? AND state = 'failed') RETURNING value, bytes");
-        bindReserve();
-        q.addBindValue(plan.name), q.addBindValue(plan.name);
-        if (!q.exec())
-            return failed(reasonOf(q.lastError()));
-        found = q.next();
-        if (found)
-            serial->value = q.value(0).toLongLong(), serial->bytes = QByteArray::fromHex(q.value(1).toString().toLatin1());
+        return fail(what, *reason);
     }
-    if (!found) {
-        q.prepare(serial->list ? QStringLiteral("UPDATE brindle_series SET next_value = next_value + 1 WHERE name = ?"
-                                                " AND next_value <= list_count RETURNING next_value - 1")
-                               : QStringLiteral("UPDATE brindle_series SET next_value = next_value + step WHERE name = ?"
-                                                " RETURNING next_value - step"));
-        q.addBindValue(plan.name);
-        if (!q.exec())
-            return failed(reasonOf(q.lastError()));
-        if (!q.next())
-            return failed(QStringLiteral("its list has run out: every value has been handed out"));
-        serial->value = q.value(0).toLongLong();
-    }
-    if (serial->list && !found) {
-        q.prepare("UPDATE brindle_serials SET " + reserve + " WHERE series = ? AND value = ? AND state = 'free' RETURNING bytes");
-        bindReserve();
-        q.addBindValue(plan.name), q.addBindValue(serial->value);
-        if (!q.exec() || !q.next())
-            return failed(q.lastError().isValid() ? reasonOf(q.lastError())
-                                                  : QStringLiteral("its list value %1 is missing").arg(serial->value));
-        serial->bytes = QByteArray::fromHex(q.value(0).toString().toLatin1());
-    } else if (!serial->list) {
-        const auto bytes = encodeNumber(serial->value, plan.format);
-        if (!bytes)
-            return failed(QStringLiteral("the series has run out: %1 does not fit %2 (at most %3)")
-                              .arg(serial->value).arg(formatName(plan.format)).arg(largestNumber(plan.format)));
-        serial->bytes = *bytes;
-        if (!found) {
-            q.prepare("INSERT INTO brindle_serials (series, value, bytes, state, station, operator, port, reserved_at)"
-                      " VALUES (?, ?, ?, 'reserved', ?, ?, ?, ?)");
-            q.addBindValue(plan.name), q.addBindValue(serial->value), q.addBindValue(bytesText(serial->bytes));
-            bindReserve();
-            if (!q.exec())
-                return failed(reasonOf(q.lastError()));
-        }
-    }
-    q.finish();
-    if (const auto reason = commit())
-        return failed(*reason);
     return std::nullopt;
 }
 
