@@ -1,4 +1,11 @@
 // The real port on Windows, through plain synchronous Win32 calls with COMMTIMEOUTS.
+//
+// Not QSerialPort, though Unix uses it: under Wine (8.0, Debian 12), where the Windows build's
+// tests run, Qt 6.4.2's QSerialPort opens a COM port and writes to it, but its waitForReadyRead()
+// never sees the reply (tried: the simulated board answers "I" within 20 ms on Linux; under Wine
+// nothing came in 3 s). Every operation waits for replies that way, so the Windows build could
+// not be tested. A blocking ReadFile with read timeouts works under Wine and is what Windows
+// documents for a COM port.
 #pragma once
 
 #include "com_port.h"
