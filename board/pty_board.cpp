@@ -1,6 +1,7 @@
 #include "pty_board.h"
 
 #include "board_line.h"
+#include "precise_wait.h"
 #include "simulated_board.h"
 
 #include <algorithm>
@@ -15,9 +16,6 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 
 namespace brindle::board {
 
@@ -44,22 +42,10 @@ std::string systemError(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-// poll() counts whole milliseconds and would make replies late by up to one; ppoll() waits to
-// the nanosecond where the system has it.
+// poll() counts whole milliseconds and would make replies late by up to one.
 int waitForLine(pollfd* fds, std::optional<Clock::duration> timeout)
 {
-#ifdef __linux__
-    timespec ts{};
-    if (timeout) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(*timeout, Clock::duration::zero()));
-        ts.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
-        ts.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
-    }
-    return ::ppoll(fds, 2, timeout ? &ts : nullptr, nullptr);
-#else
-    const int ms = timeout ? static_cast<int>(std::chrono::ceil<milliseconds>(*timeout).count()) : -1;
-    return ::poll(fds, 2, std::min(ms, 60'000));
-#endif
+    return link::pollPrecisely(fds, 2, timeout);
 }
 
 void closeFd(int& fd)
@@ -217,10 +203,8 @@ std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRea
 
 void PtyBoard::Impl::serve()
 {
-#ifdef __linux__
-    // The default 50 us slack on every wake-up would add up over a transfer's round trips.
-    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#endif
+    // The default slack on every wake-up would add up over a transfer's round trips.
+    link::wakeUpPrecisely();
     for (;;) {
         TimePoint now = Clock::now();
         if (!writeDue(now))

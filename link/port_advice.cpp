@@ -1,23 +1,7 @@
 #include "port_advice.h"
 
-#include <QtGlobal>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fstream>
-#include <grp.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace brindle::link {
 
@@ -101,128 +85,11 @@ std::string openAdvice(OpenRefusal refusal, const PortFacts& facts)
     return {};
 }
 
-std::optional<long> lockFilePid(std::string_view content)
+std::optional<OpenFailure> advised(std::optional<OpenFailure> failure)
 {
-    const bool binary = content.size() == 4
-                        && std::any_of(content.begin(), content.end(), [](char c) { return c < ' ' && c != '\n'; });
-    if (binary) {
-        std::int32_t pid = 0;
-        std::memcpy(&pid, content.data(), sizeof pid);
-        return pid > 0 ? std::optional<long>(pid) : std::nullopt;
-    }
-    std::size_t i = std::min(content.find_first_not_of(" \t"), content.size());
-    long pid = 0;
-    const std::size_t first = i;
-    for (; i < content.size() && content[i] >= '0' && content[i] <= '9' && i - first < 9; ++i)
-        pid = pid * 10 + (content[i] - '0');
-    const bool ends = i == content.size() || content[i] == '\n' || content[i] == ' ' || content[i] == '\r';
-    if (i == first || !ends || pid <= 0)
-        return std::nullopt;
-    return pid;
+    if (failure && failure->advice.empty())
+        failure->advice = openAdvice(failure->refusal, failure->facts);
+    return failure;
 }
-
-const std::vector<std::string>& defaultLockFolders()
-{
-    static const std::vector<std::string> folders{"/var/lock",     "/run/lock", "/var/spool/locks",
-                                                  "/var/spool/uucp", "/etc/locks", "/var/lock/lockdev",
-                                                  "/tmp",           "/var/tmp"};
-    return folders;
-}
-
-#ifdef Q_OS_UNIX
-
-namespace {
-
-// "/dev/ttyUSB0" -> "LCK..ttyUSB0"; "/dev/pts/3" -> "LCK..pts_3".
-std::string lockName(std::string path)
-{
-    if (path.rfind("/dev/", 0) == 0)
-        path.erase(0, 5);
-    std::replace(path.begin(), path.end(), '/', '_');
-    return "LCK.." + path;
-}
-
-std::optional<LockFacts> findLock(const std::string& device, const std::vector<std::string>& folders)
-{
-    std::vector<std::string> names{lockName(device)};
-    // Other programs lock the device by its own name, not by a link to it (/dev/serial/by-id/...).
-    if (char* real = ::realpath(device.c_str(), nullptr)) {
-        if (lockName(real) != names[0])
-            names.push_back(lockName(real));
-        std::free(real);
-    }
-    for (const std::string& folder : folders) {
-        for (const std::string& name : names) {
-            const std::string path = folder + "/" + name;
-            std::ifstream file(path, std::ios::binary);
-            if (!file)
-                continue;
-            char content[128];
-            file.read(content, sizeof content);
-            LockFacts lock{path, lockFilePid(std::string_view(content, static_cast<std::size_t>(file.gcount())))
-                                     .value_or(0), false};
-            // EPERM: the process runs under another user.
-            lock.alive = lock.pid > 0 && (::kill(static_cast<pid_t>(lock.pid), 0) == 0 || errno == EPERM);
-            return lock;
-        }
-    }
-    return std::nullopt;
-}
-
-UserFacts currentUser()
-{
-    UserFacts user;
-    user.uid = ::geteuid();
-    user.groups.push_back(::getegid());
-    const int count = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
-    if (count > 0 && ::getgroups(count, groups.data()) == count)
-        user.groups.insert(user.groups.end(), groups.begin(), groups.end());
-    user.groupsAtLogin = user.groups;
-    if (const passwd* pw = ::getpwuid(user.uid)) {
-        user.name = pw->pw_name;
-#ifdef __linux__
-        // The group database as it stands now: a group joined since the login is in it.
-        std::vector<gid_t> atLogin(64);
-        int n = static_cast<int>(atLogin.size());
-        if (::getgrouplist(pw->pw_name, pw->pw_gid, atLogin.data(), &n) < 0) {
-            atLogin.resize(static_cast<std::size_t>(std::max(n, 0)));
-            if (::getgrouplist(pw->pw_name, pw->pw_gid, atLogin.data(), &n) < 0)
-                n = 0;
-        }
-        atLogin.resize(static_cast<std::size_t>(std::max(n, 0)));
-        user.groupsAtLogin.assign(atLogin.begin(), atLogin.end());
-#endif
-    }
-    return user;
-}
-
-} // namespace
-
-PortFacts gatherPortFacts(const std::string& device, const std::vector<std::string>& lockFolders)
-{
-    PortFacts facts;
-    facts.user = currentUser();
-    struct stat st {};
-    if (::stat(device.c_str(), &st) == 0) {
-        DeviceFacts d{device, st.st_uid, st.st_gid, {}, {}, static_cast<unsigned>(st.st_mode & 07777)};
-        if (const passwd* pw = ::getpwuid(st.st_uid))
-            d.ownerName = pw->pw_name;
-        if (const group* gr = ::getgrgid(st.st_gid))
-            d.groupName = gr->gr_name;
-        facts.device = d;
-    }
-    facts.lock = findLock(device, lockFolders);
-    return facts;
-}
-
-#else
-
-PortFacts gatherPortFacts(const std::string&, const std::vector<std::string>&)
-{
-    return {};
-}
-
-#endif
 
 } // namespace brindle::link

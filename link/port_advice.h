@@ -1,62 +1,18 @@
 // What to tell the operator when the port cannot be opened. The advice follows the facts of
 // the device (owner, group, mode), the user's account and any lock file, so it never sends
-// anyone to join a group that would not help.
+// anyone to join a group that would not help. The platform gathers the facts (port_facts.h).
 #pragma once
+
+#include "port.h"
 
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace brindle::link {
 
-// The system's answer to the open, as far as it tells.
-enum class OpenRefusal {
-    NotFound,    // no such device
-    Refused,     // no access, or in use: the system gives the same answer for both
-    AlreadyOpen, // this process has it open already
-    Other,
-};
-
-struct DeviceFacts {
-    std::string path;
-    unsigned owner = 0;
-    unsigned group = 0;
-    std::string ownerName; // empty: shown as the number
-    std::string groupName;
-    unsigned mode = 0;     // permission bits, as 0660
-};
-
-struct UserFacts {
-    std::string name;
-    unsigned uid = 0;
-    std::vector<unsigned> groups;        // of this session
-    std::vector<unsigned> groupsAtLogin; // the account's groups now, taken at the next login
-};
-
-struct LockFacts {
-    std::string path; // the lock file
-    long pid = 0;     // 0 when it names no process
-    bool alive = false;
-};
-
-struct PortFacts {
-    std::optional<DeviceFacts> device; // unknown where the system does not tell
-    UserFacts user;
-    std::optional<LockFacts> lock;     // the first lock file found for the device
-};
-
 [[nodiscard]] std::string openAdvice(OpenRefusal refusal, const PortFacts& facts);
 
-// The process number in a lock file: ASCII decimal, padded or not, alone or on the first of
-// several lines; or a 4-byte binary number, as old tools wrote it.
-[[nodiscard]] std::optional<long> lockFilePid(std::string_view content);
-
-// Folders where serial port lock files ("LCK..ttyUSB0") are kept, in the order looked at.
-const std::vector<std::string>& defaultLockFolders();
-
-// The facts for device (Unix; elsewhere only what is known without asking the system).
-[[nodiscard]] PortFacts gatherPortFacts(const std::string& device,
-                                        const std::vector<std::string>& lockFolders = defaultLockFolders());
+// The failure with link's advice where the port left the wording to it.
+[[nodiscard]] std::optional<OpenFailure> advised(std::optional<OpenFailure> failure);
 
 } // namespace brindle::link

@@ -1,5 +1,7 @@
 #include "serial_link.h"
 
+#include "port_advice.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +63,7 @@ bool SerialLink::open()
     carried_.clear();
     silent_ = false;
     lineFeedDue_ = false;
-    const std::optional<OpenFailure> failure = port_.open();
+    const std::optional<OpenFailure> failure = advised(port_.open());
     if (trace_) {
         std::fprintf(stderr, "[%s open %s%s]\n", comName().c_str(), port_.deviceName().c_str(),
                      failure ? ": failed" : "");

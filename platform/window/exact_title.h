@@ -13,4 +13,7 @@ namespace brindle::app {
 // window exists (shown).
 void setExactTitle(QWidget* window, const QString& title);
 
+// The platform's part: an empty title written to the window itself, where it can be (X11).
+void clearNativeTitle(QWidget* window);
+
 } // namespace brindle::app

@@ -24,7 +24,7 @@ public:
     virtual int setLowLatency(int fd, bool on) = 0;
 };
 
-// The platform's calls (chosen in link/CMakeLists.txt); where there is no flag, every call
+// The platform's calls (chosen in platform/CMakeLists.txt); where there is no flag, every call
 // answers ENOTTY.
 std::unique_ptr<LatencyCalls> systemLatencyCalls();
 

@@ -1,6 +1,8 @@
 // The serial port as the board operations use it.
 #pragma once
 
+#include "port_facts.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,7 +11,9 @@ namespace brindle::link {
 
 struct OpenFailure {
     std::string reason; // the system's words
-    std::string advice; // what the operator can do, empty when unknown
+    std::string advice; // what the operator can do; empty: link words it from refusal and facts
+    OpenRefusal refusal = OpenRefusal::Other;
+    PortFacts facts{};  // with Refused: the device's, the account's and the lock file's
 };
 
 // What a port asked of the system for low latency when it last opened, and what it found.

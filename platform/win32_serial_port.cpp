@@ -73,38 +73,25 @@ OpenFailure openFailure(DWORD error, const QString& name, int commPort)
 
 } // namespace
 
-Win32SerialPort::Win32SerialPort(std::array<QString, 2> devices) : devices_(std::move(devices)) {}
+Win32SerialPort::Win32SerialPort(std::array<QString, 2> devices) : ComPort(std::move(devices)) {}
 
 Win32SerialPort::~Win32SerialPort() { close(); }
-
-void Win32SerialPort::select(int commPort)
-{
-    if (commPort == 1 || commPort == 2)
-        commPort_ = commPort;
-}
-
-QString Win32SerialPort::device(int commPort) const
-{
-    return (commPort == 1 || commPort == 2) ? devices_[static_cast<std::size_t>(commPort - 1)] : QString();
-}
-
-std::string Win32SerialPort::deviceName() const { return device(commPort_).toStdString(); }
 
 std::optional<OpenFailure> Win32SerialPort::open()
 {
     close();
-    const QString name = device(commPort_);
+    const QString name = device(selected());
     if (name.isEmpty())
-        return OpenFailure{"no serial port was found for COM" + std::to_string(commPort_),
+        return OpenFailure{"no serial port was found for COM" + std::to_string(selected()),
                            "Plug in the programmer's USB serial adapter, or name its port with --com"
-                               + std::to_string(commPort_) + " COMn."};
+                               + std::to_string(selected()) + " COMn."};
 
     // Without the device namespace prefix only COM1 to COM9 can be opened.
     const QString path = name.startsWith(QLatin1String("\\\\")) ? name : QStringLiteral("\\\\.\\") + name;
     const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return openFailure(GetLastError(), name, commPort_);
+        return openFailure(GetLastError(), name, selected());
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -133,7 +120,7 @@ std::optional<OpenFailure> Win32SerialPort::open()
     if (!ok) {
         const DWORD error = GetLastError();
         CloseHandle(handle);
-        return openFailure(error, name, commPort_);
+        return openFailure(error, name, selected());
     }
     PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
 
@@ -143,7 +130,7 @@ std::optional<OpenFailure> Win32SerialPort::open()
         const DWORD error = GetLastError();
         CloseHandle(handle);
         handle_ = nullptr;
-        return openFailure(error, name, commPort_);
+        return openFailure(error, name, selected());
     }
     // The link's short naps between characters would otherwise last a whole 15.6 ms tick.
     timeBeginPeriod(1);

@@ -1,5 +1,5 @@
 // What the system tells of a serial port's USB adapter and its latency timer, and how the user
-// lowers that timer for good. One implementation per platform, chosen in link/CMakeLists.txt.
+// lowers that timer for good. One implementation per platform, chosen in platform/CMakeLists.txt.
 #pragma once
 
 #include <optional>

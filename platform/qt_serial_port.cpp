@@ -2,7 +2,7 @@
 
 #include "device_names.h"
 #include "file_lock.h"
-#include "port_advice.h"
+#include "port_facts.h"
 
 #include "stop_signals.h"
 
@@ -17,19 +17,20 @@ namespace brindle::link {
 
 namespace {
 
-std::string adviceFor(QSerialPort::SerialPortError error, const QString& device)
+// What link needs to word its advice.
+OpenFailure refusalOf(std::string reason, QSerialPort::SerialPortError error, const QString& device)
 {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return openAdvice(OpenRefusal::NotFound, {});
+        return {std::move(reason), {}, OpenRefusal::NotFound, {}};
     case QSerialPort::PermissionError:
         // Qt reports both "no access" and "in use" as a permission error; the device's owner,
         // group and mode and its lock file tell them apart.
-        return openAdvice(OpenRefusal::Refused, gatherPortFacts(device.toStdString()));
+        return {std::move(reason), {}, OpenRefusal::Refused, gatherPortFacts(device.toStdString())};
     case QSerialPort::OpenError:
-        return openAdvice(OpenRefusal::AlreadyOpen, {});
+        return {std::move(reason), {}, OpenRefusal::AlreadyOpen, {}};
     default:
-        return {};
+        return {std::move(reason), {}};
     }
 }
 
@@ -60,34 +61,21 @@ bool isUsbAdapter(const QSerialPortInfo& info)
 } // namespace
 
 QtSerialPort::QtSerialPort(std::array<QString, 2> devices, std::unique_ptr<LatencyCalls> calls, std::string sysRoot)
-    : devices_(std::move(devices)), lowLatency_(std::move(calls), std::move(sysRoot))
+    : ComPort(std::move(devices)), lowLatency_(std::move(calls), std::move(sysRoot))
 {
 }
 
 QtSerialPort::~QtSerialPort() { close(); }
 
-void QtSerialPort::select(int commPort)
-{
-    if (commPort == 1 || commPort == 2)
-        commPort_ = commPort;
-}
-
-QString QtSerialPort::device(int commPort) const
-{
-    return (commPort == 1 || commPort == 2) ? devices_[static_cast<std::size_t>(commPort - 1)] : QString();
-}
-
-std::string QtSerialPort::deviceName() const { return device(commPort_).toStdString(); }
-
 std::optional<OpenFailure> QtSerialPort::open()
 {
     close();
     latency_ = {};
-    const QString name = device(commPort_);
+    const QString name = device(selected());
     if (name.isEmpty())
-        return OpenFailure{"no serial port was found for COM" + std::to_string(commPort_),
+        return OpenFailure{"no serial port was found for COM" + std::to_string(selected()),
                            "Plug in the programmer's USB serial adapter, or name the device with --com"
-                               + std::to_string(commPort_) + " PATH."};
+                               + std::to_string(selected()) + " PATH."};
 
     // Locked by the device's number first: another name for it (a second node made with mknod,
     // a bind mount) leads to the same lock, for root too, and the refusal names the holder.
@@ -97,7 +85,7 @@ std::optional<OpenFailure> QtSerialPort::open()
     if (!deviceLock_.take(system, &holder, &held)) {
         PortFacts facts = gatherPortFacts(name.toStdString());
         facts.lock = LockFacts{held, holder, holder > 0};
-        return OpenFailure{"the port is in use", openAdvice(OpenRefusal::Refused, facts)};
+        return OpenFailure{"the port is in use", {}, OpenRefusal::Refused, facts};
     }
     // Opened by the device's own name, so that the lock file is the device's whatever name it
     // was given: a second program that uses another name for it finds the port in use.
@@ -110,14 +98,14 @@ std::optional<OpenFailure> QtSerialPort::open()
     if (!port->open(QIODevice::ReadWrite)) {
         deviceLock_.release();
         const auto error = port->error();
-        return OpenFailure{port->errorString().toStdString(), adviceFor(error, name)};
+        return refusalOf(port->errorString().toStdString(), error, name);
     }
     // Also the device's open file itself, as other programs may lock it: root passes the
     // exclusive open, and they may keep their lock files elsewhere.
     if (!link::lockFile(int(port->handle()), false)) {
         port->close();
         deviceLock_.release();
-        return OpenFailure{"the port is in use", openAdvice(OpenRefusal::Refused, gatherPortFacts(name.toStdString()))};
+        return OpenFailure{"the port is in use", {}, OpenRefusal::Refused, gatherPortFacts(name.toStdString())};
     }
     qtLockFile_ = toolkitLockFile(system);
     if (!qtLockFile_.empty())

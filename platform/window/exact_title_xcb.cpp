@@ -4,18 +4,15 @@
 #include <QWidget>
 #include <QWindow>
 
-#ifdef BRINDLE_HAVE_XCB
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
-#endif
 
 namespace brindle::app {
 
 namespace {
 
-#ifdef BRINDLE_HAVE_XCB
 xcb_atom_t atom(xcb_connection_t* connection, const char* name)
 {
     const xcb_intern_atom_cookie_t cookie =
@@ -44,18 +41,13 @@ void clearX11Title(QWidget* window)
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netName, utf8, 8, 0, nullptr);
     xcb_flush(connection);
 }
-#endif
 
 } // namespace
 
-void setExactTitle(QWidget* window, const QString& title)
+void clearNativeTitle(QWidget* window)
 {
-    // "[*]" is Qt's mark for unsaved changes; doubled it stands for itself.
-    window->setWindowTitle(QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
-#ifdef BRINDLE_HAVE_XCB
-    if (title.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
         clearX11Title(window);
-#endif
 }
 
 } // namespace brindle::app
