@@ -79,8 +79,8 @@ Form1::BusyScope::~BusyScope()
 }
 
 Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
-    : QWidget(parent), op_(op), serialLink_(port, *this),
-      ops_(serialLink_, *this, grid, session), port_(port)
+    : QWidget(parent), op_(op), serialLink_(port, *this, this),
+      ops_(serialLink_, *this, this, grid, session), port_(port)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kInitialTitle);
