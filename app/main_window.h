@@ -148,6 +148,7 @@ private:
     void fitLogFont();
     void arrangeTabOrder();
     void showLoadedTitle();
+    static bool ticked(const QCheckBox* box);
     // The grid range an operation sends, compares or reads, as it stands once it has run.
     enum class Range { None, Program, Chip };
     // Runs one board operation as a button does and records it when a record is kept.
