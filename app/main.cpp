@@ -16,108 +16,145 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
+namespace brindle::app {
 namespace {
 
-// The port the window works: the system's serial ports, or with --simulate the simulated
-// board inside the program on COM1 and the system's second port on COM2.
-std::unique_ptr<brindle::link::Port> makePort(const brindle::app::CommandLine& commandLine,
-                                              std::array<QString, 2>* devices)
+// Options first, without a display: --help and mistakes need none.
+CommandLine readCommandLine(int& argc, char* argv[])
 {
-    std::unique_ptr<brindle::link::Port> system = brindle::link::makeSystemPort(*devices);
-    if (!commandLine.simulate)
-        return system;
-    brindle::board::BoardOptions options;
-    options.chip = commandLine.simulatedChip.toStdString();
-    options.pacing = commandLine.pacing;
-    // Checked with the rest of the command line.
-    std::string error;
-    (void)brindle::board::applyAdapterOptions(commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
-                                              &options, &error);
-    (*devices)[0] = QString::fromLatin1(brindle::board::SimulatedPort::kDeviceName);
-    return std::make_unique<brindle::board::SimulatedPort>(options, std::move(system));
+    QCoreApplication probe(argc, argv);
+    return parseCommandLine(QCoreApplication::arguments());
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// A mistake, --version and --help are answered without a window: the status to end with.
+std::optional<int> answerWithoutWindow(const CommandLine& commandLine)
 {
-    brindle::app::CommandLine commandLine;
-    {
-        // Options first, without a display: --help and mistakes need none.
-        QCoreApplication probe(argc, argv);
-        commandLine = brindle::app::parseCommandLine(QCoreApplication::arguments());
-    }
     if (!commandLine.error.isEmpty()) {
-        brindle::app::tellUser(commandLine.error + QStringLiteral("\n\n") + commandLine.helpText, true);
+        tellUser(commandLine.error + QStringLiteral("\n\n") + commandLine.helpText, true);
         return 2;
     }
     if (commandLine.showVersion) {
-        brindle::app::tellUser(QStringLiteral("brindle " BRINDLE_VERSION "\n"), false);
+        tellUser(QStringLiteral("brindle " BRINDLE_VERSION "\n"), false);
         return 0;
     }
     if (commandLine.showHelp) {
-        brindle::app::tellUser(commandLine.helpText, false);
+        tellUser(commandLine.helpText, false);
         return 0;
     }
+    return std::nullopt;
+}
 
-    QApplication app(argc, argv);
+void nameApplication()
+{
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.brindle.brindle"));
+}
 
-    auto devices = brindle::app::applyOverrides(brindle::link::defaultComDevices(), commandLine);
-    const std::unique_ptr<brindle::link::Port> port = makePort(commandLine, &devices);
-    // "Serial port…" maps a button to another device for as long as the window runs.
-    brindle::app::PortMap portMap(*port, devices, [](const QString& device) {
-        return brindle::link::makeSystemPort({device, device});
-    });
+// The port the window works: the system's serial ports, or with --simulate the simulated
+// board inside the program on COM1 and the system's second port on COM2.
+std::unique_ptr<link::Port> makePort(const CommandLine& commandLine, std::array<QString, 2>* devices)
+{
+    std::unique_ptr<link::Port> system = link::makeSystemPort(*devices);
+    if (!commandLine.simulate)
+        return system;
+    board::BoardOptions options;
+    options.chip = commandLine.simulatedChip.toStdString();
+    options.pacing = commandLine.pacing;
+    // Checked with the rest of the command line.
+    std::string error;
+    (void)board::applyAdapterOptions(commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
+                                              &options, &error);
+    (*devices)[0] = QString::fromLatin1(board::SimulatedPort::kDeviceName);
+    return std::make_unique<board::SimulatedPort>(options, std::move(system));
+}
 
-    // The record is opened before anything is worked: an operator who asked for one must not
-    // find out afterwards that it was never kept.
-    std::unique_ptr<brindle::link::JobRecord> record;
-    if (!commandLine.logFile.isEmpty()) {
-        record = std::make_unique<brindle::link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"),
-                                                            QStringLiteral(BRINDLE_VERSION));
-        if (const std::optional<QString> failure = record->open()) {
-            brindle::app::tellUser(QStringLiteral("Cannot open the record %1: %2.\n").arg(commandLine.logFile, *failure), true);
-            return 3;
-        }
+// The record is opened before anything is worked: an operator who asked for one must not
+// find out afterwards that it was never kept. Returns the status to end with when it cannot be.
+std::optional<int> openRecord(const CommandLine& commandLine, std::unique_ptr<link::JobRecord>* record)
+{
+    if (commandLine.logFile.isEmpty())
+        return std::nullopt;
+    *record = std::make_unique<link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"), QStringLiteral(BRINDLE_VERSION));
+    if (const std::optional<QString> failure = (*record)->open()) {
+        tellUser(QStringLiteral("Cannot open the record %1: %2.\n").arg(commandLine.logFile, *failure), true);
+        return 3;
     }
+    return std::nullopt;
+}
 
-    brindle::app::QtOperator op;
-    brindle::app::Form1 window(portMap, op, devices);
-    op.setWindow(&window);
-    const QString simulatedBoard = commandLine.simulate ? devices[0] : QString();
-    window.setPortMap(&portMap, [simulatedBoard] { return brindle::app::systemSerialPorts(simulatedBoard); });
-    window.setJobRecord(record.get());
-    std::unique_ptr<brindle::app::Production> production;
+// What the command line asks of the window beyond its ports: the record, the store and the
+// serial numbers, the reply limits. Returns the production the window then works for, if any.
+std::unique_ptr<Production> configureWindow(Form1& window, const CommandLine& commandLine,
+                                                 link::JobRecord* record)
+{
+    window.setJobRecord(record);
+    std::unique_ptr<Production> production;
     if (commandLine.production.serials || !commandLine.production.store.isEmpty()) {
-        production = std::make_unique<brindle::app::Production>(commandLine.production);
+        production = std::make_unique<Production>(commandLine.production);
         window.setProduction(production.get());
     }
     window.serialLink().setTimeoutScale(commandLine.replyTimeoutScale);
-    window.setWindowIcon(brindle::app::appIcon());
+    window.setWindowIcon(appIcon());
+    return production;
+}
 
-    // A supervisor's SIGTERM, a closed session's SIGHUP: the operation stops between blocks or
-    // ends its exchange, the port is closed, then the program quits. The flag is looked at
-    // from the event loop, which also runs while the board works.
-    brindle::link::watchStopSignals(false);
-    window.setStopFlag(&brindle::link::stopFlag());
-    QTimer stopWatch;
+// A supervisor's SIGTERM, a closed session's SIGHUP: the operation stops between blocks or
+// ends its exchange, the port is closed, then the program quits. The flag is looked at
+// from the event loop, which also runs while the board works.
+void closeOnStopSignals(Form1& window, QTimer& stopWatch)
+{
+    link::watchStopSignals(false);
+    window.setStopFlag(&link::stopFlag());
     QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
-        if (brindle::link::stopRequested())
+        if (link::stopRequested())
             window.closeOnStop();
     });
     stopWatch.start(50);
+}
 
+void showWindow(Form1& window, const QString& file)
+{
     window.show();
-    brindle::app::addSystemMenuEntry(&window, window.portAction->text(), [&window] { window.choosePorts(); });
-    if (!commandLine.file.isEmpty()) {
+    addSystemMenuEntry(&window, window.portAction->text(), [&window] { window.choosePorts(); });
+    if (!file.isEmpty()) {
         // From the event loop, so that a box about a bad file has the window to stand on.
-        QTimer::singleShot(0, &window, [&window, file = commandLine.file] { window.openFile(file); });
+        QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
     }
+}
+
+} // namespace
+} // namespace brindle::app
+
+int main(int argc, char* argv[])
+{
+    using namespace brindle;
+    const app::CommandLine commandLine = app::readCommandLine(argc, argv);
+    if (const std::optional<int> status = app::answerWithoutWindow(commandLine))
+        return *status;
+
+    QApplication application(argc, argv);
+    app::nameApplication();
+    auto devices = app::applyOverrides(link::defaultComDevices(), commandLine);
+    const std::unique_ptr<link::Port> port = app::makePort(commandLine, &devices);
+    // "Serial port…" maps a button to another device for as long as the window runs.
+    app::PortMap portMap(*port, devices, [](const QString& device) { return link::makeSystemPort({device, device}); });
+    std::unique_ptr<link::JobRecord> record;
+    if (const std::optional<int> status = app::openRecord(commandLine, &record))
+        return *status;
+
+    app::QtOperator op;
+    app::Form1 window(portMap, op, devices);
+    op.setWindow(&window);
+    const QString simulatedBoard = commandLine.simulate ? devices[0] : QString();
+    window.setPortMap(&portMap, [simulatedBoard] { return app::systemSerialPorts(simulatedBoard); });
+    const std::unique_ptr<app::Production> production = app::configureWindow(window, commandLine, record.get());
+    QTimer stopWatch;
+    app::closeOnStopSignals(window, stopWatch);
+    app::showWindow(window, commandLine.file);
     const int status = QApplication::exec();
-    return brindle::link::stopRequested() ? brindle::link::stopExitCode() : status;
+    return link::stopRequested() ? link::stopExitCode() : status;
 }

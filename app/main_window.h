@@ -1,5 +1,6 @@
 // Form1: the one window. It holds every control, all program state and the handlers the
-// buttons run, and it is the panel the board operations report to.
+// buttons run, and it is the panel the board operations report to and the monitor of their
+// transfers.
 #pragma once
 
 #include "board_ops.h"
@@ -11,6 +12,7 @@
 #include "serial_link.h"
 #include "session.h"
 #include "store.h"
+#include "transfer_monitor.h"
 
 #include <QString>
 #include <QWidget>
@@ -36,7 +38,7 @@ class InputGuard;
 class Production;
 class PortMap;
 
-class Form1 : public QWidget, public link::Panel {
+class Form1 : public QWidget, public link::Panel, public link::TransferMonitor {
     Q_OBJECT
 public:
     // comDevices: what COM1 and COM2 stand for (empty: none found).
@@ -75,9 +77,10 @@ public:
     void beep() override;
     void setTitle(const std::string& title) override;
     void selectDevice(int row) override;
-    void progress(int done, int total) override;
     void cellsChanged(int firstRow, int lastRow) override;
     void markMismatches(const std::vector<link::CellMismatch>& cells) override;
+    // link::TransferMonitor
+    void progress(int done, int total) override;
     void idle() override;
 
     link::SerialLink& serialLink() { return serialLink_; }
@@ -145,6 +148,7 @@ private:
     void fitLogFont();
     void arrangeTabOrder();
     void showLoadedTitle();
+    static bool ticked(const QCheckBox* box);
     // The grid range an operation sends, compares or reads, as it stands once it has run.
     enum class Range { None, Program, Chip };
     // Runs one board operation as a button does and records it when a record is kept.

@@ -26,10 +26,17 @@ constexpr double kCharsPerSecond = 1920.0;
 constexpr double kFloorSeconds = (3 + 1 + kBlocks * 65 + 1) / kCharsPerSecond;
 
 // Keeps the last line the operator would have been told.
-class QuietPanel : public Panel {
+class QuietPanel : public Panel, public TransferMonitor {
 public:
     void log(const std::string& line) override { lastLog = line; }
     void messageBox(const std::string& text, Icon, const std::string&) override { lastLog = "box: " + text; }
+    void beep() override {}
+    void setTitle(const std::string&) override {}
+    void selectDevice(int) override {}
+    void cellsChanged(int, int) override {}
+    void markMismatches(const std::vector<CellMismatch>&) override {}
+    void progress(int, int) override {}
+    void idle() override {}
     std::string lastLog;
 };
 
@@ -53,8 +60,7 @@ bool writeWithoutWaiting(Rig& rig)
     for (int reply = 0; reply <= kBlocks && ok; ++reply) {
         // A reply holds everything that had arrived; the letters after the first are carried to
         // the next one.
-        rig.link.serialinput(1, Work::Program);
-        ok = rig.link.reply.substr(0, 1) == (reply < kBlocks ? "Q" : "W");
+        ok = rig.link.serialinput(1, Work::Program).text.substr(0, 1) == (reply < kBlocks ? "Q" : "W");
     }
     rig.link.close();
     return ok;
@@ -70,14 +76,12 @@ bool readWithoutWaiting(Rig& rig, bool compare)
     rig.link.output("R" + std::string(kBlocks, 'T'));
     bool ok = true;
     for (int block = 0; block < kBlocks && ok; ++block) {
-        rig.link.serialinput(64);
-        ok = rig.link.reply.size() >= 64;
+        const std::string data = rig.link.serialinput(64).text;
+        ok = data.size() >= 64;
         for (int cell = 0; cell < 32 && ok && compare; ++cell)
-            ok = rig.link.reply.compare(std::size_t(2 * cell), 2,
-                                        rig.grid.text(2 * block + 1 + cell / 16, 1 + cell % 16)) == 0;
+            ok = data.compare(std::size_t(2 * cell), 2, rig.grid.text(2 * block + 1 + cell / 16, 1 + cell % 16)) == 0;
     }
-    rig.link.serialinput(1);
-    ok = ok && rig.link.reply.substr(0, 1) == "R";
+    ok = ok && rig.link.serialinput(1).text.substr(0, 1) == "R";
     rig.link.close();
     return ok;
 }
@@ -116,14 +120,14 @@ int main(int argc, char** argv)
 
         QuietPanel panel;
         const std::unique_ptr<Port> port = makeSystemPort({path, QString()});
-        SerialLink link(*port, panel);
+        SerialLink link(*port, panel, &panel);
         image::HexGrid grid;
         image::CodeBuffer buffer;
         for (int a = 0; a < kSize; ++a)
             buffer[a] = static_cast<std::uint8_t>(a * 7 + 1);
         grid.redraw(buffer);
         Session session{0, kSize};
-        BoardOps ops(link, panel, grid, session);
+        BoardOps ops(link, panel, &panel, grid, session);
         Rig rig{link, ops, grid};
 
         for (const char* op : {"WRITE", "VERIFY", "READ"}) {

@@ -20,10 +20,17 @@ namespace {
 constexpr double kCharsPerSecond = 1920.0;
 
 // Keeps the last line the operator would have been told.
-class QuietPanel : public Panel {
+class QuietPanel : public Panel, public TransferMonitor {
 public:
     void log(const std::string& line) override { lastLog = line; }
     void messageBox(const std::string& text, Icon, const std::string&) override { lastLog = "box: " + text; }
+    void beep() override {}
+    void setTitle(const std::string&) override {}
+    void selectDevice(int) override {}
+    void cellsChanged(int, int) override {}
+    void markMismatches(const std::vector<CellMismatch>&) override {}
+    void progress(int, int) override {}
+    void idle() override {}
     std::string lastLog;
 };
 
@@ -56,14 +63,14 @@ int main(int argc, char** argv)
 
         QuietPanel panel;
         const std::unique_ptr<Port> port = makeSystemPort({path, QString()});
-        SerialLink link(*port, panel);
+        SerialLink link(*port, panel, &panel);
         image::HexGrid grid;
         image::CodeBuffer buffer;
         for (int a = 0; a < size; ++a)
             buffer[a] = static_cast<std::uint8_t>(a * 7);
         grid.redraw(buffer);
         Session session{0, size};
-        BoardOps ops(link, panel, grid, session);
+        BoardOps ops(link, panel, &panel, grid, session);
 
         for (const char* op : {"WRITE", "VERIFY", "READ"}) {
             link.beginAction();

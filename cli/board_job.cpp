@@ -1,6 +1,6 @@
 #include "board_job.h"
 
-#include "cli_panel.h"
+#include "cli_monitor.h"
 #include "step_words.h"
 #include "record_entry.h"
 #include "serial_step.h"
@@ -32,14 +32,14 @@ QString sumText(std::uint16_t sum) { return QStringLiteral("%1").arg(sum, 4, 16,
 struct BoardJob::Ops {
     Ops(std::unique_ptr<link::Port> port, Reporter* reporter, int board, const image::HexGrid* image,
         double timeoutScale)
-        : port(std::move(port)), panel(reporter, board), link(*this->port, panel),
-          grid(image ? *image : image::HexGrid()), ops(link, panel, grid, session)
+        : port(std::move(port)), monitor(reporter, board), link(*this->port, monitor, nullptr),
+          grid(image ? *image : image::HexGrid()), ops(link, monitor, nullptr, grid, session)
     {
         link.setTimeoutScale(timeoutScale);
         ops.setNamePort(false); // each line names the port itself where several boards work
     }
     std::unique_ptr<link::Port> port;
-    CliPanel panel;
+    CliMonitor monitor;
     link::SerialLink link;
     image::HexGrid grid;
     link::Session session;

@@ -31,8 +31,8 @@ constexpr const char* kCheckLine = ": check the cable and the board's power.";
 
 } // namespace
 
-BoardOps::BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session)
-    : link_(link), panel_(panel), grid_(grid), session_(session)
+BoardOps::BoardOps(SerialLink& link, TransferMonitor& monitor, Panel* panel, image::HexGrid& grid, Session& session)
+    : link_(link), monitor_(monitor), panel_(panelOrNone(panel)), grid_(grid), session_(session)
 {
 }
 
@@ -54,21 +54,21 @@ Outcome BoardOps::portFailure(Operation operation) const
     return outcome;
 }
 
-Outcome BoardOps::linkFailure(const std::string& what) const
+Outcome BoardOps::linkFailure(const Reply& reply, const std::string& what) const
 {
     Outcome outcome;
-    outcome.reply = link_.reply;
-    if (link_.lost()) {
+    outcome.reply = reply.text;
+    if (reply.lost) {
         outcome.result = Result::HungUp;
         outcome.detail = board() + " hung up during " + what + kCheckLine;
-    } else if (link_.timedOut()) {
+    } else if (reply.timedOut) {
         outcome.result = Result::NoAnswer;
-        outcome.detail = link_.reply.empty()
+        outcome.detail = reply.text.empty()
                              ? board() + " did not answer " + what + " within " + seconds(link_.silenceLimit()) + kCheckLine
-                             : board() + " stopped short in its answer to " + what + " (\"" + link_.reply + "\")" + kCheckLine;
+                             : board() + " stopped short in its answer to " + what + " (\"" + reply.text + "\")" + kCheckLine;
     } else {
         outcome.result = Result::BadReply;
-        outcome.detail = board() + " answered " + what + " with \"" + link_.reply
+        outcome.detail = board() + " answered " + what + " with \"" + reply.text
                          + "\", which the protocol does not know: check that the port is the programmer's.";
     }
     return outcome;
@@ -83,12 +83,12 @@ Outcome BoardOps::withoutChip(Outcome outcome, const Outcome& identification) co
     return result;
 }
 
-Outcome BoardOps::stopped(Operation operation, const std::string& detail, int bytes)
+Outcome BoardOps::stopped(Operation operation, const Reply& reply, const std::string& detail, int bytes)
 {
     link_.drain();
     link_.close();
-    panel_.progress(0, 0);
-    Outcome outcome = Outcome::of(Result::Interrupted, link_.reply, detail);
+    monitor_.progress(0, 0);
+    Outcome outcome = Outcome::of(Result::Interrupted, reply.text, detail);
     outcome.bytesDone = bytes;
     return done(operation, outcome);
 }
@@ -115,11 +115,11 @@ Outcome BoardOps::reset()
     session_.chipRow = -1;
     panel_.selectDevice(-1);
     link_.output(letter(kIdentify));
-    link_.serialinput(kCodeChars);
-    link_.settle();
-    if (link_.interrupted())
-        return stopped(Operation::Identify, "Stopped while waiting for the identification.");
-    const int row = chipRowByCode(link_.reply);
+    Reply code = link_.serialinput(kCodeChars);
+    link_.settle(code);
+    if (code.interrupted)
+        return stopped(Operation::Identify, code, "Stopped while waiting for the identification.");
+    const int row = chipRowByCode(code.text);
     if (row >= 0) {
         panel_.selectDevice(row);
         session_.chipRow = row;
@@ -127,14 +127,14 @@ Outcome BoardOps::reset()
     }
     link_.close();
     if (row >= 0)
-        return done(Operation::Identify, Outcome::of(Result::Ok, link_.reply));
-    if (link_.stalled())
-        return done(Operation::Identify, linkFailure("the identification"));
-    if (!isTwoHexDigits(link_.reply))
-        return done(Operation::Identify, Outcome::of(Result::BadReply, link_.reply, board() + " answered the identification with \""
-                                                 + link_.reply + "\", which is no chip code: check that the port is the programmer's."));
-    return done(Operation::Identify, Outcome::of(Result::NoChip, link_.reply, "No chip was found in the socket (the board answered \""
-                                             + link_.reply + "\"): check that a chip sits in it, the right way round."));
+        return done(Operation::Identify, Outcome::of(Result::Ok, code.text));
+    if (code.stalled())
+        return done(Operation::Identify, linkFailure(code, "the identification"));
+    if (!isTwoHexDigits(code.text))
+        return done(Operation::Identify, Outcome::of(Result::BadReply, code.text, board() + " answered the identification with \""
+                                                 + code.text + "\", which is no chip code: check that the port is the programmer's."));
+    return done(Operation::Identify, Outcome::of(Result::NoChip, code.text, "No chip was found in the socket (the board answered \""
+                                             + code.text + "\"): check that a chip sits in it, the right way round."));
 }
 
 struct BoardOps::OneLetter {
@@ -175,20 +175,20 @@ Outcome BoardOps::oneLetter(const OneLetter& op)
     if (!link_.open())
         return portFailure(op.operation);
     link_.output(letter(op.command));
-    link_.serialinput(1, op.work);
-    link_.settle();
-    if (link_.interrupted())
-        return stopped(op.operation, op.stopped);
+    Reply status = link_.serialinput(1, op.work);
+    link_.settle(status);
+    if (status.interrupted)
+        return stopped(op.operation, status, op.stopped);
     link_.close();
-    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
-    if (link_.reply == letter(op.command)) {
+    Outcome outcome = Outcome::of(Result::Ok, status.text);
+    if (status.is(op.command)) {
         panel_.log(op.okLog);
-    } else if (link_.reply == letter(failureLetter(op.command))) {
-        outcome = withoutChip(Outcome::of(Result::ChipFailed, link_.reply, op.failure), identification);
+    } else if (status.is(failureLetter(op.command))) {
+        outcome = withoutChip(Outcome::of(Result::ChipFailed, status.text, op.failure), identification);
         panel_.log(op.errorLog);
         panel_.messageBox(std::string(op.errorBox) + "\n\n" + outcome.detail, Icon::Exclamation, op.errorTitle);
     } else {
-        outcome = withoutChip(linkFailure(op.what), identification);
+        outcome = withoutChip(linkFailure(status, op.what), identification);
         panel_.messageBox("System ERROR\n\n" + outcome.detail, Icon::Critical, op.systemTitle);
     }
     panel_.beep();
@@ -206,6 +206,7 @@ Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
         return portFailure(Operation::Lock);
     Outcome outcome;
     std::string refused, refusedReply;
+    std::string last = identification.reply; // the outcome's reply when every bit took
     bool halted = false;
     const bool wanted[] = {lb1, lb2, lb3};
     for (int bit = 1; bit <= 3 && !halted; ++bit) {
@@ -213,15 +214,16 @@ Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
             continue;
         const char command = lockBitLetter(bit);
         link_.output(letter(command));
-        link_.serialinput(1, Work::Program);
-        link_.settle();
-        if (link_.interrupted())
-            return stopped(Operation::Lock, "Stopped during lock bit " + std::to_string(bit) + ".");
-        if (link_.reply == letter(failureLetter(command))) {
+        Reply reply = link_.serialinput(1, Work::Program);
+        link_.settle(reply);
+        if (reply.interrupted)
+            return stopped(Operation::Lock, reply, "Stopped during lock bit " + std::to_string(bit) + ".");
+        last = reply.text;
+        if (reply.is(failureLetter(command))) {
             refused += (refused.empty() ? "" : ", ") + std::to_string(bit);
-            refusedReply = link_.reply;
-        } else if (link_.reply != letter(command)) {
-            outcome = linkFailure("lock bit " + std::to_string(bit));
+            refusedReply = reply.text;
+        } else if (!reply.is(command)) {
+            outcome = linkFailure(reply, "lock bit " + std::to_string(bit));
             halted = true;
         }
     }
@@ -236,7 +238,7 @@ Outcome BoardOps::lock(bool lb1, bool lb2, bool lb3)
         panel_.log("Lock Error !");
         panel_.messageBox("Lock ERROR\n\n" + outcome.detail, Icon::Exclamation, "LOCK");
     } else {
-        outcome.reply = link_.reply;
+        outcome.reply = last;
     }
     panel_.beep();
     return done(Operation::Lock, withoutChip(outcome, identification));
@@ -261,19 +263,18 @@ Outcome BoardOps::program()
 
     const int length = std::clamp(session_.programLength, 0, image::kImageSize);
     link_.output(letter(kWrite));
-    const bool statusIn = sendBlocks(length, outcome);
+    const std::optional<Reply> early = sendBlocks(length, outcome);
     if (outcome.result == Result::Interrupted) {
         link_.close();
-        panel_.progress(0, 0);
+        monitor_.progress(0, 0);
         return done(Operation::Write, outcome);
     }
-    if (!statusIn)
-        askWriteStatus();
-    if (link_.interrupted())
-        return stopped(Operation::Write, "Stopped while waiting for the write's status: identify the chip and verify it.",
+    const Reply status = early ? *early : askWriteStatus();
+    if (status.interrupted)
+        return stopped(Operation::Write, status, "Stopped while waiting for the write's status: identify the chip and verify it.",
                        outcome.bytesDone);
-    panel_.progress(0, 0);
-    reportWrite(outcome);
+    monitor_.progress(0, 0);
+    reportWrite(status, outcome);
     link_.close();
     panel_.beep();
     return done(Operation::Write, outcome);
@@ -295,35 +296,34 @@ bool BoardOps::refuseWrite(Outcome& outcome)
     const std::string text = "Nothing was written: the byte at address " + image::fixedHex(static_cast<unsigned>(bad), 4)
                              + " is not two hexadecimal digits. LOAD or READ the image again.";
     panel_.messageBox(text, Icon::Exclamation, "PROGRAM");
-    outcome = Outcome::of(Result::BadImage, link_.reply, text, bad);
+    outcome = Outcome::of(Result::BadImage, outcome.reply, text, bad);
     return true;
 }
 
-// True when the board answered something else than "Q": that reply is the write's status.
-bool BoardOps::sendBlocks(int length, Outcome& outcome)
+std::optional<Reply> BoardOps::sendBlocks(int length, Outcome& outcome)
 {
     const int blocks = length / kBlockBytes;
     outcome.bytesDone = 0;
     for (int block = 0; block < blocks; ++block) {
         // The first "Q" answers "W" at once; the others come once a block is programmed.
-        link_.serialinput(1, block == 0 ? Work::None : Work::Program);
-        if (link_.reply != letter(kNextBlock) && !link_.interrupted()) {
-            link_.settle();
-            return true;
+        Reply reply = link_.serialinput(1, block == 0 ? Work::None : Work::Program);
+        if (!reply.is(kNextBlock) && !reply.interrupted) {
+            link_.settle(reply);
+            return reply;
         }
-        if (interrupted() || link_.interrupted()) {
-            if (link_.interrupted())
+        if (interrupted() || reply.interrupted) {
+            if (reply.interrupted)
                 link_.drain();
-            outcome = Outcome::of(Result::Interrupted, link_.reply, "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
+            outcome = Outcome::of(Result::Interrupted, reply.text, "Stopped before the block at " + hexAddress(block * kBlockBytes) + ".",
                        block * kBlockBytes);
             outcome.bytesDone = block * kBlockBytes;
-            return true;
+            return std::nullopt;
         }
         sendBlock(2 * block);
         outcome.bytesDone = (block + 1) * kBlockBytes;
-        panel_.progress(block + 1, blocks);
+        monitor_.progress(block + 1, blocks);
     }
-    return false;
+    return std::nullopt;
 }
 
 // The block's two grid rows, a cell to each output, as the board takes them.
@@ -336,33 +336,27 @@ void BoardOps::sendBlock(int rowBase)
 
 // After the image's last block: a chip of another size than the image asks for a further
 // block, which "Z" declines; then the status.
-void BoardOps::askWriteStatus()
+Reply BoardOps::askWriteStatus()
 {
     const Work last = session_.programLength > 0 ? Work::Program : Work::None;
-    if (session_.deviceSize != session_.programLength) {
-        link_.serialinput(1, last);
-        // A board that failed the last block answers with its status here: judging the
-        // reply to a stray "Z" instead could report the failure as success.
-        if (link_.reply != letter(kNextBlock)) {
-            link_.settle();
-            return;
-        }
+    Reply reply = link_.serialinput(1, last);
+    // A board that failed the last block answers with its status here: judging the reply
+    // to a stray "Z" instead could report the failure as success.
+    if (session_.deviceSize != session_.programLength && reply.is(kNextBlock)) {
         link_.output(letter(kEndWrite));
-        link_.serialinput(1, Work::Program);
-        link_.settle();
-        return;
+        reply = link_.serialinput(1, Work::Program);
     }
-    link_.serialinput(1, last);
-    link_.settle();
+    link_.settle(reply);
+    return reply;
 }
 
-void BoardOps::reportWrite(Outcome& outcome)
+void BoardOps::reportWrite(const Reply& status, Outcome& outcome)
 {
     const int programLength = session_.programLength, deviceSize = session_.deviceSize;
     const int bytes = outcome.bytesDone;
-    outcome = Outcome::of(Result::Ok, link_.reply);
+    outcome = Outcome::of(Result::Ok, status.text);
     outcome.bytesDone = bytes;
-    if (link_.reply == letter(kWrite)) {
+    if (status.is(kWrite)) {
         panel_.log("Write OK !");
         if (programLength > deviceSize) {
             const std::string text = "The program is " + std::to_string(programLength) + " bytes long, the chip holds only "
@@ -371,20 +365,20 @@ void BoardOps::reportWrite(Outcome& outcome)
                                      + image::fixedHex(static_cast<unsigned>(deviceSize), 4)
                                      + ") did not fit into the chip.";
             panel_.messageBox(text, Icon::Exclamation, "PROGRAM");
-            outcome = Outcome::of(Result::BadImage, link_.reply, text, deviceSize);
+            outcome = Outcome::of(Result::BadImage, status.text, text, deviceSize);
             outcome.bytesDone = bytes;
         }
-    } else if (link_.reply == letter(failureLetter(kWrite))) {
+    } else if (status.is(failureLetter(kWrite))) {
         // The "w" answers the last block sent, or the "W" itself when none was.
         const int block = std::max(bytes - kBlockBytes, 0);
         const std::string refused = bytes > 0 ? "block " + hexAddress(block) : "the write";
-        outcome = Outcome::of(Result::ChipFailed, link_.reply,
+        outcome = Outcome::of(Result::ChipFailed, status.text,
                               "The board refused " + refused + " (\"w\"): the chip may not be erased.", block);
         outcome.bytesDone = bytes;
         panel_.log("Write Error !");
         panel_.messageBox("Write ERROR\n\n" + outcome.detail, Icon::Exclamation, "");
     } else {
-        Outcome failure = linkFailure("the write");
+        Outcome failure = linkFailure(status, "the write");
         failure.bytesDone = bytes;
         outcome = transferFailure(failure);
     }

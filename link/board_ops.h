@@ -1,6 +1,6 @@
 // The board operations: RESET, ERASE, BLANK, LOCK, WRITE, READ and VERIFY. Each runs to its
 // end and reports through the panel, as the window has always shown it, and returns what it
-// came to for a front end that reports in its own way.
+// came to for a front end that reports in its own way. The monitor sees the transfer go.
 #pragma once
 
 #include "code_image.h"
@@ -8,6 +8,7 @@
 #include "panel.h"
 #include "serial_link.h"
 #include "session.h"
+#include "transfer_monitor.h"
 
 #include <atomic>
 #include <functional>
@@ -18,7 +19,8 @@ namespace brindle::link {
 
 class BoardOps {
 public:
-    BoardOps(SerialLink& link, Panel& panel, image::HexGrid& grid, Session& session);
+    // panel: null where the front end reports from the outcome alone.
+    BoardOps(SerialLink& link, TransferMonitor& monitor, Panel* panel, image::HexGrid& grid, Session& session);
 
     // Set by another thread (Ctrl-C) to end a transfer between blocks; null: never.
     // The same flag ends any wait for the board at once: the operation ends as interrupted.
@@ -51,19 +53,22 @@ private:
 
     // WRITE's steps.
     bool refuseWrite(Outcome& outcome);
-    bool sendBlocks(int length, Outcome& outcome);
+    // The write's status when the board answered a block's turn with it instead of "Q".
+    std::optional<Reply> sendBlocks(int length, Outcome& outcome);
     void sendBlock(int rowBase);
-    void askWriteStatus();
-    void reportWrite(Outcome& outcome);
+    Reply askWriteStatus();
+    void reportWrite(const Reply& status, Outcome& outcome);
 
     // READ and VERIFY after the port is open: "R", then per block "T" and its 64 characters,
-    // each cell's pair handed to `cell`; then the status letter. Notes the first block that
-    // came back short or malformed. Interrupted, it closes the port itself.
-    void fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell, Outcome& outcome);
+    // each cell's pair handed to `cell`; then the status letter, which it returns. Notes the
+    // first block that came back short or malformed. Interrupted, it closes the port itself;
+    // stopped before the first block, the reply it tells is the identification's.
+    Reply fetchBlocks(const std::string& identified,
+                      const std::function<void(int row, int column, const std::string& pair)>& cell, Outcome& outcome);
 
     // What a reply that is none of the expected letters means: silence, a hang-up, or an
     // answer outside the protocol.
-    Outcome linkFailure(const std::string& what) const;
+    Outcome linkFailure(const Reply& reply, const std::string& what) const;
     Outcome portFailure(Operation operation) const;
     Outcome transferFailure(Outcome outcome);
     // An operation's outcome once the identification found no chip: nothing was done to one,
@@ -71,11 +76,12 @@ private:
     Outcome withoutChip(Outcome outcome, const Outcome& identification) const;
     Outcome done(Operation operation, Outcome outcome) const;
     // A stop asked for while the board was waited for: the port is closed, nothing is judged.
-    Outcome stopped(Operation operation, const std::string& detail, int bytes = 0);
+    Outcome stopped(Operation operation, const Reply& reply, const std::string& detail, int bytes = 0);
     std::string board() const;
     bool interrupted() const { return interrupt_ && interrupt_->load(); }
 
     SerialLink& link_;
+    TransferMonitor& monitor_;
     Panel& panel_;
     image::HexGrid& grid_;
     Session& session_;

@@ -49,49 +49,52 @@ Outcome BoardOps::transferFailure(Outcome outcome)
     return outcome;
 }
 
-void BoardOps::fetchBlocks(const std::function<void(int row, int column, const std::string& pair)>& cell,
-                           Outcome& outcome)
+Reply BoardOps::fetchBlocks(const std::string& identified,
+                            const std::function<void(int row, int column, const std::string& pair)>& cell, Outcome& outcome)
 {
     const int blocks = std::clamp(session_.deviceSize, 0, image::kImageSize) / kBlockBytes;
     int rowBase = 0;
     link_.output(letter(kRead));
-    const auto stop = [&](const std::string& detail, int bytes, int address) {
-        outcome = Outcome::of(Result::Interrupted, link_.reply, detail, address);
+    const auto stop = [&](const Reply& reply, const std::string& detail, int bytes, int address) {
+        outcome = Outcome::of(Result::Interrupted, reply.text, detail, address);
         outcome.bytesDone = bytes;
-        if (link_.interrupted())
+        if (reply.interrupted)
             link_.drain();
         link_.close();
-        panel_.progress(0, 0);
+        monitor_.progress(0, 0);
+        return reply;
     };
+    Reply reply{identified};
     for (int block = 0; block < blocks; ++block) {
         const int address = block * kBlockBytes;
         if (interrupted())
-            return stop("Stopped before the block at " + hexAddress(address) + ".", address, address);
+            return stop(reply, "Stopped before the block at " + hexAddress(address) + ".", address, address);
         link_.output(letter(kFetch));
-        link_.serialinput(kBlockChars);
-        if (link_.interrupted())
-            return stop("Stopped while the block at " + hexAddress(address) + " came in.", address, address);
+        reply = link_.serialinput(kBlockChars);
+        if (reply.interrupted)
+            return stop(reply, "Stopped while the block at " + hexAddress(address) + " came in.", address, address);
         std::size_t position = 0;
         for (int row = rowBase + 1; row <= rowBase + 2; ++row)
             for (int column = 1; column <= image::kBytesPerRow; ++column, position += 2)
-                cell(row, column, pairAt(link_.reply, position));
-        if (outcome.address < 0 && !isWellFormedBlock(link_.reply.substr(0, kBlockChars))) {
+                cell(row, column, pairAt(reply.text, position));
+        if (outcome.address < 0 && !isWellFormedBlock(reply.text.substr(0, kBlockChars))) {
             outcome.address = block * kBlockBytes;
             outcome.detail = "The block at " + hexAddress(block * kBlockBytes) + " came back "
-                             + (link_.reply.size() < std::size_t(kBlockChars) ? "short" : "malformed") + ": "
-                             + std::to_string(link_.reply.size()) + " characters received, \"" + link_.reply + "\".";
+                             + (reply.text.size() < std::size_t(kBlockChars) ? "short" : "malformed") + ": "
+                             + std::to_string(reply.text.size()) + " characters received, \"" + reply.text + "\".";
         }
         rowBase += 2;
-        if (link_.stalled()) // no more "T"s to a board that stopped answering them
+        if (reply.stalled()) // no more "T"s to a board that stopped answering them
             break;
         outcome.bytesDone = (block + 1) * kBlockBytes;
-        panel_.progress(block + 1, blocks);
+        monitor_.progress(block + 1, blocks);
     }
-    link_.serialinput(1);
-    link_.settle();
-    if (link_.interrupted())
-        return stop("Stopped while waiting for the status after the last block.", outcome.bytesDone, -1);
-    panel_.progress(0, 0);
+    Reply status = link_.serialinput(1);
+    link_.settle(status);
+    if (status.interrupted)
+        return stop(status, "Stopped while waiting for the status after the last block.", outcome.bytesDone, -1);
+    monitor_.progress(0, 0);
+    return status;
 }
 
 // Read_Click. The cells get what arrived, whatever it is; a block that came back short or
@@ -106,7 +109,7 @@ Outcome BoardOps::read()
     panel_.markMismatches({});
     session_.programLength = session_.deviceSize;
     Outcome blocks;
-    fetchBlocks([&](int row, int column, const std::string& pair) {
+    const Reply status = fetchBlocks(identification.reply, [&](int row, int column, const std::string& pair) {
         grid_.setText(row, column, pair);
         if (row % 2 == 0 && column == image::kBytesPerRow) // the block's last cell
             panel_.cellsChanged(row - 1, row);
@@ -114,22 +117,22 @@ Outcome BoardOps::read()
     if (blocks.result == Result::Interrupted)
         return done(Operation::Read, blocks);
 
-    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    Outcome outcome = Outcome::of(Result::Ok, status.text);
     outcome.bytesDone = blocks.bytesDone;
     const bool badBlock = blocks.address >= 0;
-    if (link_.reply == letter(kRead) && !badBlock) {
+    if (status.is(kRead) && !badBlock) {
         panel_.log("Read OK !");
-    } else if (link_.reply == letter(kRead) || link_.reply == letter(failureLetter(kRead))) {
+    } else if (status.is(kRead) || status.is(failureLetter(kRead))) {
         if (badBlock)
-            outcome = Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address);
+            outcome = Outcome::of(Result::BadReply, status.text, blocks.detail, blocks.address);
         else
-            outcome = Outcome::of(Result::ChipFailed, link_.reply, std::string(kReadProtected));
+            outcome = Outcome::of(Result::ChipFailed, status.text, std::string(kReadProtected));
         outcome = withoutChip(outcome, identification);
         outcome.bytesDone = blocks.bytesDone;
         panel_.log("Read Error !");
         panel_.messageBox("Read ERROR\n\n" + outcome.detail, Icon::Exclamation, "");
     } else {
-        Outcome failure = linkFailure("the read");
+        Outcome failure = linkFailure(status, "the read");
         failure.bytesDone = blocks.bytesDone;
         failure.address = blocks.address;
         outcome = transferFailure(withoutChip(failure, identification));
@@ -151,7 +154,7 @@ Outcome BoardOps::verify()
     std::vector<CellMismatch> mismatches;
     std::vector<Difference> differences;
     Outcome blocks;
-    fetchBlocks([&](int row, int column, const std::string& pair) {
+    const Reply status = fetchBlocks(identification.reply, [&](int row, int column, const std::string& pair) {
         const std::string& cell = grid_.text(row, column);
         if (cell != pair || !isUpperHexPair(pair)) {
             mismatches.push_back({row, column, pair});
@@ -160,12 +163,12 @@ Outcome BoardOps::verify()
     }, blocks);
     if (blocks.result == Result::Interrupted)
         return done(Operation::Verify, blocks);
-    const bool completed = link_.reply == letter(kRead);
+    const bool completed = status.is(kRead);
     const bool badBlock = blocks.address >= 0;
     // Only a completed exchange tells where the chip differs.
     panel_.markMismatches(completed ? mismatches : std::vector<CellMismatch>{});
 
-    Outcome outcome = Outcome::of(Result::Ok, link_.reply);
+    Outcome outcome = Outcome::of(Result::Ok, status.text);
     if (completed && differences.empty()) {
         panel_.log("Verify OK !");
     } else if (completed && !badBlock) {
@@ -173,22 +176,22 @@ Outcome BoardOps::verify()
         const std::string summary = std::to_string(differences.size()) + (differences.size() == 1 ? " byte differs" : " bytes differ")
                                     + ", the first at " + hexAddress(first.address) + ": grid \"" + first.expected
                                     + "\", chip \"" + first.chip + "\".";
-        outcome = Outcome::of(Result::ChipFailed, link_.reply, summary, first.address);
+        outcome = Outcome::of(Result::ChipFailed, status.text, summary, first.address);
         outcome.differences = std::move(differences);
         panel_.log("Verify Error !");
         panel_.messageBox("Vefify ERROR\n\n" + summary, Icon::Exclamation, "");
-    } else if (badBlock && (completed || link_.reply == letter(failureLetter(kRead)))) {
+    } else if (badBlock && (completed || status.is(failureLetter(kRead)))) {
         // Differences count against the chip only where its bytes came back well-formed: a
         // malformed block is the board's fault, told as any answer outside the protocol.
-        Outcome failure = Outcome::of(Result::BadReply, link_.reply, blocks.detail, blocks.address);
+        Outcome failure = Outcome::of(Result::BadReply, status.text, blocks.detail, blocks.address);
         if (completed)
             failure.differences = std::move(differences);
         outcome = transferFailure(withoutChip(failure, identification));
-    } else if (link_.reply == letter(failureLetter(kRead))) {
-        outcome = transferFailure(withoutChip(Outcome::of(Result::ChipFailed, link_.reply, std::string(kReadProtected)),
+    } else if (status.is(failureLetter(kRead))) {
+        outcome = transferFailure(withoutChip(Outcome::of(Result::ChipFailed, status.text, std::string(kReadProtected)),
                                               identification));
     } else {
-        Outcome failure = linkFailure("the verify");
+        Outcome failure = linkFailure(status, "the verify");
         failure.address = blocks.address;
         outcome = transferFailure(withoutChip(failure, identification));
     }

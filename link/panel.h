@@ -1,5 +1,6 @@
-// What the operator is told by the board operations. The main window is one panel; the
-// tests' recorder is another.
+// What the operator is told by the board operations, as the window shows it: the log, the
+// boxes, the beep, the title, the device button and the grid. The main window is one panel;
+// the tests' recorder is another. A front end that reports from the outcome alone has none.
 #pragma once
 
 #include <string>
@@ -16,30 +17,26 @@ struct CellMismatch {
     std::string chip;
 };
 
-// Each call does nothing unless overridden: a front end that reports from the outcome alone
-// takes only what it shows as the operation goes.
 class Panel {
 public:
     virtual ~Panel() = default;
 
     // logMessage = line; msgout.
-    virtual void log(const std::string&) {}
+    virtual void log(const std::string& line) = 0;
     // A modal box with one OK button; returns once the operator has closed it.
-    virtual void messageBox(const std::string&, Icon, const std::string&) {}
-    virtual void beep() {}
-    virtual void setTitle(const std::string&) {}
+    virtual void messageBox(const std::string& text, Icon icon, const std::string& title) = 0;
+    virtual void beep() = 0;
+    virtual void setTitle(const std::string& title) = 0;
     // Turns on the device option button of the device table's row, or none for -1.
-    virtual void selectDevice(int) {}
-
-    // Blocks done out of blocks to do; total 0 ends the display.
-    virtual void progress(int, int) {}
-    // Grid rows first..last were rewritten by READ.
-    virtual void cellsChanged(int, int) {}
-    // The cells (row, column) in which the chip differs from the grid after VERIFY; an empty
-    // list clears the marks.
-    virtual void markMismatches(const std::vector<CellMismatch>&) {}
-    // Called now and then while waiting for the board, so a window can repaint.
-    virtual void idle() {}
+    virtual void selectDevice(int row) = 0;
+    // Grid rows firstRow..lastRow were rewritten by READ.
+    virtual void cellsChanged(int firstRow, int lastRow) = 0;
+    // The cells in which the chip differs from the grid after VERIFY; an empty list clears
+    // the marks.
+    virtual void markMismatches(const std::vector<CellMismatch>& cells) = 0;
 };
+
+// Stands in for the panel a front end did not give: it shows nothing.
+Panel& panelOrNone(Panel* panel);
 
 } // namespace brindle::link

@@ -15,15 +15,22 @@ namespace brindle::link {
 
 namespace {
 
+// A probe shows nothing as it goes.
+class Unwatched : public TransferMonitor {
+public:
+    void progress(int, int) override {}
+    void idle() override {}
+};
+
 Probe probe(const QString& path, double timeoutScale)
 {
     const std::unique_ptr<link::Port> port = link::makeSystemPort({path, QString()});
-    Panel panel; // a probe shows nothing as it goes
-    link::SerialLink serial(*port, panel);
+    Unwatched unwatched;
+    link::SerialLink serial(*port, unwatched, nullptr);
     serial.setTimeoutScale(timeoutScale);
     image::HexGrid grid;
     link::Session session;
-    link::BoardOps ops(serial, panel, grid, session);
+    link::BoardOps ops(serial, unwatched, nullptr, grid, session);
     ops.setInterruptFlag(&link::stopFlag()); // a stop ends the wait for every port's answer
     const link::Outcome outcome = ops.reset();
 

@@ -35,8 +35,8 @@ bool traceFromEnvironment()
 
 } // namespace
 
-SerialLink::SerialLink(Port& port, Panel& panel)
-    : port_(port), panel_(panel), trace_(traceFromEnvironment()), traceStart_(Clock::now())
+SerialLink::SerialLink(Port& port, TransferMonitor& monitor, Panel* panel)
+    : port_(port), monitor_(monitor), panel_(panelOrNone(panel)), trace_(traceFromEnvironment()), traceStart_(Clock::now())
 {
 }
 
@@ -118,26 +118,28 @@ std::string SerialLink::input()
     return text;
 }
 
-void SerialLink::serialinput(int wanted, Work work)
+Reply SerialLink::serialinput(int wanted, Work work)
 {
     const auto limit = fixedTimeout_.count() > 0 ? fixedTimeout_ : ReplyLimits::forReply(wanted, work, timeoutScale_);
     const bool wasSilent = silent_;
-    const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)), limit);
+    Reply reply;
+    const std::string received = collect(static_cast<std::size_t>(std::max(wanted, 0)), limit, reply);
 
     const std::size_t end = lineEnd(received);
-    reply = received.substr(0, end);
+    reply.text = received.substr(0, end);
     // The board may send its next letter right behind a reply (a READ's status after the
     // last block); it belongs to the next call.
-    if (reply.size() > static_cast<std::size_t>(std::max(wanted, 0)))
-        carried_ = reply.substr(static_cast<std::size_t>(wanted));
+    if (reply.text.size() > static_cast<std::size_t>(std::max(wanted, 0)))
+        carried_ = reply.text.substr(static_cast<std::size_t>(wanted));
     // A board that ends a reply with CR LF may have the LF arrive in a later read; the pair is
     // one line end, not the start of an empty next reply.
     lineFeedDue_ = end != std::string::npos && end + 1 == received.size() && received[end] == '\r';
     lineEnded_ = end != std::string::npos;
-    if (timedOut_ && !wasSilent)
+    if (reply.timedOut && !wasSilent)
         silenceLimit_ = limit;
 
-    panel_.setTitle(timedOut_ || lost_ ? silenceTitle(received) : reply);
+    panel_.setTitle(reply.timedOut || reply.lost ? silenceTitle(received, reply) : reply.text);
+    return reply;
 }
 
 void SerialLink::drain()
@@ -156,9 +158,9 @@ void SerialLink::drain()
     carried_.clear();
 }
 
-void SerialLink::settle()
+void SerialLink::settle(Reply& reply)
 {
-    if (stalled() || lineEnded_)
+    if (reply.stalled() || lineEnded_)
         return;
     // What the last read brought beyond the wanted characters is in the reply already.
     carried_.clear();
@@ -167,7 +169,7 @@ void SerialLink::settle()
     std::string more;
     while (lineEnd(more) == std::string::npos && port_.isOpen()) {
         if (interrupt_ && interrupt_->load()) {
-            interrupted_ = true;
+            reply.interrupted = true;
             break;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -187,18 +189,15 @@ void SerialLink::settle()
     lineEnded_ = end != std::string::npos;
     if (more.empty())
         return;
-    reply += more.substr(0, end);
-    panel_.setTitle(reply);
+    reply.text += more.substr(0, end);
+    panel_.setTitle(reply.text);
 }
 
 // Accumulates characters until `wanted` have arrived, a line end has, or the time is up.
-std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds timeout)
+std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds timeout, Reply& reply)
 {
     std::string received = std::move(carried_);
     carried_.clear();
-    timedOut_ = false;
-    lost_ = false;
-    interrupted_ = false;
 
     const auto deadline = Clock::now() + timeout;
     bool napped = false;
@@ -213,22 +212,22 @@ std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds ti
         if (received.size() >= wanted || lineEnd(received) != std::string::npos)
             return received;
         if (!port_.isOpen()) {
-            lost_ = true;
+            reply.lost = true;
             return received;
         }
         if (interrupt_ && interrupt_->load()) {
-            interrupted_ = true;
+            reply.interrupted = true;
             return received;
         }
         const auto now = Clock::now();
         if (silent_ || now >= deadline) {
             // Once a reply has timed out the board is taken as gone for this opening of
             // the port: the rest of the exchange takes only what is already waiting.
-            timedOut_ = silent_ = true;
+            reply.timedOut = silent_ = true;
             return received;
         }
         if (now - lastIdle_ >= kIdlePeriod) {
-            panel_.idle();
+            monitor_.idle();
             lastIdle_ = Clock::now();
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
@@ -247,14 +246,14 @@ std::string SerialLink::collect(std::size_t wanted, std::chrono::milliseconds ti
     }
 }
 
-std::string SerialLink::silenceTitle(const std::string& received) const
+std::string SerialLink::silenceTitle(const std::string& received, const Reply& reply) const
 {
     const std::string who = "The programmer on " + comName() + " (" + port_.deviceName() + ")";
-    if (lost_)
+    if (reply.lost)
         return who + " was disconnected";
     if (received.empty() || lineEnd(received) == 0)
         return who + " did not answer";
-    return who + " gave an incomplete answer: " + reply;
+    return who + " gave an incomplete answer: " + reply.text;
 }
 
 void SerialLink::traceBytes(const char* direction, std::string_view bytes) const

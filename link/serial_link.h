@@ -6,6 +6,7 @@
 #include "panel.h"
 #include "port.h"
 #include "reply_limits.h"
+#include "transfer_monitor.h"
 
 #include <atomic>
 #include <chrono>
@@ -15,10 +16,21 @@
 
 namespace brindle::link {
 
+// What one serialinput collected, and how the wait for it ended.
+struct Reply {
+    std::string text; // `reply`: up to the first line end
+    bool timedOut = false;
+    bool lost = false;        // the port went away
+    bool interrupted = false; // a stop was asked for
+    // The board is not following the exchange: there is no point sending it more.
+    bool stalled() const { return timedOut || lost || interrupted; }
+    bool is(char letter) const { return text.size() == 1 && text[0] == letter; }
+};
 
 class SerialLink {
 public:
-    SerialLink(Port& port, Panel& panel);
+    // panel: null where the front end reports from the outcome alone.
+    SerialLink(Port& port, TransferMonitor& monitor, Panel* panel);
 
     // One fixed limit for every reply instead of the limits by the board's work (tests).
     void setTimeout(std::chrono::milliseconds timeout) { fixedTimeout_ = timeout; }
@@ -48,28 +60,20 @@ public:
     std::string input();
 
     // Collects one reply of `wanted` characters, or up to a line end, or what arrived by
-    // the time limit, which allows for the chip work the board does first. Sets reply and the
-    // window title.
-    void serialinput(int wanted, Work work = Work::None);
-    // After a status letter: whatever the board sends within a character's time and a margin
-    // joins the reply, so a letter too many is seen whether or not it came in the same read.
-    void settle();
+    // the time limit, which allows for the chip work the board does first. The window title
+    // shows it.
+    [[nodiscard]] Reply serialinput(int wanted, Work work = Work::None);
+    // After a status letter, given the reply the last serialinput returned: whatever the board
+    // sends within a character's time and a margin joins it, so a letter too many is seen
+    // whether or not it came in the same read.
+    void settle(Reply& reply);
 
     // Set by another thread (a stop signal) to end any wait for the board at once; null: never.
     void setInterruptFlag(const std::atomic<bool>* flag) { interrupt_ = flag; }
-    // True when the last serialinput or settle ended because a stop was asked for.
-    bool interrupted() const { return interrupted_; }
     // After a wait cut short: the answer the board may be sending already is taken off the line
     // (a short while at most), so that the next opening of the port does not take it for its own.
     void drain();
 
-    // True when the last serialinput ended at the time limit.
-    bool timedOut() const { return timedOut_; }
-    // True when the last serialinput ended at the time limit or with the port gone: the
-    // board is not following the exchange, so there is no point sending it more.
-    bool stalled() const { return timedOut_ || lost_ || interrupted_; }
-    // True when the last serialinput ended with the port gone.
-    bool lost() const { return lost_; }
     // True when the port could not be opened in this action (the operator was told).
     bool openFailed() const { return openFailed_; }
     // Why the port did not open in this action, as data.
@@ -84,16 +88,16 @@ public:
     // latency. Also switched on by the environment variable BRINDLE_TRACE=1.
     void setTrace(bool on) { trace_ = on; }
 
-    std::string reply;
-
 private:
-    std::string collect(std::size_t wanted, std::chrono::milliseconds timeout);
+    // Sets how the wait ended in `reply`; its text is left to the caller.
+    std::string collect(std::size_t wanted, std::chrono::milliseconds timeout, Reply& reply);
     void traceBytes(const char* direction, std::string_view bytes) const;
     // What the port asked of the system for low latency and found, at opening or closing.
     void traceLatency() const;
-    std::string silenceTitle(const std::string& received) const;
+    std::string silenceTitle(const std::string& received, const Reply& reply) const;
 
     Port& port_;
+    TransferMonitor& monitor_;
     Panel& panel_;
     std::chrono::milliseconds fixedTimeout_{0}; // 0: by the board's work
     double timeoutScale_ = 1.0;
@@ -101,10 +105,7 @@ private:
     std::chrono::milliseconds silenceLimit_{0};
     std::string carried_; // characters beyond the last reply, kept while the port stays open
     bool openFailed_ = false;
-    bool timedOut_ = false;
     bool silent_ = false; // a reply timed out since the port was opened
-    bool lost_ = false;   // the port went away under the last reply
-    bool interrupted_ = false;
     bool lineEnded_ = false; // the last reply ended at a line end: nothing more belongs to it
     const std::atomic<bool>* interrupt_ = nullptr;
     bool lineFeedDue_ = false; // the last reply ended at a CR whose LF has not come yet

@@ -21,7 +21,7 @@ namespace brindle::link::test {
 
 // What the operator meets, and the port's closes, in order: "log:Erase.", "marks:0",
 // "box:16:ERASE:System ERROR", "close", "beep".
-class RecordingPanel : public Panel {
+class RecordingPanel : public Panel, public TransferMonitor {
 public:
     void log(const std::string& line) override { add("log:" + line); }
     void messageBox(const std::string& text, Icon icon, const std::string& t) override { add("box:" + std::to_string(int(icon)) + ":" + t + ":" + text); }
@@ -113,7 +113,7 @@ struct OpRig {
     // path: the device COM1 stands for; none: the scripted port.
     explicit OpRig(const std::string& path = {})
         : real(path.empty() ? nullptr : makeSystemPort({QString::fromStdString(path), {}})),
-          port(panel, real.get()), link(port, panel), ops(link, panel, grid, session)
+          port(panel, real.get()), link(port, panel, &panel), ops(link, panel, &panel, grid, session)
     {
         link.setTimeout(std::chrono::milliseconds(300));
         if (!real)

@@ -129,7 +129,7 @@ private slots:
         QVERIFY2(board.start({}, &error), error.c_str());
         QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
         test::RecordingPanel panel;
-        SerialLink link(port, panel);
+        SerialLink link(port, panel, &panel);
         link.setTrace(trace);
         QTemporaryDir dir;
         const QString path = dir.filePath("stderr.txt");

@@ -2,6 +2,7 @@
 #include "link_rig.h"
 
 using namespace brindle::link::test;
+using brindle::link::Reply;
 
 class TestSerialLink : public QObject {
     Q_OBJECT
@@ -46,11 +47,11 @@ private slots:
         QVERIFY(rig.link.open());
         rig.port.pending = incoming.toStdString();
         auto check = [&](int n, const QString& expected) {
-            rig.link.serialinput(n);
+            const Reply reply = rig.link.serialinput(n);
             const bool late = expected.startsWith("The programmer");
-            QCOMPARE(rig.link.timedOut(), late);
+            QCOMPARE(reply.timedOut, late);
             QCOMPARE(rig.panel.title, expected);
-            QVERIFY(late ? rig.panel.idles > 0 : QString::fromStdString(rig.link.reply) == expected);
+            QVERIFY(late ? rig.panel.idles > 0 : QString::fromStdString(reply.text) == expected);
         };
         check(wanted, first);
         if (reopen) {
@@ -81,9 +82,9 @@ private slots:
         rig.port.chunks.assign(chunks.begin(), chunks.end());
         QVERIFY(rig.link.open());
         rig.port.pending = incoming.toStdString();
-        rig.link.serialinput(1);
-        rig.link.settle();
-        QCOMPARE(QString::fromStdString(rig.link.reply), reply);
+        Reply got = rig.link.serialinput(1);
+        rig.link.settle(got);
+        QCOMPARE(QString::fromStdString(got.text), reply);
         QCOMPARE(rig.panel.title, reply);
     }
 
@@ -97,9 +98,10 @@ private slots:
         QVERIFY(rig.link.open());
         QElapsedTimer clock;
         clock.start();
+        Reply reply;
         for (int i = 0; i < 3; ++i)
-            rig.link.serialinput(1);
-        QVERIFY(rig.link.timedOut());
+            reply = rig.link.serialinput(1);
+        QVERIFY(reply.timedOut);
         QCOMPARE_LT(clock.elapsed(), 800); // three limits: 1200 ms
         QCOMPARE(rig.link.silenceLimit(), std::chrono::milliseconds(400));
     }

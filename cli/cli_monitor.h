@@ -1,15 +1,15 @@
-// The board operations' panel on the command line: only the progress of a transfer and the
-// waiting for the board are shown; what an operation came to is told from its outcome.
+// What the command line shows while an operation runs: the progress of a transfer and the
+// waiting for the board. What an operation came to is told from its outcome.
 #pragma once
 
-#include "panel.h"
 #include "reporter.h"
+#include "transfer_monitor.h"
 
 namespace brindle::cli {
 
-class CliPanel : public link::Panel {
+class CliMonitor : public link::TransferMonitor {
 public:
-    CliPanel(Reporter* reporter, int board) : reporter_(reporter), board_(board) {}
+    CliMonitor(Reporter* reporter, int board) : reporter_(reporter), board_(board) {}
 
     void progress(int done, int total) override
     {
