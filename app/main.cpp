@@ -1,13 +1,13 @@
 #include "app_icon.h"
 #include "command_line.h"
 #include "console.h"
-#include "job_record.h"
 #include "main_window.h"
 #include "production.h"
 #include "port_map.h"
 #include "qt_operator.h"
 #include "serial_ports.h"
 #include "simulated_port.h"
+#include "step_record.h"
 #include "stop_signals.h"
 #include "system_menu.h"
 #include "system_port.h"
@@ -28,12 +28,10 @@ std::unique_ptr<brindle::link::Port> makePort(const brindle::app::CommandLine& c
     if (!commandLine.simulate)
         return system;
     brindle::board::BoardOptions options;
-    options.chip = commandLine.simulatedChip.toStdString();
-    options.pacing = commandLine.pacing;
-    // Checked with the rest of the command line.
-    std::string error;
-    (void)brindle::board::applyAdapterOptions(commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
-                                              &options, &error);
+    std::string error; // told when the command line was read
+    (void)brindle::board::simulatedBoardOptions(commandLine.simulatedChip.toStdString(), commandLine.pacing,
+                                                commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
+                                                &options, &error);
     (*devices)[0] = QString::fromLatin1(brindle::board::SimulatedPort::kDeviceName);
     return std::make_unique<brindle::board::SimulatedPort>(options, std::move(system));
 }
@@ -76,12 +74,11 @@ int main(int argc, char* argv[])
 
     // The record is opened before anything is worked: an operator who asked for one must not
     // find out afterwards that it was never kept.
-    std::unique_ptr<brindle::link::JobRecord> record;
+    brindle::station::OpenedRecord record;
     if (!commandLine.logFile.isEmpty()) {
-        record = std::make_unique<brindle::link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"),
-                                                            QStringLiteral(BRINDLE_VERSION));
-        if (const std::optional<QString> failure = record->open()) {
-            brindle::app::tellUser(QStringLiteral("Cannot open the record %1: %2.\n").arg(commandLine.logFile, *failure), true);
+        record = brindle::station::openRecord(commandLine.logFile, QStringLiteral("brindle"));
+        if (!record.record) {
+            brindle::app::tellUser(record.problem + QStringLiteral("\n"), true);
             return 3;
         }
     }
@@ -91,7 +88,7 @@ int main(int argc, char* argv[])
     op.setWindow(&window);
     const QString simulatedBoard = commandLine.simulate ? devices[0] : QString();
     window.setPortMap(&portMap, [simulatedBoard] { return brindle::app::systemSerialPorts(simulatedBoard); });
-    window.setJobRecord(record.get());
+    window.setJobRecord(record.record.get());
     std::unique_ptr<brindle::app::Production> production;
     if (commandLine.production.serials || !commandLine.production.store.isEmpty()) {
         production = std::make_unique<brindle::app::Production>(commandLine.production);
