@@ -25,7 +25,7 @@ struct WordsCase {
     std::string reply, detail;
     QString words;
     int address = -1;
-    std::string advice;
+    std::string advice = {};
 };
 Q_DECLARE_METATYPE(WordsCase)
 
