@@ -1,7 +1,7 @@
 #include "app_icon.h"
 #include "command_line.h"
 #include "console.h"
-#include "job_record.h"
+#include "step_record.h"
 #include "main_window.h"
 #include "production.h"
 #include "port_map.h"
@@ -62,28 +62,25 @@ std::unique_ptr<link::Port> makePort(const CommandLine& commandLine, std::array<
     if (!commandLine.simulate)
         return system;
     board::BoardOptions options;
-    options.chip = commandLine.simulatedChip.toStdString();
-    options.pacing = commandLine.pacing;
-    // Checked with the rest of the command line.
-    std::string error;
-    (void)board::applyAdapterOptions(commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(),
-                                              &options, &error);
+    std::string error; // told when the command line was read
+    (void)board::simulatedBoardOptions(commandLine.simulatedChip.toStdString(), commandLine.pacing,
+                                       commandLine.adapter.toStdString(), commandLine.latencyMs.toStdString(), &options,
+                                       &error);
     (*devices)[0] = QString::fromLatin1(board::SimulatedPort::kDeviceName);
     return std::make_unique<board::SimulatedPort>(options, std::move(system));
 }
 
 // The record is opened before anything is worked: an operator who asked for one must not
 // find out afterwards that it was never kept. Returns the status to end with when it cannot be.
-std::optional<int> openRecord(const CommandLine& commandLine, std::unique_ptr<link::JobRecord>* record)
+std::optional<int> openRecord(const CommandLine& commandLine, station::OpenedRecord* record)
 {
     if (commandLine.logFile.isEmpty())
         return std::nullopt;
-    *record = std::make_unique<link::JobRecord>(commandLine.logFile, QStringLiteral("brindle"), QStringLiteral(BRINDLE_VERSION));
-    if (const std::optional<QString> failure = (*record)->open()) {
-        tellUser(QStringLiteral("Cannot open the record %1: %2.\n").arg(commandLine.logFile, *failure), true);
-        return 3;
-    }
-    return std::nullopt;
+    *record = station::openRecord(commandLine.logFile, QStringLiteral("brindle"));
+    if (record->record)
+        return std::nullopt;
+    tellUser(record->problem + QStringLiteral("\n"), true);
+    return 3;
 }
 
 // What the command line asks of the window beyond its ports: the record, the store and the
@@ -142,7 +139,7 @@ int main(int argc, char* argv[])
     const std::unique_ptr<link::Port> port = app::makePort(commandLine, &devices);
     // "Serial port…" maps a button to another device for as long as the window runs.
     app::PortMap portMap(*port, devices, [](const QString& device) { return link::makeSystemPort({device, device}); });
-    std::unique_ptr<link::JobRecord> record;
+    station::OpenedRecord record;
     if (const std::optional<int> status = app::openRecord(commandLine, &record))
         return *status;
 
@@ -151,7 +148,7 @@ int main(int argc, char* argv[])
     op.setWindow(&window);
     const QString simulatedBoard = commandLine.simulate ? devices[0] : QString();
     window.setPortMap(&portMap, [simulatedBoard] { return app::systemSerialPorts(simulatedBoard); });
-    const std::unique_ptr<app::Production> production = app::configureWindow(window, commandLine, record.get());
+    const std::unique_ptr<app::Production> production = app::configureWindow(window, commandLine, record.record.get());
     QTimer stopWatch;
     app::closeOnStopSignals(window, stopWatch);
     app::showWindow(window, commandLine.file);

@@ -5,7 +5,7 @@
 #include "hex_grid_view.h"
 #include "input_guard.h"
 #include "production.h"
-#include "record_entry.h"
+#include "step_record.h"
 
 #include <QCheckBox>
 #include <QTimer>
@@ -58,12 +58,7 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         facts.imageBytes = range == Range::Program ? programLength : deviceSize;
     }
     facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(worked);
-    link::RecordEntry entry = link::recordEntry(outcome, facts);
-    if (serial) {
-        entry.series = serial->series;
-        entry.serial = serial->text();
-        entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
-    }
+    const link::RecordEntry entry = station::stepEntry(outcome, facts, serial);
     if (production_ && outcome.result != link::Result::StoreError) { // that box has told of the store already
         const std::optional<QString> failure = production_->record(entry);
         // Once until the store takes a row again: an AUTO would otherwise repeat it at every step.

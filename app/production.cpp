@@ -1,6 +1,6 @@
 #include "production.h"
 
-#include <QJsonDocument>
+#include "step_record.h"
 
 namespace brindle::app {
 
@@ -43,11 +43,7 @@ std::optional<QString> Production::record(const link::RecordEntry& entry)
 {
     if (options_.store.isEmpty() && !options_.serials)
         return std::nullopt;
-    const link::JobRecord lines(QString(), QStringLiteral("brindle"), QStringLiteral(BRINDLE_VERSION));
-    std::optional<QString> failure = store_.open();
-    if (!failure)
-        failure = store_.addRecord(QJsonDocument::fromJson(lines.line(entry)).object());
-    return failure;
+    return station::addStepRow(store_, entry, QStringLiteral("brindle"));
 }
 
 } // namespace brindle::app

@@ -19,6 +19,24 @@ const ChipType* chipForOptions(const BoardOptions& options, bool* known)
     return type;
 }
 
+bool simulatedBoardOptions(const std::string& chip, bool pacing, const std::string& adapter,
+                           const std::string& latencyMs, BoardOptions* options, std::string* error)
+{
+    BoardOptions board;
+    board.chip = chip;
+    board.pacing = pacing;
+    bool known = false;
+    chipForOptions(board, &known);
+    if (!known) {
+        *error = "--simulate=" + chip + ": no such chip";
+        return false;
+    }
+    if (!applyAdapterOptions(adapter, latencyMs, &board, error))
+        return false;
+    *options = board;
+    return true;
+}
+
 static const ChipType* chipOrNone(const BoardOptions& options)
 {
     bool known = false;

@@ -41,4 +41,10 @@ private:
 // The chip named by options.chip; nullptr for "none". *known is false for any other name.
 const ChipType* chipForOptions(const BoardOptions& options, bool* known);
 
+// The board brindle and brindle-cli simulate, from their --simulate[=CHIP], --no-pace,
+// --adapter NAME and --latency-ms N (empty: not given). False with *error set when one is
+// wrong: "--simulate=CHIP: no such chip", or the adapter options' words.
+[[nodiscard]] bool simulatedBoardOptions(const std::string& chip, bool pacing, const std::string& adapter,
+                                         const std::string& latencyMs, BoardOptions* options, std::string* error);
+
 } // namespace brindle::board

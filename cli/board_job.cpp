@@ -2,11 +2,11 @@
 
 #include "cli_monitor.h"
 #include "step_words.h"
-#include "record_entry.h"
 #include "serial_step.h"
+#include "step_record.h"
+#include "stop_signals.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 
 namespace brindle::cli {
 
@@ -36,7 +36,7 @@ struct BoardJob::Ops {
           grid(image ? *image : image::HexGrid()), ops(link, monitor, nullptr, grid, session)
     {
         link.setTimeoutScale(timeoutScale);
-        ops.setNamePort(false); // each line names the port itself where several boards work
+        ops.setBoardName("The board"); // each line names the port itself where several boards work
     }
     std::unique_ptr<link::Port> port;
     CliMonitor monitor;
@@ -154,11 +154,11 @@ Outcome BoardJob::refuseLongImage(Ops& ops) const
                        QStringLiteral("The image runs to %1 (%2 bytes), the %3 holds %4 bytes: nothing was sent.")
                            .arg(hexAddress(context_.image->loadedEnd - 1))
                            .arg(length)
-                           .arg(chipName(ops.session.chip()))
+                           .arg(chipName(ops.session.chip))
                            .arg(size)
                            .toStdString(),
                        size);
-    refusal.chip = ops.session.chip();
+    refusal.chip = ops.session.chip;
     return refusal;
 }
 
@@ -182,8 +182,7 @@ bool BoardJob::step(Ops& ops, Operation kind, const OperationRun& operation)
     if (context_.interrupt && context_.interrupt->load()) {
         outcome = Outcome::of(Result::Interrupted, {}, "Stopped before the " + std::string(link::operationName(kind)) + ".");
     } else {
-        context_.reporter->stepStarted(board_, text(link::operationName(kind)),
-                                       kind == Operation::Erase || kind == Operation::Blank);
+        context_.reporter->stepStarted(board_, kind, kind == Operation::Erase || kind == Operation::Blank);
         ops.link.beginAction();
         outcome = operation(ops.ops);
         // Every operation identifies the chip again: one swapped since the guard's check is
@@ -223,7 +222,7 @@ QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& fact
     o["step"] = name;
     const std::string_view result = link::resultName(outcome.result);
     o["result"] = QString::fromUtf8(result.data(), int(result.size()));
-    o["exitCode"] = link::exitCode(outcome.result);
+    o["exitCode"] = link::exitCode(outcome.result, link::stopExitCode());
     const protocol::Chip* chip = result_.chip;
     o["chip"] = chip ? QJsonValue(chipName(chip)) : QJsonValue();
     o["chipCode"] = chip ? QJsonValue(text(chip->code)) : QJsonValue();
@@ -282,14 +281,9 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
     }
     if (!context_.record && !(ops && ops->store))
         return;
-    link::RecordEntry entry = link::recordEntry(outcome, facts);
-    if (!outcome.chip && result_.chip) // a step that failed before identifying names the job's chip
-        entry.chipRow = int(result_.chip - protocol::kChips.data());
-    if (const station::Serial* serial = given) {
-        entry.series = serial->series;
-        entry.serial = serial->text();
-        entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
-    }
+    link::RecordEntry entry = station::stepEntry(outcome, facts, given);
+    if (!outcome.chip) // a step that failed before identifying names the job's chip
+        entry.chip = result_.chip;
     if (context_.record)
         if (const auto failure = context_.record->append(entry)) {
             result_.recordFailed = true;
@@ -298,11 +292,7 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
         }
     if (ops && ops->store) {
         // The store's row has the record line's fields, however the line itself is kept.
-        const link::JobRecord lines(QString(), QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
-        std::optional<QString> failure = ops->store->open();
-        if (!failure)
-            failure = ops->store->addRecord(QJsonDocument::fromJson(lines.line(entry)).object());
-        if (failure) {
+        if (const std::optional<QString> failure = station::addStepRow(*ops->store, entry, QStringLiteral("brindle-cli"))) {
             result_.storeFailed = true;
             out.problem(QStringLiteral("brindle-cli: %1%2.").arg(out.several() ? device_ + ": " : QString(), *failure));
         }

@@ -65,7 +65,6 @@ private:
     QString words(const link::Outcome& outcome) const;
     // The chip's number once its steps have come to the point that decides it.
     void markSerial(Ops& ops, const link::Outcome& outcome);
-    void recordInStore(Ops* ops, const link::RecordEntry& entry);
     link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
     QJsonObject jsonFor(const link::Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const;
 

@@ -5,6 +5,7 @@
 #include "standard_output.h"
 #include "store_commands.h"
 #include "simulated_port.h"
+#include "step_record.h"
 #include "stop_signals.h"
 #include "system_port.h"
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace brindle;
 using namespace brindle::cli;
@@ -191,12 +193,9 @@ int runJob(const Options& o, const std::vector<Board>& boards, const JobContext&
     return finish(o, results, *context.reporter);
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// --version, --help and a usage error: answered before any port or store is looked at.
+std::optional<int> answerAtOnce(const Options& o)
 {
-    QCoreApplication app(argc, argv);
-    const Options o = parseOptions(QCoreApplication::arguments().mid(1));
     if (!o.error.isEmpty())
         return usageError(o.error);
     if (o.showVersion) {
@@ -207,35 +206,31 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(o.command == Command::None ? helpText() : commandHelp(o.command)), stdout);
         return 0;
     }
-    silenceQtWarnings();
-    link::watchStopSignals();
-    if (o.command == Command::Ports)
-        return listPortsCommand(o);
-    if (o.command == Command::Serials)
-        return serialsCommand(o);
-    if (o.command == Command::History)
-        return historyCommand(o);
+    return std::nullopt;
+}
 
-    std::vector<Board> boards;
-    PortFactory openPort = [](const QString& device) { return link::makeSystemPort({device, QString()}); };
-    if (o.simulate) {
-        board::BoardOptions options;
-        options.chip = o.simulatedChip.toStdString();
-        options.pacing = o.pacing;
-        std::string error;
-        if (!board::applyAdapterOptions(o.adapter.toStdString(), o.latencyMs.toStdString(), &options, &error))
-            return usageError(QString::fromStdString(error) + " (see --help).");
-        bool known = false;
-        board::chipForOptions(options, &known);
-        if (!known)
-            return usageError("--simulate=" + o.simulatedChip + ": no such chip.");
-        openPort = [options](const QString&) { return std::make_unique<board::SimulatedPort>(options); };
-        const QString name = QString::fromLatin1(board::SimulatedPort::kDeviceName);
-        boards.push_back({name, name});
-    } else if (const int code = nameBoards(o, &boards)) {
-        return code;
+// The boards of the job and how each one's port is opened: the simulated board, or the ports
+// -p names; an exit code other than 0 when they are no good.
+int chooseBoards(const Options& o, std::vector<Board>* boards, PortFactory* openPort)
+{
+    if (!o.simulate) {
+        *openPort = [](const QString& device) { return link::makeSystemPort({device, QString()}); };
+        return nameBoards(o, boards);
     }
+    board::BoardOptions options;
+    std::string error;
+    if (!board::simulatedBoardOptions(o.simulatedChip.toStdString(), o.pacing, o.adapter.toStdString(),
+                                      o.latencyMs.toStdString(), &options, &error))
+        return usageError(QString::fromStdString(error) + ".");
+    *openPort = [options](const QString&) { return std::make_unique<board::SimulatedPort>(options); };
+    const QString name = QString::fromLatin1(board::SimulatedPort::kDeviceName);
+    boards->push_back({name, name});
+    return 0;
+}
 
+// What the job works from, read before any board: the list of serial numbers and the image.
+int readJobFiles(const Options& o, JobImage* image)
+{
     if (!o.production.plan.listFile.isEmpty()) {
         QString error;
         if (!station::loadSerialList(o.production.plan.listFile, &error)) {
@@ -243,18 +238,57 @@ int main(int argc, char* argv[])
             return link::exitCode(link::Result::BadImage);
         }
     }
-    JobImage image;
     if (needsFile(o.command)) {
-        image = loadJobImage(o.file, o.binary);
-        if (!image.warning.isEmpty())
-            std::fprintf(stderr, "brindle-cli: warning: %s\n", qPrintable(image.warning));
+        *image = loadJobImage(o.file, o.binary);
+        if (!image->warning.isEmpty())
+            std::fprintf(stderr, "brindle-cli: warning: %s\n", qPrintable(image->warning));
     }
-    // Opened before any board is worked: a record asked for must not turn out missing afterwards.
-    std::unique_ptr<link::JobRecord> record;
+    return 0;
+}
+
+void setUpReporter(const Options& o, const std::vector<Board>& boards, Reporter* reporter)
+{
+    std::vector<QString> devices;
+    for (const Board& b : boards)
+        devices.push_back(b.device);
+    reporter->setPortNames(devices);
+    reporter->setQuiet(o.quiet);
+    reporter->setStdoutTaken(o.command == Command::Read && o.file == QLatin1String("-"));
+}
+
+// The store is met before any board: a job that cannot number its chips writes none. The
+// refusal every board then reports, if it cannot be met.
+std::optional<link::Outcome> meetStore(const Options& o, const station::StoreAddress& store, station::SeriesPlan* plan,
+                                       JobContext* context)
+{
+    if (!o.production.serials && o.production.store.isEmpty())
+        return std::nullopt;
+    context->store = &store;
+    context->station = station::stationName(o.production);
+    context->plan = o.production.serials ? plan : nullptr;
+    const auto failure = prepareStore(o, store, plan);
+    if (!failure)
+        return std::nullopt;
+    return link::stopRequested()
+               ? link::Outcome::of(link::Result::Interrupted, {}, "Stopped while waiting for the store: nothing was written.")
+               : link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
+}
+
+// identify, erase, blank, write, verify, read, lock and auto on every board of the job.
+int boardCommand(const Options& o)
+{
+    std::vector<Board> boards;
+    PortFactory openPort;
+    JobImage image;
+    if (const int code = chooseBoards(o, &boards, &openPort))
+        return code;
+    if (const int code = readJobFiles(o, &image))
+        return code;
+    station::OpenedRecord record;
     if (!o.logFile.isEmpty()) {
-        record = std::make_unique<link::JobRecord>(o.logFile, QStringLiteral("brindle-cli"), QStringLiteral(BRINDLE_VERSION));
-        if (const auto failure = record->open()) {
-            std::fprintf(stderr, "brindle-cli: Cannot open the record %s: %s.\n", qPrintable(o.logFile), qPrintable(*failure));
+        record = station::openRecord(o.logFile, QStringLiteral("brindle-cli"));
+        if (!record.record) {
+            std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(record.problem));
             return link::exitCode(link::Result::BadImage);
         }
     }
@@ -264,26 +298,29 @@ int main(int argc, char* argv[])
             return code;
 
     Reporter reporter(int(boards.size()), o.json, link::isTerminal(stderr));
-    std::vector<QString> devices;
-    for (const Board& b : boards)
-        devices.push_back(b.device);
-    reporter.setPortNames(devices);
-    reporter.setQuiet(o.quiet);
-    reporter.setStdoutTaken(o.command == Command::Read && o.file == QLatin1String("-"));
-    JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.get(), &link::stopFlag(), openPort,
-                       nullptr, nullptr, QString()};
-    // The store is met before any board: a job that cannot number its chips writes none.
+    setUpReporter(o, boards, &reporter);
+    JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.record.get(), &link::stopFlag(),
+                       openPort, nullptr, nullptr, QString()};
     const station::StoreAddress store = station::storeAddress(o.production);
     station::SeriesPlan plan = o.production.plan;
-    std::optional<link::Outcome> refusal;
-    if (o.production.serials || !o.production.store.isEmpty()) {
-        context.store = &store;
-        context.station = station::stationName(o.production);
-        context.plan = o.production.serials ? &plan : nullptr;
-        if (const auto failure = prepareStore(o, store, &plan))
-            refusal = link::stopRequested()
-                          ? link::Outcome::of(link::Result::Interrupted, {}, "Stopped while waiting for the store: nothing was written.")
-                          : link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
-    }
+    const std::optional<link::Outcome> refusal = meetStore(o, store, &plan, &context);
     return runJob(o, boards, context, refusal);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const Options o = parseOptions(QCoreApplication::arguments().mid(1));
+    if (const std::optional<int> code = answerAtOnce(o))
+        return *code;
+    silenceQtWarnings();
+    link::watchStopSignals();
+    switch (o.command) {
+    case Command::Ports: return listPortsCommand(o);
+    case Command::Serials: return serialsCommand(o);
+    case Command::History: return historyCommand(o);
+    default: return boardCommand(o);
+    }
 }

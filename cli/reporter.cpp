@@ -4,6 +4,8 @@
 
 #include <QJsonDocument>
 
+#include <optional>
+
 namespace brindle::cli {
 
 namespace {
@@ -41,7 +43,7 @@ void Reporter::line(int board, const QString& text, bool error)
     print(quiet_ ? stderr : out_, prefix ? ports_[std::size_t(board)] + ": " + text : text);
 }
 
-void Reporter::stepStarted(int board, const QString& step, bool wait)
+void Reporter::stepStarted(int board, link::Operation step, bool wait)
 {
     if (!bar_ || board < 0 || board >= int(transfers_.size()))
         return;
@@ -99,13 +101,13 @@ void Reporter::drawBar()
 {
     long long done = 0, total = 0;
     double leftSeconds = 0, waited = 0;
-    QString step;
+    std::optional<link::Operation> step;
     bool oneStep = true, waits = false;
     for (const Transfer& t : transfers_) {
         const double elapsed = std::chrono::duration<double>(Clock::now() - t.start).count();
         if (t.total == 0 && !t.wait)
             continue;
-        oneStep = oneStep && (step.isEmpty() || step == t.step);
+        oneStep = oneStep && (!step || *step == t.step);
         step = t.step;
         if (t.total == 0) {
             waits = true;
@@ -117,7 +119,8 @@ void Reporter::drawBar()
         if (t.done > 0)
             leftSeconds = std::max(leftSeconds, elapsed * (t.total - t.done) / t.done);
     }
-    const QString name = oneStep ? step : QStringLiteral("boards");
+    const std::string_view stepName = step ? link::operationName(*step) : std::string_view();
+    const QString name = oneStep ? QString::fromUtf8(stepName.data(), int(stepName.size())) : QStringLiteral("boards");
     QString text;
     if (total > 0) {
         const int filled = int(kBarWidth * done / total);

@@ -2,6 +2,8 @@
 // the port when several boards work), JSON objects, the progress bar and the summary table.
 #pragma once
 
+#include "outcome.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -30,7 +32,7 @@ public:
     void line(int board, const QString& text, bool error = false);
     // A board begins a step; the bar names it. wait: the board works without blocks to count
     // (erase, blank), so the bar shows the seconds waited.
-    void stepStarted(int board, const QString& step, bool wait);
+    void stepStarted(int board, link::Operation step, bool wait);
     // Called now and then while a board's reply is awaited.
     void waiting(int board);
     // A line on stderr (problems that stop the job before any board works).
@@ -53,7 +55,7 @@ private:
     struct Transfer {
         int done = 0, total = 0;
         std::chrono::steady_clock::time_point start;
-        QString step;
+        link::Operation step = link::Operation::Identify;
         bool wait = false;
     };
     std::mutex mutex_;

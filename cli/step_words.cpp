@@ -60,7 +60,9 @@ QString stepWords(const Outcome& outcome, const Options& o, const QString& devic
         case Operation::Erase: return QStringLiteral("the board could not erase the chip (\"%1\")").arg(reply);
         case Operation::Blank: return QStringLiteral("the chip is not blank (\"%1\"): erase it first").arg(reply);
         case Operation::Write:
-            return QString::fromStdString(outcome.detail).chopped(1) + ": run erase first, or use auto";
+            return QStringLiteral("The board refused %1 (\"%2\"): the chip may not be erased: %3")
+                .arg(outcome.bytesDone > 0 ? "block " + hexAddress(outcome.address) : QStringLiteral("the write"), reply,
+                     QString::fromStdString(outcome.advice));
         case Operation::Verify:
             if (!outcome.differences.empty())
                 return differenceText(outcome);
@@ -77,7 +79,7 @@ QString stepWords(const Outcome& outcome, const Options& o, const QString& devic
         if (outcome.port)
             return QStringLiteral("Cannot open %1: %2.%3")
                 .arg(device, QString::fromStdString(outcome.port->reason),
-                     outcome.port->advice.empty() ? QString() : " " + QString::fromStdString(outcome.port->advice));
+                     outcome.advice.empty() ? QString() : " " + QString::fromStdString(outcome.advice));
         break;
     default: break;
     }

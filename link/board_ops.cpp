@@ -38,8 +38,8 @@ BoardOps::BoardOps(SerialLink& link, TransferMonitor& monitor, Panel* panel, ima
 
 std::string BoardOps::board() const
 {
-    if (!namePort_)
-        return "The board";
+    if (!boardName_.empty())
+        return boardName_;
     return "The board on " + link_.comName() + " (" + link_.deviceName() + ")";
 }
 
@@ -48,9 +48,11 @@ Outcome BoardOps::portFailure(Operation operation) const
     Outcome outcome = Outcome::of(Result::PortError);
     outcome.operation = operation;
     outcome.port = link_.openProblem();
-    if (outcome.port)
+    if (outcome.port) {
+        outcome.advice = outcome.port->advice;
         outcome.detail = "Cannot open " + (outcome.port->device.empty() ? "the port" : outcome.port->device) + ": "
                          + outcome.port->reason + ".";
+    }
     return outcome;
 }
 
@@ -76,7 +78,7 @@ Outcome BoardOps::linkFailure(const Reply& reply, const std::string& what) const
 
 Outcome BoardOps::withoutChip(Outcome outcome, const Outcome& identification) const
 {
-    if (session_.chipRow >= 0 || outcome.result == Result::Interrupted)
+    if (session_.chip || outcome.result == Result::Interrupted)
         return outcome;
     Outcome result = identification;
     result.bytesDone = outcome.bytesDone;
@@ -96,7 +98,7 @@ Outcome BoardOps::stopped(Operation operation, const Reply& reply, const std::st
 Outcome BoardOps::done(Operation operation, Outcome outcome) const
 {
     outcome.operation = operation;
-    outcome.chip = session_.chip();
+    outcome.chip = session_.chip;
     return outcome;
 }
 
@@ -106,13 +108,13 @@ Outcome BoardOps::reset()
     if (!link_.open()) {
         // No chip was found: what an earlier RESET found no longer holds.
         session_.deviceSize = 0;
-        session_.chipRow = -1;
+        session_.chip = nullptr;
         panel_.selectDevice(-1);
         return portFailure(Operation::Identify);
     }
     (void)link_.input(); // stale characters of an earlier exchange
     session_.deviceSize = 0;
-    session_.chipRow = -1;
+    session_.chip = nullptr;
     panel_.selectDevice(-1);
     link_.output(letter(kIdentify));
     Reply code = link_.serialinput(kCodeChars);
@@ -122,8 +124,8 @@ Outcome BoardOps::reset()
     const int row = chipRowByCode(code.text);
     if (row >= 0) {
         panel_.selectDevice(row);
-        session_.chipRow = row;
-        session_.deviceSize = kChips[static_cast<std::size_t>(row)].size;
+        session_.chip = &kChips[static_cast<std::size_t>(row)];
+        session_.deviceSize = session_.chip->size;
     }
     link_.close();
     if (row >= 0)
@@ -374,6 +376,7 @@ void BoardOps::reportWrite(const Reply& status, Outcome& outcome)
         const std::string refused = bytes > 0 ? "block " + hexAddress(block) : "the write";
         outcome = Outcome::of(Result::ChipFailed, status.text,
                               "The board refused " + refused + " (\"w\"): the chip may not be erased.", block);
+        outcome.advice = "run erase first, or use auto";
         outcome.bytesDone = bytes;
         panel_.log("Write Error !");
         panel_.messageBox("Write ERROR\n\n" + outcome.detail, Icon::Exclamation, "");

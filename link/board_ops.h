@@ -29,9 +29,10 @@ public:
         interrupt_ = flag;
         link_.setInterruptFlag(flag);
     }
-    // Whether the outcome's words name the port ("The board on COM1 (/dev/ttyUSB0)") or
-    // leave that to a front end that names it itself ("The board").
-    void setNamePort(bool name) { namePort_ = name; }
+    // What the outcome's words call the board. Empty (the default): by the port it is on,
+    // "The board on COM1 (/dev/ttyUSB0)"; a front end that names the port on each line of its
+    // own gives "The board".
+    void setBoardName(std::string name) { boardName_ = std::move(name); }
 
     // Runs in WRITE once the chip is identified and before anything is sent: a chip's own data
     // (a serial number) goes into the grid here. An outcome stops the write with it.
@@ -86,7 +87,7 @@ private:
     image::HexGrid& grid_;
     Session& session_;
     const std::atomic<bool>* interrupt_ = nullptr;
-    bool namePort_ = true;
+    std::string boardName_;
     BeforeWrite beforeWrite_;
 };
 

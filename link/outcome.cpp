@@ -1,10 +1,8 @@
 #include "outcome.h"
 
-#include "stop_signals.h"
-
 namespace brindle::link {
 
-int exitCode(Result result)
+int exitCode(Result result, int stopStatus)
 {
     switch (result) {
     case Result::Ok: return 0;
@@ -17,7 +15,7 @@ int exitCode(Result result)
     case Result::NoChip:
     case Result::WrongChip: return 6;
     case Result::StoreError: return 7;
-    case Result::Interrupted: return stopExitCode();
+    case Result::Interrupted: return stopStatus;
     }
     return 5;
 }

@@ -75,6 +75,9 @@ struct [[nodiscard]] Outcome {
     const protocol::Chip* chip = nullptr; // identified by this operation; null: none
     std::string reply;  // the last reply judged
     std::string detail; // why it failed and what to do next, one sentence; empty on success
+    // What to do about it, for a front end that words the failure itself: the port's advice,
+    // a refused write's next step. Empty where link has none.
+    std::string advice;
     int address = -1;   // where it went wrong, where that applies
     std::vector<Difference> differences; // VERIFY, in address order
     int bytesDone = 0;  // bytes written, read or compared
@@ -93,8 +96,12 @@ struct [[nodiscard]] Outcome {
     }
 };
 
-// The command line's exit status for a result, as the table above gives it.
-int exitCode(Result result);
+// The exit status an interrupted result has when no stop signal says otherwise (Ctrl-C's).
+inline constexpr int kInterruptedExit = 130;
+
+// The command line's exit status for a result, as the table above gives it. stopStatus: what an
+// interrupted result ends with, 128 + the stop's signal.
+int exitCode(Result result, int stopStatus = kInterruptedExit);
 // Short stable names for JSON and the record: "ok", "chip-failed", "no-answer" ...
 std::string_view resultName(Result result);
 // "identify", "erase", "blank", "write", "read", "verify", "lock".

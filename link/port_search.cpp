@@ -38,10 +38,9 @@ Probe probe(const QString& path, double timeoutScale)
     found.path = path;
     found.result = outcome.result;
     found.latency = port->latency();
-    found.chipRow = session.chipRow;
-    if (outcome.ok()) {
-        const auto& chip = protocol::kChips[std::size_t(session.chipRow)];
-        found.words = "board, " + QString::fromUtf8(chip.name.data(), int(chip.name.size())) + " in the socket";
+    found.chip = outcome.chip;
+    if (outcome.ok() && outcome.chip) {
+        found.words = "board, " + QString::fromUtf8(outcome.chip->name.data(), int(outcome.chip->name.size())) + " in the socket";
     } else if (outcome.result == link::Result::NoChip) {
         found.words = QStringLiteral("board, no chip in the socket");
     } else if (outcome.result == link::Result::PortError) {

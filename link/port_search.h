@@ -22,7 +22,7 @@ struct PortInfo {
 struct Probe {
     QString path;
     link::Result result = link::Result::NoAnswer;
-    int chipRow = -1;
+    const protocol::Chip* chip = nullptr; // what the identification found
     QString words; // what was found, for a listing
     link::LatencyReport latency; // what the port's opening asked for and found
     // Something answered "I" as the board does: a chip's code, or an empty socket's answer.

@@ -71,11 +71,11 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     o["program"] = program_;
     o["version"] = version_;
     o["port"] = QString::fromStdString(entry.port);
-    const bool chip = entry.chipRow >= 0 && entry.chipRow < int(protocol::kChips.size());
-    const auto& row = protocol::kChips[chip ? std::size_t(entry.chipRow) : 0];
-    o["chipCode"] = chip ? QJsonValue(QString::fromUtf8(row.code.data(), int(row.code.size()))) : QJsonValue();
-    o["chip"] = chip ? QJsonValue(QString::fromUtf8(row.name.data(), int(row.name.size()))) : QJsonValue();
-    o["step"] = QString::fromStdString(entry.step);
+    const protocol::Chip* chip = entry.chip;
+    o["chipCode"] = chip ? QJsonValue(QString::fromUtf8(chip->code.data(), int(chip->code.size()))) : QJsonValue();
+    o["chip"] = chip ? QJsonValue(QString::fromUtf8(chip->name.data(), int(chip->name.size()))) : QJsonValue();
+    const std::string_view step = operationName(entry.step);
+    o["step"] = QString::fromUtf8(step.data(), int(step.size()));
     o["file"] = entry.file.path.isEmpty() ? QJsonValue() : QJsonValue(entry.file.path);
     o["fileSize"] = entry.file.size < 0 ? QJsonValue() : QJsonValue(entry.file.size);
     o["fileSha256"] = entry.file.sha256.isEmpty() ? QJsonValue() : QJsonValue(entry.file.sha256);
@@ -83,7 +83,7 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     o["imageBytes"] = entry.imageBytes;
     const std::string_view name = resultName(entry.result);
     o["result"] = QString::fromUtf8(name.data(), int(name.size()));
-    o["exitCode"] = exitCode(entry.result);
+    o["exitCode"] = exitCode(entry.result, entry.stopStatus);
     o["differingBytes"] = entry.differingBytes;
     o["durationMs"] = qint64(entry.duration.count());
     o["warning"] = entry.warning.isEmpty() ? QJsonValue() : QJsonValue(entry.warning);

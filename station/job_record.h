@@ -27,12 +27,13 @@ struct FileFacts {
 
 struct RecordEntry {
     std::string port;
-    int chipRow = -1;   // the chip table's row of the identified chip, -1 for none
-    std::string step;   // "identify", "erase", "blank", "write", "verify", "read", "lock"
+    const protocol::Chip* chip = nullptr; // the identified chip; null: none
+    Operation step = Operation::Identify;
     FileFacts file;
     std::optional<std::uint32_t> imageCrc32; // of the image range sent, compared or read
     int imageBytes = 0;                      // the length of that range
     Result result = Result::Ok;
+    int stopStatus = kInterruptedExit; // the exit status an interrupted step reports
     int differingBytes = 0;
     std::chrono::milliseconds duration{0};
     QString warning; // about the file: it loaded, but looks cut off

@@ -8,8 +8,8 @@ RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts)
 {
     RecordEntry entry;
     entry.port = facts.port;
-    entry.chipRow = outcome.chip ? int(outcome.chip - protocol::kChips.data()) : -1;
-    entry.step = std::string(operationName(outcome.operation));
+    entry.chip = outcome.chip;
+    entry.step = outcome.operation;
     entry.file = facts.file;
     entry.warning = facts.warning;
     if (facts.grid) {
@@ -17,6 +17,7 @@ RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts)
         entry.imageCrc32 = JobRecord::gridCrc32(*facts.grid, entry.imageBytes);
     }
     entry.result = outcome.result;
+    entry.stopStatus = facts.stopStatus;
     entry.differingBytes = int(outcome.differences.size());
     entry.duration = facts.duration;
     return entry;

@@ -18,6 +18,7 @@ struct JobFacts {
     const image::HexGrid* grid = nullptr;  // the image whose range was sent, compared or read
     int imageBytes = 0;                    // that range's length, from address 0
     std::chrono::milliseconds duration{0};
+    int stopStatus = kInterruptedExit; // what an interrupted step exits with: 128 + the stop's signal
 };
 
 RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts);

@@ -18,7 +18,7 @@ ChipSerial::ChipSerial(Store& store, const SeriesPlan& plan, QString port)
 std::optional<link::Outcome> ChipSerial::beforeWrite(image::HexGrid& grid, link::Session& session)
 {
     const int width = plan_.format.width;
-    const protocol::Chip* chip = session.chip();
+    const protocol::Chip* chip = session.chip;
     if (plan_.address < 0 || plan_.address + width > session.deviceSize) {
         return link::Outcome::of(link::Result::BadImage, {},
                                  QStringLiteral("The serial number's field at %1 (%2 bytes) does not lie inside the %3's %4 "

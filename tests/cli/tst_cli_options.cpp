@@ -24,6 +24,8 @@ struct WordsCase {
     int bytes = 0;
     std::string reply, detail;
     QString words;
+    int address = -1;
+    std::string advice = {};
 };
 Q_DECLARE_METATYPE(WordsCase)
 
@@ -82,7 +84,8 @@ private slots:
         row("erase refused", {O::Erase, R::ChipFailed, "AT89S52", 0, "s", "x", "the board could not erase the chip (\"s\")"});
         row("not blank", {O::Blank, R::ChipFailed, "AT89S52", 0, "n", "x", "the chip is not blank (\"n\"): erase it first"});
         row("write refused", {O::Write, R::ChipFailed, "AT89S52", 64, "w", "The board refused block 0020H (\"w\"): the chip may not be erased.",
-                              "The board refused block 0020H (\"w\"): the chip may not be erased: run erase first, or use auto"});
+                              "The board refused block 0020H (\"w\"): the chip may not be erased: run erase first, or use auto",
+                              32, "run erase first, or use auto"});
         row("no answer", {O::Erase, R::NoAnswer, "AT89S52", 0, "", "The board did not answer the erase within 2.3 s.",
                           "The board did not answer the erase within 2.3 s."});
         row("interrupted", {O::Write, R::Interrupted, "AT89S52", 1408, "Q", "Stopped before the block at 0580H.",
@@ -94,6 +97,8 @@ private slots:
         link::Outcome outcome = link::Outcome::of(c.result, c.reply, c.detail);
         outcome.operation = c.op;
         outcome.bytesDone = c.bytes;
+        outcome.address = c.address;
+        outcome.advice = c.advice;
         const int row = protocol::chipRowByName(c.chip);
         outcome.chip = row >= 0 ? &protocol::kChips[std::size_t(row)] : nullptr;
         Options options;
@@ -107,6 +112,7 @@ private slots:
     {
         link::Outcome outcome = link::Outcome::of(link::Result::PortError);
         outcome.port = link::PortProblem{"/dev/ttyUSB0", "Permission denied", "Join the dialout group."};
+        outcome.advice = outcome.port->advice;
         QCOMPARE(stepWords(outcome, Options(), "/dev/ttyUSB0"),
                  QString("Cannot open /dev/ttyUSB0: Permission denied. Join the dialout group."));
     }

@@ -37,7 +37,7 @@ private slots:
         row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
         row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
         row("empty socket", {{"--simulate=none", "--no-pace", "identify"}, 6, {"No chip"}});
-        row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"--simulate=AT89X"}});
+        row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"brindle-cli: --simulate=AT89X: no such chip."}});
         row("not with a port", {{"-p", "COM1", "identify"}, 2, {"--simulate"}});
         row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});
         row("behind an FTDI adapter", {{"--adapter", "ftdi", "--latency-ms", "1", "blank"}, 0, {"blank: ok"}});

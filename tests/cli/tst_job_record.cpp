@@ -44,6 +44,36 @@ private slots:
         QVERIFY(link::JobRecord::gridCrc32(grid, 9) != 0xCBF43926u);
     }
 
+    // The line spells the chip and the step from the entry, and an interrupted step's exit
+    // status is the one the entry brings, whatever this process was asked.
+    void lineSpellsTheEntry_data()
+    {
+        QTest::addColumn<int>("chip");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("stopStatus");
+        QTest::addColumn<QString>("json");
+        QTest::newRow("write ok") << 7 << int(link::Result::Ok) << 143
+                                  << R"("chip":"AT89S52","chipCode":"62",.*"exitCode":0,.*"step":"write")";
+        QTest::newRow("stopped by SIGTERM") << 0 << int(link::Result::Interrupted) << 143
+                                            << R"("chip":"AT89C1051","chipCode":"11",.*"exitCode":143,.*"result":"interrupted","step":"write")";
+        QTest::newRow("no chip") << -1 << int(link::Result::NoAnswer) << 130
+                                 << R"("chip":null,"chipCode":null,.*"exitCode":5,.*"step":"write")";
+    }
+    void lineSpellsTheEntry()
+    {
+        QFETCH(int, chip);
+        QFETCH(int, result);
+        QFETCH(int, stopStatus);
+        QFETCH(QString, json);
+        link::RecordEntry entry;
+        entry.chip = chip < 0 ? nullptr : &protocol::kChips[std::size_t(chip)];
+        entry.step = link::Operation::Write;
+        entry.result = link::Result(result);
+        entry.stopStatus = stopStatus;
+        const QString line = QString::fromUtf8(link::JobRecord(QString(), "brindle-test", "9.9").line(entry));
+        QVERIFY2(QRegularExpression(json).match(line).hasMatch(), qPrintable(line));
+    }
+
     // Four threads append at once, two through one record and two through records of their
     // own, as other programs do: every line arrives whole and parses, none is lost.
     void concurrentAppendsStayWhole()
@@ -60,8 +90,8 @@ private slots:
             threads.emplace_back([&record = *records[std::size_t(std::max(t - 1, 0))], t] {
                 link::RecordEntry entry;
                 entry.port = "/dev/board" + std::to_string(t);
-                entry.chipRow = 7;
-                entry.step = "write";
+                entry.chip = &protocol::kChips[7];
+                entry.step = link::Operation::Write;
                 entry.file.path = QString(300, QChar('a' + t)); // long lines, so a torn write would show
                 for (int i = 0; i < 200; ++i)
                     if (record.append(entry))
@@ -98,7 +128,7 @@ private slots:
         std::atomic<bool> appended{false};
         std::thread writer([&] {
             link::RecordEntry entry;
-            entry.step = "identify";
+            entry.step = link::Operation::Identify;
             (void)record.append(entry);
             appended = true;
         });

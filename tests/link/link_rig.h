@@ -343,7 +343,7 @@ inline void runRow(OpRig& rig, const OpCase& c)
     QCOMPARE(outcome.address, c.address);
     QCOMPARE(outcome.bytesDone, c.bytesDone);
     QCOMPARE(int(outcome.differences.size()), c.differing);
-    QCOMPARE(outcome.chip, rig.session.chip());
+    QCOMPARE(outcome.chip, rig.session.chip);
     QCOMPARE(rig.deviceSize, c.deviceSize);
     QCOMPARE(rig.programLength, c.programLengthAfter);
     for (const CellText& cell : c.cellsAfter)

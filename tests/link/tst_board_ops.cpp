@@ -209,9 +209,9 @@ private slots:
         QVERIFY(rig.ops.reset().ok());
         QCOMPARE(rig.panel.title, code);
         QCOMPARE(rig.session.deviceSize, size);
-        QVERIFY(rig.session.chip());
-        QCOMPARE(QString::fromLatin1(rig.session.chip()->name.data(), int(rig.session.chip()->name.size())), part);
-        QCOMPARE(QString::fromLatin1(rig.session.chip()->control.data(), int(rig.session.chip()->control.size())), button);
+        QVERIFY(rig.session.chip);
+        QCOMPARE(QString::fromLatin1(rig.session.chip->name.data(), int(rig.session.chip->name.size())), part);
+        QCOMPARE(QString::fromLatin1(rig.session.chip->control.data(), int(rig.session.chip->control.size())), button);
     }
 
     // A board that sends a short block fills the grid with holes on READ; a VERIFY against the

@@ -1,0 +1,41 @@
+#include "step_record.h"
+
+#include "stop_signals.h"
+
+#include <QJsonDocument>
+
+namespace brindle::station {
+
+OpenedRecord openRecord(const QString& path, const QString& program)
+{
+    OpenedRecord opened;
+    opened.record = std::make_unique<link::JobRecord>(path, program, QStringLiteral(BRINDLE_VERSION));
+    if (const std::optional<QString> failure = opened.record->open()) {
+        opened.record.reset();
+        opened.problem = QStringLiteral("Cannot open the record %1: %2.").arg(path, *failure);
+    }
+    return opened;
+}
+
+link::RecordEntry stepEntry(const link::Outcome& outcome, link::JobFacts facts, const Serial* serial)
+{
+    facts.stopStatus = link::stopExitCode();
+    link::RecordEntry entry = link::recordEntry(outcome, facts);
+    if (serial) {
+        entry.series = serial->series;
+        entry.serial = serial->text();
+        entry.serialBytes = QString::fromLatin1(serial->bytes.toHex().toUpper());
+    }
+    return entry;
+}
+
+std::optional<QString> addStepRow(Store& store, const link::RecordEntry& entry, const QString& program)
+{
+    const link::JobRecord lines(QString(), program, QStringLiteral(BRINDLE_VERSION));
+    std::optional<QString> failure = store.open();
+    if (!failure)
+        failure = store.addRecord(QJsonDocument::fromJson(lines.line(entry)).object());
+    return failure;
+}
+
+} // namespace brindle::station
