@@ -5,7 +5,7 @@
 using namespace brindle::cli::test;
 
 struct SimulatedCase {
-    QStringList args; // FILE, OTHER, BIG and OUT stand for the test's files
+    QStringList args; // JobFiles' names stand for its files
     int exitCode = 0;
     QStringList says;
 };
@@ -14,25 +14,19 @@ Q_DECLARE_METATYPE(SimulatedCase)
 class TestCliSimulated : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString file_, big_;
+    JobFiles files_;
+    const QTemporaryDir& dir_ = files_.dir;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        file_ = writeHex(dir_, "small.hex", 160);
-        big_ = writeHex(dir_, "big.hex", 4096);
-    }
 
     void command_data()
     {
         QTest::addColumn<SimulatedCase>("c");
         auto row = [](const char* name, SimulatedCase c) { QTest::newRow(name) << c; };
-        row("auto", {{"--no-pace", "auto", "FILE"}, 0,
+        row("auto", {{"--no-pace", "auto", "SMALL"}, 0,
                      {"identify: AT89S52 (code 62, 8192 bytes)", "erase: ok", "write: ok, 160 bytes written",
                       "verify: ok, 8192 bytes match"}});
-        row("verify against an erased chip", {{"--no-pace", "verify", "FILE"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
+        row("verify against an erased chip", {{"--no-pace", "verify", "SMALL"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
         row("blank", {{"--no-pace", "blank"}, 0, {"blank: ok"}});
         row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
         row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
@@ -47,9 +41,7 @@ private slots:
     void command()
     {
         QFETCH(SimulatedCase, c);
-        QStringList args = c.args;
-        for (QString& arg : args)
-            arg = arg == "FILE" ? file_ : arg == "BIG" ? big_ : arg;
+        QStringList args = files_.expand(c.args);
         if (!args.first().startsWith("--simulate"))
             args.prepend("--simulate");
         const Run run = runCli(args);
@@ -108,19 +100,6 @@ private slots:
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(jsonLines(run.out.toUtf8()).last()["warning"].toString(), warning);
         QCOMPARE(jsonLines(record.readAll()).last()["warning"].toString(), warning);
-    }
-
-    // read gives the chip's contents as a HEX file as long as the chip: an erased AT89C2051.
-    void readsTheChip()
-    {
-        const QString out = dir_.filePath("chip.hex");
-        const Run run = runCli({"--simulate=AT89C2051", "--no-pace", "read", out});
-        QVERIFY2(run.exitCode == 0, run.what());
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.first().trimmed(), QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00"));
-        QCOMPARE(lines.size() - 2, 2048 / 16 + 1); // data rows, the end record, the last line end
     }
 };
 
