@@ -48,6 +48,8 @@ private slots:
         row("bad format", {{"--format", "srec", "write", "f"}, "hex or bin"});
         row("the simulated board and a port", {{"--simulate", "-p", "x", "erase"}, "does not go with -p"});
         row("scale out of range", {{"--reply-timeout-scale", "0", "erase"}, "0.1 to 100"});
+        row("scale at its lowest", {{"--reply-timeout-scale", "0.1", "erase"}, ""});
+        row("scale at its highest", {{"--reply-timeout-scale", "100", "erase"}, ""});
 
         // Each option against each command.
         const QList<QStringList> commands{{"ports"}, {"identify"}, {"erase"}, {"blank"}, {"write", "f.hex"},

@@ -27,12 +27,10 @@ private slots:
                      {"identify: AT89S52 (code 62, 8192 bytes)", "erase: ok", "write: ok, 160 bytes written",
                       "verify: ok, 8192 bytes match"}});
         row("verify against an erased chip", {{"--no-pace", "verify", "SMALL"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
-        row("blank", {{"--no-pace", "blank"}, 0, {"blank: ok"}});
         row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
         row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
         row("empty socket", {{"--simulate=none", "--no-pace", "identify"}, 6, {"No chip"}});
         row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"--simulate=AT89X"}});
-        row("not with a port", {{"-p", "COM1", "identify"}, 2, {"--simulate"}});
         row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});
         row("behind an FTDI adapter", {{"--adapter", "ftdi", "--latency-ms", "1", "blank"}, 0, {"blank: ok"}});
         row("timer of another adapter", {{"--adapter", "ch340", "--latency-ms", "1", "blank"}, 2, {"--adapter ftdi"}});

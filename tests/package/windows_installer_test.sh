@@ -158,12 +158,11 @@ done
 # The entry Windows lists under installed programs, in the 64-bit registry.
 timeout 60 wine reg query "$key" /reg:64 2>&1 | tr -d '\r' >"$work/reg.txt" || true
 reg_value() { sed -n "s/^ *$1 *REG_SZ *//p" "$work/reg.txt"; }
-[ "$(reg_value DisplayName)" = Brindle ] || fail "uninstall entry's DisplayName is '$(reg_value DisplayName)'; $key holds: $(cat "$work/reg.txt")"
-[ "$(reg_value DisplayVersion)" = "$version" ] || fail "uninstall entry's DisplayVersion is '$(reg_value DisplayVersion)'"
-[ "$(reg_value Publisher)" = "The Brindle developers" ] || fail "uninstall entry's Publisher is '$(reg_value Publisher)'"
-[ "$(reg_value UninstallString)" = '"C:\Program Files\Brindle\Uninstall.exe"' ] ||
-    fail "uninstall entry's UninstallString is '$(reg_value UninstallString)'"
-[ "$(reg_value DisplayIcon)" = 'C:\Program Files\Brindle\brindle.exe' ] || fail "uninstall entry's DisplayIcon is '$(reg_value DisplayIcon)'"
+for pair in DisplayName=Brindle "DisplayVersion=$version" "Publisher=The Brindle developers" \
+            'UninstallString="C:\Program Files\Brindle\Uninstall.exe"' 'DisplayIcon=C:\Program Files\Brindle\brindle.exe'; do
+    [ "$(reg_value "${pair%%=*}")" = "${pair#*=}" ] ||
+        fail "uninstall entry's ${pair%%=*} is '$(reg_value "${pair%%=*}")', expected '${pair#*=}'; $key holds: $(cat "$work/reg.txt")"
+done
 
 # --- The installed programs ------------------------------------------------------------------
 out=$(run_win 60 'C:\Program Files\Brindle\brindle-cli.exe' --version) || fail "installed brindle-cli --version failed or took over 60 s"

@@ -337,12 +337,18 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
+        const QString log = dir_.filePath(QString(QTest::currentDataTag()) + ".log");
         const QStringList job = QStringList{"--simulate", "--no-pace", "--store", "sqlite:" + dir_.filePath("ends.sqlite"),
-                                            "--series", newSeries()} + args + QStringList{"auto", hex_};
+                                            "--series", newSeries(), "--log", log} + args + QStringList{"auto", hex_};
         if (QString(QTest::currentDataTag()).endsWith("twice"))
             QCOMPARE(runCli(job).exitCode, 0);
         const Run run = runCli(job);
         QVERIFY2(run.exitCode == exitCode && run.contains(said), run.what());
+        // Every step names the chip the job identified, a write refused before it was sent too.
+        QFile record(log);
+        if (record.open(QIODevice::ReadOnly))
+            for (const QJsonObject& line : jsonLines(record.readAll()))
+                QCOMPARE(line["chip"].toString(), QString("AT89S52"));
     }
 
     // A list is handed out in file order, loaded once; another file under its name is refused.

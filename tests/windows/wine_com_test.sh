@@ -47,10 +47,11 @@ map_com() { # COMn pty
         || fail "wine reg did not map $1 within 60 s"
     ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}"
 }
-cli_run() { # expected exit status, what, arguments...: the output in $work/cli.log
+cli_run() { # expected exit status, what, arguments...: stdout in $work/cli.out, with stderr in $work/cli.log
     local want=$1 what=$2 rc=0
     shift 2
-    timeout 60 wine "$cli" "$@" >"$work/cli.log" 2>&1 || rc=$?
+    timeout 60 wine "$cli" "$@" >"$work/cli.out" 2>"$work/cli.err" || rc=$?
+    cat "$work/cli.out" "$work/cli.err" >"$work/cli.log"
     [ "$rc" -ne 124 ] || fail "$what: brindle-cli did not end within 60 s"
     [ "$rc" -eq "$want" ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected $want"; }
 }
@@ -84,16 +85,11 @@ cmp "$work/image.bin" "$work/chip.bin" || fail "the chip read back differs from 
 # read - on standard output: the same bytes (the image holds an 0A, which text mode would
 # turn into 0D 0A), and the HEX text exactly as read writes it to a file, CR LF line ends.
 [ "$(tr -dc '\n' <"$work/image.bin" | wc -c)" -gt 0 ] || fail "$hex has no 0A byte to try standard output's mode on"
-stdout_run() { # what, output file, arguments...
-    local what=$1 out=$2 rc=0
-    shift 2
-    timeout 60 wine "$cli" "$@" >"$out" 2>"$work/cli.log" || rc=$?
-    [ "$rc" -eq 0 ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected 0"; }
-}
-stdout_run "read - --format bin" "$work/stdout.bin" -p COM1 --format bin read -
-cmp "$work/image.bin" "$work/stdout.bin" || fail "read - --format bin gave $(stat -c %s "$work/stdout.bin") bytes unlike the chip's"
+cli_run 0 "read - --format bin" -p COM1 --format bin read -
+cmp "$work/image.bin" "$work/cli.out" || fail "read - --format bin gave $(stat -c %s "$work/cli.out") bytes unlike the chip's"
 cli_run 0 "read to a HEX file" -p COM1 read "$(winpath "$work/chip.hex")"
-stdout_run "read -" "$work/stdout.hex" -p COM1 read -
+cli_run 0 "read -" -p COM1 read -
+mv "$work/cli.out" "$work/stdout.hex"
 cmp "$work/chip.hex" "$work/stdout.hex" || fail "read - gave other HEX text than read FILE: $(head -c 100 "$work/stdout.hex" | od -c | head -n 3)"
 [ "$(grep -c $'\r\r' "$work/stdout.hex")" -eq 0 ] && [ "$(grep -c $'\r$' "$work/stdout.hex")" -eq "$(wc -l <"$work/stdout.hex")" ] ||
     fail "read -'s HEX lines do not all end in CR LF"
