@@ -1,7 +1,12 @@
-// Runs the real brindle-cli and writes the files it is given.
+// The fixture of the suites that run the real brindle-cli: the process, the files its jobs
+// are given, and (where the build has them) simulated boards on pseudo-terminals served from
+// the test process.
 #pragma once
 
 #include "hex_record.h"
+#ifdef BRINDLE_PTY_BOARDS
+#include "pty_board.h"
+#endif
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -115,5 +120,50 @@ inline QStringList sentBytes(const QString& trace)
         sent += it.next().captured(1).split(' ', Qt::SkipEmptyParts);
     return sent;
 }
+
+// The files jobs are written from, by the names that stand for them in a job's arguments;
+// DIR inside an argument is the folder they are in.
+class JobFiles {
+public:
+    QTemporaryDir dir;
+
+    JobFiles()
+    {
+        files_["SMALL"] = writeHex(dir, "small.hex", 160);
+        files_["BIG"] = writeHex(dir, "big.hex", 8192, 13);           // an AT89S52's size
+        files_["FULL"] = writeHex(dir, "full.hex", 2048);             // an AT89C2051's size,
+        files_["OVER"] = writeHex(dir, "over.hex", 2049);             // and one byte more
+        files_["BAD"] = writeFile(dir, "bad.hex", hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
+        files_["BIN"] = writeFile(dir, "small.BIN", imageBytes(160)); // SMALL's bytes, named as binary
+        files_["RAW"] = writeFile(dir, "raw.hex", imageBytes(160));   // and named as HEX
+    }
+    QString operator[](const QString& name) const { return files_.value(name); }
+    QStringList expand(QStringList args) const
+    {
+        for (QString& arg : args)
+            arg = files_.value(arg, arg).replace("DIR", dir.path());
+        return args;
+    }
+
+private:
+    QHash<QString, QString> files_;
+};
+
+#ifdef BRINDLE_PTY_BOARDS
+// A simulated board with options as brindle-board takes them ({"--chip", "none"}).
+inline std::unique_ptr<board::PtyBoard> startBoard(const std::vector<std::string>& args = {})
+{
+    board::BoardOptions options;
+    std::string error;
+    if (!board::parseBoardOptions(args, &options, &error))
+        qFatal("bad board options: %s", error.c_str());
+    auto b = std::make_unique<board::PtyBoard>();
+    if (!b->start(options, &error))
+        qFatal("the simulated board did not start: %s", error.c_str());
+    return b;
+}
+
+inline QString pathOf(const board::PtyBoard& b) { return QString::fromStdString(b.devicePath()); }
+#endif
 
 } // namespace brindle::cli::test

@@ -1,12 +1,30 @@
-// Every command of brindle-cli, run as a program against the simulated board on a
-// pseudo-terminal: its exit code, its words, what its command line means and refuses, and
-// what it refuses to send.
-#include "cli_rig.h"
+// Every command of brindle-cli, run as a program against simulated boards on pseudo-terminals:
+// its exit code and words, what its command line means and refuses, what it refuses to send;
+// finding its board, several boards at once, its JSON and its record.
+#include "cli_process.h"
+
+#include <QJsonArray>
 
 #include <unistd.h>
 
 using namespace brindle;
 using namespace brindle::cli::test;
+
+namespace {
+
+// Bit by bit, so that it cannot share a mistake with the table-driven one under test.
+quint32 referenceCrc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+} // namespace
 
 struct CommandCase {
     std::vector<std::string> board; // the simulated board's options
@@ -15,39 +33,29 @@ struct CommandCase {
     int exitCode = 0;
     QString says;                   // in the output
     QString never;                  // not in the output
+    bool onlyIdentify = false;      // nothing but the identification goes to the board
 };
 Q_DECLARE_METATYPE(CommandCase)
 
 class TestCliCommands : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString small_, big_, bad_, bin_, raw_, full_, over_;
+    JobFiles files_;
 
-    QStringList expand(QStringList args, const QString& port) const
+    QStringList expand(const QStringList& args, const QString& port) const
     {
-        for (QString& arg : args)
-            arg = arg == "BIN" ? bin_ : arg == "RAW" ? raw_ : arg == "FULL" ? full_ : arg == "OVER" ? over_
-                : arg.replace("SMALL", small_).replace("BIG", big_).replace("BAD", bad_).replace("DIR", dir_.path());
-        return args.contains("-p") ? args : QStringList{"-p", port} + args;
+        return args.contains("-p") ? files_.expand(args) : QStringList{"-p", port} + files_.expand(args);
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        small_ = writeHex(dir_, "small.hex", 160);
-        big_ = writeHex(dir_, "big.hex", 8192, 13);
-        bad_ = writeFile(dir_, "bad.hex", hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
-        // small.hex's bytes as a binary file, named as one and named as a HEX file.
-        bin_ = writeFile(dir_, "small.BIN", imageBytes(160));
-        raw_ = writeFile(dir_, "raw.hex", imageBytes(160));
-        full_ = writeHex(dir_, "full.hex", 2048); // an AT89C2051's size, and one byte more
-        over_ = writeHex(dir_, "over.hex", 2049);
+        QVERIFY(files_.dir.isValid());
         // Stand-ins for ports: one file under two names, and another file beside it.
-        writeFile(dir_, "plain", {});
-        writeFile(dir_, "other", {});
-        QVERIFY(::link(qPrintable(dir_.filePath("plain")), qPrintable(dir_.filePath("plain-link"))) == 0);
+        writeFile(files_.dir, "plain", {});
+        writeFile(files_.dir, "other", {});
+        QVERIFY(::link(qPrintable(files_.dir.filePath("plain")), qPrintable(files_.dir.filePath("plain-link"))) == 0);
+        qputenv("TZ", "XYZ-14"); // the programs started from here run 14 hours ahead of UTC
     }
 
     void command_data()
@@ -57,13 +65,11 @@ private slots:
         auto row = [](const char* name, CommandCase c) { QTest::newRow(name) << c; };
         row("identify", {{}, none, {"identify"}, 0, "identify: AT89S52 (code 62, 8192 bytes)", ""});
         row("identify, empty socket", {{"--chip", "none"}, none, {"identify"}, 6, "No chip", ""});
-        row("erase", {{}, none, {"erase"}, 0, "erase: ok", ""});
         row("erase, board silent", {{"--silent-after", "S"}, none, {"erase"}, 5, "did not answer the erase", ""});
-        row("erase, empty socket", {{"--chip", "none"}, none, {"erase"}, 6, "No chip", "erase: ok"});
+        row("erase, empty socket", {{"--chip", "none"}, none, {"erase"}, 6, "No chip", "erase: ok"}); // "S" goes all the same
+        row("write, empty socket", {{"--chip", "none"}, none, {"write", "SMALL"}, 6, "No chip", "write: ok", true});
         row("erase, answer outside the protocol", {{"--wrong-reply", "S=X"}, none, {"erase"}, 5, "protocol does not know", ""});
-        row("blank, fresh chip", {{}, none, {"blank"}, 0, "blank: ok", ""});
         row("blank after a write", {{}, {"write", "SMALL"}, {"blank"}, 1, "blank: the chip is not blank", ""});
-        row("write", {{}, none, {"write", "SMALL"}, 0, "write: ok, 160 bytes written", ""});
         row("write over other data", {{}, {"write", "SMALL"}, {"write", "BIG"}, 1,
                                       "write: The board refused block 0000H (\"w\"): the chip may not be erased: run erase first, or use auto", ""});
         row("write after lock bit 1", {{}, {"lock", "1"}, {"write", "SMALL"}, 1, "refused the write (\"w\")", ""});
@@ -73,11 +79,9 @@ private slots:
         row("read, read-protected", {{}, {"lock", "2"}, {"read", "DIR/locked.hex"}, 1, "read-protected (lock bit 2 or 3)", ""});
         row("verify, read-protected", {{}, {"lock", "2"}, {"verify", "SMALL"}, 1, "erase it to read or verify it again", ""});
         row("identify, code not hexadecimal", {{"--wrong-reply", "I=21XY"}, none, {"identify"}, 5, "\"21XY\", which is no chip code", ""});
-        row("verify after write", {{}, {"write", "SMALL"}, {"verify", "SMALL"}, 0, "verify: ok, 8192 bytes match", ""});
         row("verify, chip differs", {{}, {"write", "SMALL"}, {"verify", "BIG"}, 1,
                                      "bytes differ, first at 0001H: file 0E, chip 08", ""});
         row("lock", {{}, none, {"lock", "1,2,3"}, 0, "lock: ok, lock bits 1,2,3", ""});
-        row("auto", {{}, none, {"auto", "SMALL"}, 0, "verify: ok", ""});
         row("auto, every step", {{}, none, {"auto", "SMALL", "--steps", "lock,verify,write,blank,erase", "--lock", "1"},
                                  0, "blank: ok\nwrite: ok, 160 bytes written\nwrite: CRC-32 12E885CF, sum 4B70 over 0000H-009FH "
                                     "(160 bytes)\nverify: ok, 8192 bytes match\nverify: CRC-32 7154F0CD, sum 8C10 over 0000H-1FFFH "
@@ -89,18 +93,19 @@ private slots:
         row("malformed file", {{}, none, {"write", "BAD"}, 3, "line 2", "identify:"});
         row("missing file", {{}, none, {"verify", "DIR/nothing.hex"}, 3, "nothing.hex", "identify:"});
         row("image longer than the chip", {{"--chip", "AT89C2051"}, none, {"auto", "BIG"}, 3,
-                                           "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:"});
+                                           "the AT89C2051 holds 2048 bytes: nothing was sent", "erase:", true});
         row("image as long as the chip", {{"--chip", "AT89C2051"}, none, {"write", "FULL"}, 0, "write: ok, 2048 bytes written", ""});
         row("image a byte longer than the chip", {{"--chip", "AT89C2051"}, none, {"write", "OVER"}, 3,
-                                                  "The image runs to 0800H (2080 bytes), the AT89C2051 holds 2048 bytes", "write: ok"});
+                                                  "The image runs to 0800H (2080 bytes), the AT89C2051 holds 2048 bytes", "write: ok", true});
         row("reply limits stretched", {{"--silent-after", "I"}, none, {"--reply-timeout-scale", "10", "identify"}, 5,
                                        "did not answer the identification within 3.0 s", ""});
         row("another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "erase"}, 6,
-                                         "AT89C2051 in the socket, the job expects AT89S52", "erase: ok"});
+                                         "AT89C2051 in the socket, the job expects AT89S52", "erase: ok", true});
+        row("write, another chip than --chip", {{"--chip", "AT89C2051"}, none, {"--chip", "AT89S52", "write", "SMALL"}, 6,
+                                                "the job expects AT89S52", "write: ok", true});
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
                                                    "AT89S51 in the socket", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
-        row("usage: unknown option", {{}, none, {"--fast", "erase"}, 2, "Unknown option --fast", ""});
         row("usage: a hard link to a port", {{}, none, {"-p", "DIR/plain", "-p", "DIR/plain-link", "identify"}, 2, "are one device", ""});
         row("two files in one folder", {{}, none, {"-p", "DIR/plain", "-p", "DIR/other", "identify"}, 4, "Cannot open", "one device"});
         // What the forms mean shows in what the board was made to do.
@@ -120,10 +125,12 @@ private slots:
             const Run before = runCli(expand(c.before, pathOf(*b)));
             QVERIFY2(before.exitCode == 0, before.what());
         }
-        const Run run = runCli(expand(c.args, pathOf(*b)));
+        const Run run = runCli(expand(c.args, pathOf(*b)), c.onlyIdentify);
         QVERIFY2(run.exitCode == c.exitCode, run.what());
         QVERIFY2(run.contains(c.says), run.what());
         QVERIFY2(c.never.isEmpty() || !run.contains(c.never), run.what());
+        if (c.onlyIdentify)
+            QCOMPARE(sentBytes(run.err), QStringList{"49"}); // "I"
     }
 
     // The record and --json tell each step alike: the same fields, values and spelling.
@@ -172,7 +179,8 @@ private slots:
             << QStringList{"write", "SMALL"} << 0 << "identify: AT89S52"
             << "write: ok, 160 bytes written\nwrite: CRC-32 12E885CF, sum 4B70 over 0000H-009FH (160 bytes)\nwrite: ok, AT89S52, " << "";
         QTest::newRow("read - on stdout") << QStringList{"read", "-"} << 0 << ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\n"
-                                          << ":00000001FF\r\n" << "read: CRC-32 B4293435, sum E000 over 0000H-1FFFH (8192 bytes)";
+                                          << ":00000001FF\r\n"
+                                          << "read: ok, 8192 bytes to standard output\nread: CRC-32 B4293435, sum E000 over 0000H-1FFFH (8192 bytes)";
         QTest::newRow("quiet, success") << QStringList{"-q", "write", "SMALL"} << 0 << "" << "" << "";
         QTest::newRow("quiet, failure") << QStringList{"--quiet", "--chip", "AT89C2051", "erase"} << 6 << "" << ""
                                         << "identify: AT89S52 in the socket, the job expects AT89C2051";
@@ -194,31 +202,6 @@ private slots:
             QVERIFY2(!run.out.contains("read:"), run.what());
     }
 
-    // A job refused for the chip or the image sends the identification and nothing else.
-    void refusalSendsOnlyIdentification_data()
-    {
-        QTest::addColumn<QString>("chip");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("erase, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "erase"} << 6;
-        QTest::newRow("write, other chip") << "AT89C2051" << QStringList{"--chip", "AT89S52", "write", "SMALL"} << 6;
-        QTest::newRow("auto, other chip") << "AT89S51" << QStringList{"--chip", "AT89S52", "auto", "SMALL"} << 6;
-        QTest::newRow("write, image too long") << "AT89C2051" << QStringList{"write", "BIG"} << 3;
-        QTest::newRow("verify, image too long") << "AT89C4051" << QStringList{"verify", "BIG"} << 3;
-        QTest::newRow("write, empty socket") << "none" << QStringList{"write", "SMALL"} << 6;
-    }
-
-    void refusalSendsOnlyIdentification()
-    {
-        QFETCH(QString, chip);
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        const auto b = startBoard({"--chip", chip.toStdString()});
-        const Run run = runCli(expand(args, pathOf(*b)), true);
-        QVERIFY2(run.exitCode == exitCode, run.what());
-        QCOMPARE(sentBytes(run.err), QStringList{"49"}); // "I"
-    }
-
     // read writes SAVE's HEX for the chip's size, or the raw bytes; a failed read leaves the
     // file that was there.
     void readWritesFiles()
@@ -229,7 +212,7 @@ private slots:
 
         const Run hex = runCli(expand({"read", "DIR/chip.hex"}, port));
         QVERIFY2(hex.exitCode == 0, hex.what());
-        QFile hexFile(dir_.filePath("chip.hex"));
+        QFile hexFile(files_.dir.filePath("chip.hex"));
         QVERIFY(hexFile.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = hexFile.readAll().split('\n');
         QCOMPARE(lines.size(), 8192 / 16 + 3); // records, end record, empty line, nothing after its end
@@ -240,7 +223,7 @@ private slots:
 
         const Run bin = runCli(expand({"read", "DIR/chip.bin"}, port));
         QVERIFY2(bin.exitCode == 0, bin.what());
-        QFile binFile(dir_.filePath("chip.bin"));
+        QFile binFile(files_.dir.filePath("chip.bin"));
         QVERIFY(binFile.open(QIODevice::ReadOnly));
         const QByteArray bytes = binFile.readAll();
         QCOMPARE(bytes, imageBytes(160, 7, 8192));
@@ -249,10 +232,158 @@ private slots:
         const Run failed = runCli(expand({"--json", "read", "DIR/chip.bin"}, pathOf(*hanging)));
         QVERIFY2(failed.exitCode == 5, failed.what());
         const QJsonObject read = jsonLines(failed.out.toUtf8()).last();
-        QCOMPARE(read["file"].toString(), dir_.filePath("chip.bin"));
+        QCOMPARE(read["file"].toString(), files_.dir.filePath("chip.bin"));
         QCOMPARE(read["imageBytes"].toInt(), 64); // the two blocks that came in
         QVERIFY(binFile.seek(0));
         QCOMPARE(binFile.readAll(), bytes);
+    }
+
+    void autoPort_data()
+    {
+        QTest::addColumn<int>("boards");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("one board") << 1 << false << 0 << "-p auto: the board on BOARD";
+        QTest::newRow("one board, a silent device beside it") << 1 << true << 0 << "identify: AT89S52";
+        QTest::newRow("two boards") << 2 << false << 4 << "-p auto found 2 boards";
+        QTest::newRow("only a silent device") << 0 << true << 4 << "found no board";
+        QTest::newRow("nothing") << 0 << false << 4 << "found no board";
+    }
+
+    void autoPort()
+    {
+        QFETCH(int, boards);
+        QFETCH(bool, silent);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        QStringList args{"-p", "auto"};
+        const auto real = startBoard(), second = startBoard();
+        const auto mute = startBoard({"--silent-after", "I"});
+        if (boards > 0)
+            args << "--candidate" << pathOf(*real);
+        if (boards > 1)
+            args << "--candidate" << pathOf(*second);
+        if (silent)
+            args << "--candidate" << pathOf(*mute);
+        const Run run = runCli(args << "identify");
+        QVERIFY2(run.exitCode == exitCode, run.what());
+        QVERIFY2(run.contains(says.replace("BOARD", pathOf(*real))), run.what());
+        if (silent && !boards)
+            QVERIFY2(run.err.contains(pathOf(*mute) + ": no answer"), run.what());
+    }
+
+    void portsProbeNamesTheBoard()
+    {
+        const auto b = startBoard({"--chip", "AT89C4051"});
+        const Run run = runCli({"ports", "--probe", "--candidate", pathOf(*b)});
+        QVERIFY2(run.exitCode == 0, run.what());
+        QVERIFY2(run.out.contains(pathOf(*b) + "  candidate  [board, AT89C4051 in the socket]"), run.what());
+    }
+
+    // The faulty board's failure is the job's exit code; the other two finish their work.
+    void threeBoardsOneFaulty()
+    {
+        const auto a = startBoard(), b = startBoard({"--hang-up-after", "2"}), c = startBoard();
+        const QString faulty = pathOf(*b);
+        const Run run = runCli({"-p", pathOf(*a), "-p", faulty, "-p", pathOf(*c), "auto", files_["SMALL"]});
+        QVERIFY2(run.exitCode == 5, run.what());
+        for (const auto* good : {a.get(), c.get()}) {
+            QVERIFY2(run.out.contains(pathOf(*good) + ": verify: ok, 8192 bytes match"), run.what());
+            QVERIFY2(QRegularExpression("\n" + QRegularExpression::escape(pathOf(*good)) + " +AT89S52 +ok +\\d+\\.\\d s")
+                         .match(run.out).hasMatch(), run.what());
+        }
+        QVERIFY2(run.out.contains(faulty + ": write: The board hung up"), run.what());
+        QVERIFY2(!run.out.contains(faulty + ": verify:"), run.what());
+        QVERIFY2(QRegularExpression(QRegularExpression::escape(faulty) + " +AT89S52 +hung-up").match(run.out).hasMatch(), run.what());
+    }
+
+    // --json and --log parsed back: every board and step, the file's hash, the image's CRC and
+    // every differing address.
+    void jsonAndRecord()
+    {
+        const auto a = startBoard(), b = startBoard();
+        const QString log = files_.dir.filePath("flash.log");
+        QFile::remove(log);
+        const Run first = runCli({"-p", pathOf(*a), "-p", pathOf(*b), "--json", "--log", log, "auto", files_["SMALL"]});
+        QVERIFY2(first.exitCode == 0, first.what());
+        const QStringList steps{"identify", "erase", "write", "verify"};
+        const QList<QJsonObject> shown = jsonLines(first.out.toUtf8());
+        QCOMPARE(shown.size(), 2 * steps.size());
+        for (const QJsonObject& o : shown) {
+            QCOMPARE(o["result"].toString(), QString("ok"));
+            QCOMPARE(o["chip"].toString(), QString("AT89S52"));
+            QCOMPARE(o["chipCode"].toString(), QString("62"));
+            QVERIFY(steps.contains(o["step"].toString()));
+        }
+
+        const auto other = writeHex(files_.dir, "other.hex", 64, 3);
+        const Run differ = runCli({"-p", pathOf(*a), "--json", "--log", log, "verify", other});
+        QVERIFY2(differ.exitCode == 1, differ.what());
+        const QJsonObject verify = jsonLines(differ.out.toUtf8()).last();
+        const QByteArray chip = imageBytes(160, 7, 8192), file = imageBytes(64, 3, 8192);
+        QJsonArray expected;
+        for (int address = 0; address < 8192; ++address)
+            if (chip[address] != file[address])
+                expected.append(QJsonObject{{"address", address},
+                                            {"file", QString::fromLatin1(file.mid(address, 1).toHex().toUpper())},
+                                            {"chip", QString::fromLatin1(chip.mid(address, 1).toHex().toUpper())}});
+        QCOMPARE(verify["differences"].toArray(), expected);
+        QCOMPARE(verify["differingBytes"].toInt(), expected.size());
+        QCOMPARE(verify["exitCode"].toInt(), 1);
+
+        QFile record(log);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QList<QJsonObject> lines = jsonLines(record.readAll());
+        QCOMPARE(lines.size(), 2 * steps.size() + 2);
+        QFile smallFile(files_["SMALL"]);
+        QVERIFY(smallFile.open(QIODevice::ReadOnly));
+        const QByteArray sha = QCryptographicHash::hash(smallFile.readAll(), QCryptographicHash::Sha256).toHex();
+        for (const QJsonObject& o : lines.mid(0, 2 * steps.size())) {
+            QCOMPARE(o["version"].toString(), QString("3.6"));
+            QCOMPARE(o["chipCode"].toString(), QString("62"));
+            QVERIFY(!o["host"].toString().isEmpty());
+            // In UTC, whatever the machine's zone (set 14 hours ahead in initTestCase).
+            const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
+            QVERIFY2(time.isValid() && time.timeSpec() == Qt::UTC, qPrintable(o["time"].toString()));
+            QVERIFY2(std::abs(time.secsTo(QDateTime::currentDateTimeUtc())) < 600, qPrintable(o["time"].toString()));
+            const QString step = o["step"].toString();
+            if (step == "write" || step == "verify") {
+                const int bytes = step == "write" ? 160 : 8192;
+                QCOMPARE(o["fileSha256"].toString(), QString::fromLatin1(sha));
+                QCOMPARE(o["fileSize"].toInteger(), smallFile.size());
+                QCOMPARE(o["imageBytes"].toInt(), bytes);
+                QCOMPARE(o["imageCrc32"].toString(), QString::asprintf("%08X", referenceCrc32(chip.left(bytes))));
+            } else {
+                QVERIFY(o["file"].isNull());
+            }
+        }
+        QCOMPARE(lines.last()["result"].toString(), QString("chip-failed"));
+        QCOMPARE(lines.last()["differingBytes"].toInt(), expected.size());
+        QCOMPARE(lines.last()["imageCrc32"].toString(), QString::asprintf("%08X", referenceCrc32(file)));
+    }
+
+    // On a terminal the bar goes to standard error, names its step, and counts the seconds of
+    // an erase; standard output gets the lines alone. script(1) lends the terminal; standard
+    // output goes to a file.
+    void progressOnTheTerminalOnly()
+    {
+        const auto b = startBoard({"--erase-ms", "400"});
+        const QString outFile = files_.dir.filePath("terminal-out.txt");
+        QString command = "exec";
+        for (const QString& arg : {cliPath(), QString("-p"), pathOf(*b), QString("auto"), files_["SMALL"]})
+            command += " '" + arg + "'";
+        QProcess script;
+        script.start("script", {"-qec", command + " >'" + outFile + "'", "/dev/null"});
+        const Run run = finishCli(script); // its out: what the terminal showed
+        QFile file(outFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString out = QString::fromUtf8(file.readAll());
+        QVERIFY2(run.exitCode == 0, run.what());
+        QVERIFY2(run.out.contains("\rerase: waiting for the board, 0 s"), run.what());
+        QVERIFY2(run.out.contains("\rwrite [") && run.out.contains(" B  0:"), run.what());
+        QVERIFY2(!out.contains('\r') && !out.contains(" left"), qPrintable(out));
+        QVERIFY2(out.contains("write: ok, 160 bytes written\n"), qPrintable(out));
     }
 };
 

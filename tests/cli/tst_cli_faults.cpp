@@ -1,11 +1,12 @@
 // brindle-cli where the trouble is around the board: a file system that fills up, a signal in
 // the middle of a write, one board under two names, a port named without a path; and
 // brindle-board given something that is no trace.
-#include "cli_rig.h"
+#include "cli_process.h"
 
 #include "port_advice.h"
 
 #include <csignal>
+#include <functional>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,19 +24,25 @@ int blockRequests(const QString& trace)
     return int(trace.count(q));
 }
 
-// Starts a write of `image` through `port` and waits until its second block has been asked
-// for, so that it is under way; false when that did not come within 20 s.
-bool startWrite(QProcess& cli, const QString& port, const QString& image, const QStringList& more = {})
+// Waits until brindle-cli's trace shows what `seen` looks for; false when it did not within 20 s.
+bool waitForTrace(QProcess& cli, const std::function<bool(const QString&)>& seen)
 {
-    startCli(cli, more + QStringList{"-p", port, "write", image}, true);
     cli.setReadChannel(QProcess::StandardError);
     QString trace;
     QDeadlineTimer deadline(20000);
-    while (blockRequests(trace) < 2 && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
-        cli.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    while (!seen(trace) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
         trace += QString::fromUtf8(cli.readAllStandardError());
     }
-    return blockRequests(trace) >= 2;
+    return seen(trace);
+}
+bool secondBlockAsked(const QString& trace) { return blockRequests(trace) >= 2; }
+
+// Starts a write of `image` through `port` and waits until it is under way.
+bool startWrite(QProcess& cli, const QString& port, const QString& image)
+{
+    startCli(cli, {"-p", port, "write", image}, true);
+    return waitForTrace(cli, secondBlockAsked);
 }
 
 // Qt's name for a device's lock file: "LCK..pts_3" for /dev/pts/3.
@@ -54,20 +61,6 @@ QStringList lockFilesOf(const QString& device)
             if (QFile::exists(QString::fromStdString(folder) + '/' + name))
                 left << QString::fromStdString(folder) + '/' + name;
     return left;
-}
-
-// Waits until the trace shows `byte` (two hexadecimal digits) going out to the board; false
-// when it did not within 20 s.
-bool waitUntilSent(QProcess& cli, const QString& byte)
-{
-    cli.setReadChannel(QProcess::StandardError);
-    QString trace;
-    QDeadlineTimer deadline(20000);
-    while (!sentBytes(trace).contains(byte) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
-        cli.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
-        trace += QString::fromUtf8(cli.readAllStandardError());
-    }
-    return sentBytes(trace).contains(byte);
 }
 
 // Runs `command` (a program and its arguments) in a mount namespace of its own after the shell
@@ -89,11 +82,11 @@ bool inOwnMounts(QProcess& process, const QString& setup, const QStringList& pat
 
 struct StopCase {
     QStringList board; // brindle-board's options
-    QStringList args;  // brindle-cli's, before --log
-    QString sent;      // the command letter's byte the board is waiting on, once sent
+    QStringList args;  // brindle-cli's, before -p and --log
+    QString sent;      // the command's byte the board is waiting on, once sent; empty: a write's second block asked for
     int signal = 0;
-    bool twice = false; // a second signal right behind the first
-    QString says;      // the step's line
+    int second = 0;    // a second signal right behind the first; another, so that the two cannot merge
+    QString says;      // the step's line, a pattern
 };
 Q_DECLARE_METATYPE(StopCase)
 
@@ -109,16 +102,11 @@ Q_DECLARE_METATYPE(FullDiskCase)
 class TestCliFaults : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString big_, small_; // as long as an AT89S52, as an AT89C2051
+    JobFiles files_;
+    const QTemporaryDir& dir_ = files_.dir;
+    const QString big_ = files_["BIG"]; // as long as an AT89S52
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        big_ = writeHex(dir_, "big.hex", 8192);
-        small_ = writeHex(dir_, "small.hex", 2048);
-    }
 
     // The process may not make files longer than OUT's old length plus room: a file system
     // that fills up. The file read writes is replaced whole or not at all, a record line is
@@ -171,69 +159,27 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.hex"}); // no temporary left
     }
 
-    // A signal mid-write ends the job as Ctrl-C does: between blocks, with how far it got, the
-    // record's line, the port closed and its lock gone, and 128 + the signal's number. The
-    // chip holds just the bytes reported, and the next job works.
-    void signalMidWrite_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("Ctrl-C") << SIGINT;
-        QTest::newRow("a supervisor's SIGTERM") << SIGTERM;
-        QTest::newRow("a closed terminal's SIGHUP") << SIGHUP;
-    }
-    void signalMidWrite()
-    {
-        QFETCH(int, signal);
-        const auto b = startBoard({"--pace", "--chip", "AT89C2051"});
-        const QString log = dir_.filePath(QString("signal-%1.log").arg(signal));
-        QProcess cli;
-        QVERIFY2(startWrite(cli, pathOf(*b), small_, {"--log", log}), "waited 20 s for the write's second block");
-        ::kill(pid_t(cli.processId()), signal);
-        QVERIFY2(cli.waitForFinished(10000), "waited 10 s for the end after the signal");
-        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(cli.exitCode(), 128 + signal);
-        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
-        const QRegularExpressionMatch done =
-            QRegularExpression("write: interrupted after (\\d+) bytes: Stopped before the block at ([0-9A-F]{4})H").match(out);
-        QVERIFY2(done.hasMatch(), qPrintable(out));
-        const int written = done.captured(1).toInt();
-        QVERIFY(written > 0 && written < 2048);
-        QCOMPARE(done.captured(2).toInt(nullptr, 16), written);
-
-        QFile record(log);
-        QVERIFY(record.open(QIODevice::ReadOnly));
-        const QJsonObject last = jsonLines(record.readAll()).last();
-        QCOMPARE(last["step"].toString(), QString("write"));
-        QCOMPARE(last["result"].toString(), QString("interrupted"));
-        QCOMPARE(last["exitCode"].toInt(), 128 + signal);
-        for (const std::string& folder : link::defaultLockFolders())
-            QVERIFY2(!QFile::exists(QString::fromStdString(folder) + '/' + lockFileName(pathOf(*b))), folder.c_str());
-
-        const QString chip = dir_.filePath(QString("after-%1.bin").arg(signal));
-        const Run next = runCli({"-p", pathOf(*b), "read", chip});
-        QVERIFY2(next.exitCode == 0, next.what());
-        QFile read(chip);
-        QVERIFY(read.open(QIODevice::ReadOnly));
-        QCOMPARE(read.readAll(), imageBytes(written, 7, 2048));
-    }
-
-    // A stop signal while the board is waited for (an erase, a silent board, a blank check) ends
-    // the job at once as interrupted, with its line and record, the port's locks gone and
-    // 128 + the signal's number; a second signal right behind the first leaves no lock either.
-    void signalDuringReplyWait_data()
+    // A stop signal while the board works or is waited for (a write, an erase, a silent board, a
+    // blank check) ends the job at once as interrupted, with its line and record, the port's
+    // locks gone and 128 + the signal's number; a second signal right behind the first leaves
+    // no lock either. A write stops between blocks: the chip holds just the bytes reported.
+    void stopSignal_data()
     {
         QTest::addColumn<StopCase>("c");
+        QTest::newRow("Ctrl-C mid-write")
+            << StopCase{{"--pace", "--chip", "AT89C2051"}, {"write", "FULL"}, "", SIGINT, 0,
+                        "write: interrupted after (\\d+) bytes: Stopped before the block at ([0-9A-F]{4})H"};
         QTest::newRow("SIGTERM during an erase")
-            << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, false,
+            << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, 0,
                         "erase: interrupted: Stopped during the erase: the board may still be erasing; identify the chip before using it."};
         QTest::newRow("Ctrl-C while a silent board is given ten times longer")
-            << StopCase{{"--silent-after", "I"}, {"--reply-timeout-scale", "10", "identify"}, "49", SIGINT, false,
+            << StopCase{{"--silent-after", "I"}, {"--reply-timeout-scale", "10", "identify"}, "49", SIGINT, 0,
                         "identify: interrupted: Stopped while waiting for the identification."};
         QTest::newRow("SIGHUP during a blank check")
-            << StopCase{{"--silent-after", "N"}, {"blank"}, "4E", SIGHUP, false, "blank: interrupted: Stopped during the blank check."};
-        QTest::newRow("SIGTERM twice during an erase") << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, true, ""};
+            << StopCase{{"--silent-after", "N"}, {"blank"}, "4E", SIGHUP, 0, "blank: interrupted: Stopped during the blank check."};
+        QTest::newRow("SIGTERM, then Ctrl-C, during an erase") << StopCase{{"--erase-ms", "3000"}, {"erase"}, "53", SIGTERM, SIGINT, ""};
     }
-    void signalDuringReplyWait()
+    void stopSignal()
     {
         QFETCH(StopCase, c);
         std::vector<std::string> options;
@@ -242,27 +188,43 @@ private slots:
         const auto b = startBoard(options);
         const QString log = dir_.filePath(QString("stop-%1.log").arg(QTest::currentDataTag()));
         QProcess cli;
-        startCli(cli, c.args + QStringList{"-p", pathOf(*b), "--log", log}, true);
-        QVERIFY2(waitUntilSent(cli, c.sent), "waited 20 s for the command to go out");
+        startCli(cli, files_.expand(c.args) + QStringList{"-p", pathOf(*b), "--log", log}, true);
+        const auto sent = [&c](const QString& trace) { return sentBytes(trace).contains(c.sent); };
+        QVERIFY2(c.sent.isEmpty() ? waitForTrace(cli, secondBlockAsked) : waitForTrace(cli, sent),
+                 "waited 20 s for the command to go out");
         QElapsedTimer sinceSignal;
         sinceSignal.start();
         ::kill(pid_t(cli.processId()), c.signal);
-        if (c.twice)
-            ::kill(pid_t(cli.processId()), c.signal);
+        if (c.second)
+            ::kill(pid_t(cli.processId()), c.second);
         QVERIFY2(cli.waitForFinished(10000), "waited 10 s for the end after the signal");
         // Far above the 100 ms it takes; a reply limit (3 s and more here) would show.
         QCOMPARE_LT(sinceSignal.elapsed(), 1500);
         QCOMPARE(lockFilesOf(pathOf(*b)), QStringList());
-        if (c.twice)
+        if (c.second)
             return; // ended at once by the second signal, record or not
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 128 + c.signal);
-        QVERIFY2(QString::fromUtf8(cli.readAllStandardOutput()).contains(c.says), qPrintable(c.says));
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        const QRegularExpressionMatch said = QRegularExpression(c.says).match(out);
+        QVERIFY2(said.hasMatch(), qPrintable(out));
         QFile record(log);
         QVERIFY(record.open(QIODevice::ReadOnly));
         const QJsonObject last = jsonLines(record.readAll()).last();
+        QCOMPARE(last["step"].toString(), c.says.section(':', 0, 0));
         QCOMPARE(last["result"].toString(), QString("interrupted"));
         QCOMPARE(last["exitCode"].toInt(), 128 + c.signal);
+        if (!c.sent.isEmpty())
+            return;
+        const int written = said.captured(1).toInt();
+        QVERIFY(written > 0 && written < 2048);
+        QCOMPARE(said.captured(2).toInt(nullptr, 16), written);
+        const QString chip = dir_.filePath("after-stop.bin");
+        const Run next = runCli({"-p", pathOf(*b), "read", chip});
+        QVERIFY2(next.exitCode == 0, next.what());
+        QFile read(chip);
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        QCOMPARE(read.readAll(), imageBytes(written, 7, 2048));
     }
 
     // A pipe no program reads (or writes, as write's file): refused at once, before the board is

@@ -5,7 +5,7 @@
 using namespace brindle::cli::test;
 
 struct SimulatedCase {
-    QStringList args; // FILE, OTHER, BIG and OUT stand for the test's files
+    QStringList args; // JobFiles' names stand for its files
     int exitCode = 0;
     QStringList says;
 };
@@ -14,31 +14,23 @@ Q_DECLARE_METATYPE(SimulatedCase)
 class TestCliSimulated : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString file_, big_;
+    JobFiles files_;
+    const QTemporaryDir& dir_ = files_.dir;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        file_ = writeHex(dir_, "small.hex", 160);
-        big_ = writeHex(dir_, "big.hex", 4096);
-    }
 
     void command_data()
     {
         QTest::addColumn<SimulatedCase>("c");
         auto row = [](const char* name, SimulatedCase c) { QTest::newRow(name) << c; };
-        row("auto", {{"--no-pace", "auto", "FILE"}, 0,
+        row("auto", {{"--no-pace", "auto", "SMALL"}, 0,
                      {"identify: AT89S52 (code 62, 8192 bytes)", "erase: ok", "write: ok, 160 bytes written",
                       "verify: ok, 8192 bytes match"}});
-        row("verify against an erased chip", {{"--no-pace", "verify", "FILE"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
-        row("blank", {{"--no-pace", "blank"}, 0, {"blank: ok"}});
+        row("verify against an erased chip", {{"--no-pace", "verify", "SMALL"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
         row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
         row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
         row("empty socket", {{"--simulate=none", "--no-pace", "identify"}, 6, {"No chip"}});
         row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"brindle-cli: --simulate=AT89X: no such chip."}});
-        row("not with a port", {{"-p", "COM1", "identify"}, 2, {"--simulate"}});
         row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});
         row("behind an FTDI adapter", {{"--adapter", "ftdi", "--latency-ms", "1", "blank"}, 0, {"blank: ok"}});
         row("timer of another adapter", {{"--adapter", "ch340", "--latency-ms", "1", "blank"}, 2, {"--adapter ftdi"}});
@@ -47,9 +39,7 @@ private slots:
     void command()
     {
         QFETCH(SimulatedCase, c);
-        QStringList args = c.args;
-        for (QString& arg : args)
-            arg = arg == "FILE" ? file_ : arg == "BIG" ? big_ : arg;
+        QStringList args = files_.expand(c.args);
         if (!args.first().startsWith("--simulate"))
             args.prepend("--simulate");
         const Run run = runCli(args);
@@ -108,19 +98,6 @@ private slots:
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(jsonLines(run.out.toUtf8()).last()["warning"].toString(), warning);
         QCOMPARE(jsonLines(record.readAll()).last()["warning"].toString(), warning);
-    }
-
-    // read gives the chip's contents as a HEX file as long as the chip: an erased AT89C2051.
-    void readsTheChip()
-    {
-        const QString out = dir_.filePath("chip.hex");
-        const Run run = runCli({"--simulate=AT89C2051", "--no-pace", "read", out});
-        QVERIFY2(run.exitCode == 0, run.what());
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.first().trimmed(), QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00"));
-        QCOMPARE(lines.size() - 2, 2048 / 16 + 1); // data rows, the end record, the last line end
     }
 };
 

@@ -7,19 +7,11 @@
 # Usage: windows_installer_test.sh BUILD_DIR VERSION OBJDUMP
 set -euo pipefail
 
-build=$1 version=$2 objdump=$3
-if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
-    for tool in cpack wine wineboot wineserver unzip xvfb-run xdotool iconv; do
-        command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
-    done
-    # The window needs an X display. A bound on the whole run below ctest's, so that even a
-    # wait missed here ends in a FAIL line.
-    rc=0
-    timeout 840 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
-    [ "$rc" -ne 124 ] || echo "FAIL: the installer test did not end within 840 s"
-    exit "$rc"
-fi
+source "$(dirname "$0")/../gui_session.sh"
+# The window needs an X display.
+gui_session 840 "the installer test" cpack wine wineboot wineserver unzip xvfb-run xdotool iconv -- "$@"
 
+build=$1 version=$2 objdump=$3
 work=$(mktemp -d)
 app_pid=
 cleanup() {
@@ -29,6 +21,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# Here a failed check is counted and the checks go on; stop ends the test.
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 stop() { echo "FAIL: $*"; exit 1; }
@@ -40,15 +33,6 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME QT_QPA_PLATFORM
 mkdir -p "$HOME"
 
-# Every wait below has its own bound and names what it waited for when the bound is reached.
-wait_for() { # seconds command...: polls the command until it succeeds; fails at the bound
-    local end=$((SECONDS + $1))
-    shift
-    until "$@" 2>/dev/null; do
-        [ $SECONDS -lt "$end" ] || return 1
-        sleep 0.5
-    done
-}
 absent() { [ ! -e "$1" ]; }
 ended() { ! kill -0 "$1"; }
 run_win() { # seconds program args...: a console program's output, without Windows line ends
@@ -99,7 +83,6 @@ brindle_in_registry() {
         iconv -f UTF-16 -t UTF-8 "$work/export.reg" | tr -d '\r' | grep -i 'brindle' || true
     done
 }
-winpath() { echo "Z:${1//\//\\}"; }
 brindle_in_registry >"$work/registry-before.txt"
 [ ! -s "$work/registry-before.txt" ] || stop "the fresh prefix names Brindle already: $(cat "$work/registry-before.txt")"
 
@@ -175,12 +158,11 @@ done
 # The entry Windows lists under installed programs, in the 64-bit registry.
 timeout 60 wine reg query "$key" /reg:64 2>&1 | tr -d '\r' >"$work/reg.txt" || true
 reg_value() { sed -n "s/^ *$1 *REG_SZ *//p" "$work/reg.txt"; }
-[ "$(reg_value DisplayName)" = Brindle ] || fail "uninstall entry's DisplayName is '$(reg_value DisplayName)'; $key holds: $(cat "$work/reg.txt")"
-[ "$(reg_value DisplayVersion)" = "$version" ] || fail "uninstall entry's DisplayVersion is '$(reg_value DisplayVersion)'"
-[ "$(reg_value Publisher)" = "The Brindle developers" ] || fail "uninstall entry's Publisher is '$(reg_value Publisher)'"
-[ "$(reg_value UninstallString)" = '"C:\Program Files\Brindle\Uninstall.exe"' ] ||
-    fail "uninstall entry's UninstallString is '$(reg_value UninstallString)'"
-[ "$(reg_value DisplayIcon)" = 'C:\Program Files\Brindle\brindle.exe' ] || fail "uninstall entry's DisplayIcon is '$(reg_value DisplayIcon)'"
+for pair in DisplayName=Brindle "DisplayVersion=$version" "Publisher=The Brindle developers" \
+            'UninstallString="C:\Program Files\Brindle\Uninstall.exe"' 'DisplayIcon=C:\Program Files\Brindle\brindle.exe'; do
+    [ "$(reg_value "${pair%%=*}")" = "${pair#*=}" ] ||
+        fail "uninstall entry's ${pair%%=*} is '$(reg_value "${pair%%=*}")', expected '${pair#*=}'; $key holds: $(cat "$work/reg.txt")"
+done
 
 # --- The installed programs ------------------------------------------------------------------
 out=$(run_win 60 'C:\Program Files\Brindle\brindle-cli.exe' --version) || fail "installed brindle-cli --version failed or took over 60 s"
@@ -196,8 +178,7 @@ grep -qF 'examples\blink.hex' <<<"$(run_win 60 'C:\Program Files\Brindle\brindle
 # The window comes up only with its platform plugin found beside it.
 wine 'C:\Program Files\Brindle\brindle.exe' >"$work/app.log" 2>&1 &
 app_pid=$!
-window_up() { xdotool search --onlyvisible --name "^Brindle " >/dev/null; }
-wait_for 60 window_up ||
+wait_for 60 visible "^Brindle " >/dev/null ||
     fail "no window of the installed brindle.exe within 60 s: $(cat "$work/app.log")"
 kill "$app_pid" 2>/dev/null || true
 wait_for 20 ended "$app_pid" || fail "brindle.exe did not end within 20 s of SIGTERM"
@@ -207,11 +188,10 @@ app_pid=
 # A HEX file opened as Explorer opens it, through the association: loaded at start-up.
 timeout 60 wine start 'C:\Program Files\Brindle\examples\blink.hex' >"$work/start.log" 2>&1 ||
     fail "wine start of the installed blink.hex failed: $(cat "$work/start.log")"
-loaded() { xdotool search --onlyvisible --name '^C:\\Program Files\\Brindle\\examples\\blink\.hex -  159 Bytes \(A0H\)$' >/dev/null; }
-wait_for 60 loaded || fail "no window titled with the loaded blink.hex within 60 s of opening it: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | head -n 5)"
+wait_for 60 visible '^C:\\Program Files\\Brindle\\examples\\blink\.hex -  159 Bytes \(A0H\)$' >/dev/null || fail "no window titled with the loaded blink.hex within 60 s of opening it: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | head -n 5)"
 timeout 60 wine taskkill /f /im brindle.exe >/dev/null 2>&1 || true
-gone() { ! xdotool search --onlyvisible --name 'blink\.hex' >/dev/null; }
-wait_for 30 gone || fail "the window opened by the association did not end within 30 s of taskkill"
+no_blink() { ! visible 'blink\.hex' >/dev/null; }
+wait_for 30 no_blink || fail "the window opened by the association did not end within 30 s of taskkill"
 
 # --- Installing into another folder ----------------------------------------------------------
 # The install in Program Files is removed first, its uninstaller and folder included.

@@ -2,9 +2,6 @@
 // throw-away PostgreSQL cluster the test command starts. Every number once, whatever happens.
 #include "cli_process.h"
 #include "serial_format.h"
-#ifdef BRINDLE_PTY_BOARDS
-#include "cli_rig.h"
-#endif
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -34,25 +31,14 @@ struct Engine {
     bool postgres = false;
 };
 
-Run runWith(const QStringList& args, const QString& home)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", home);
-    env.insert("BRINDLE_TRACE", "0");
-    process.setProcessEnvironment(env);
-    process.start(cliPath(), args);
-    return finishCli(process);
-}
-
 // Polls `serials` until its listing holds `text` (at most `ms`); the listing last seen.
-QString waitForListing(const QStringList& store, const QString& text, const QString& home, int ms = 20000)
+QString waitForListing(const QStringList& store, const QString& text, int ms = 20000)
 {
     QElapsedTimer timer;
     timer.start();
     QString listing;
     while (timer.elapsed() < ms) {
-        listing = runWith(QStringList{"serials"} + store, home).out;
+        listing = runCli(QStringList{"serials"} + store).out;
         if (listing.contains(text))
             break;
         QTest::qWait(100);
@@ -86,6 +72,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
+        qputenv("XDG_DATA_HOME", dir_.path().toLocal8Bit()); // no store of the user's own is touched
         hex_ = writeHex(dir_, "fw.hex", 300);
 #ifdef BRINDLE_PG_DIR
         QVERIFY2(!postgresUrl().isEmpty(), "the PostgreSQL cluster's url file is missing: did its start fail?");
@@ -145,7 +132,7 @@ private slots:
             const QByteArray field = chip.readAll().mid(0x1FF0, 4);
             QCOMPARE(field, *brindle::station::encodeNumber(lastOnBoard[b], {brindle::station::SerialFormat::Kind::Big, 4}));
         }
-        const QString listing = runWith({"serials", "--store", url, "--series", series}, dir_.path()).out;
+        const QString listing = runCli({"serials", "--store", url, "--series", series}).out;
         QVERIFY2(listing.contains("next 001160 (step 1); 160 programmed, 0 failed, 0 reserved"), qPrintable(listing));
     }
 
@@ -169,7 +156,7 @@ private slots:
     void stopWhileTheFileIsLocked()
     {
         const QString url = "sqlite:" + dir_.filePath("held.sqlite");
-        QCOMPARE(runWith({"serials", "--store", url}, dir_.path()).exitCode, 0);
+        QCOMPARE(runCli({"serials", "--store", url}).exitCode, 0);
         {
             QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "held");
             lock.setDatabaseName(url.mid(7));
@@ -199,7 +186,7 @@ private slots:
     void readOnlySqliteFile()
     {
         const QString url = "sqlite:" + dir_.filePath("readonly.sqlite");
-        QCOMPARE(runWith({"serials", "--store", url}, dir_.path()).exitCode, 0);
+        QCOMPARE(runCli({"serials", "--store", url}).exitCode, 0);
         QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
         QFile::setPermissions(url.mid(7), QFile::ReadOwner | QFile::ReadOther);
         // root may write whatever the permissions say: the job runs as nobody then.
@@ -230,7 +217,7 @@ private slots:
         auto board = startBoard({"--pace"});
         QProcess job;
         startCli(job, serial + QStringList{"-p", pathOf(*board), "write", hex_});
-        QVERIFY(waitForListing(store, "1 reserved", dir_.path()).contains("1 reserved"));
+        QVERIFY(waitForListing(store, "1 reserved").contains("1 reserved"));
         const auto cluster = [](const char* what) {
             return QProcess::execute("bash", {BRINDLE_PG_CLUSTER, what, BRINDLE_PG_DIR});
         };
@@ -248,7 +235,7 @@ private slots:
         QCOMPARE(cluster("start-server"), 0);
         const Run next = runCli(serial + QStringList{"-p", pathOf(*blank), "--json", "write", hex_});
         QVERIFY2(next.exitCode == 0 && next.out.contains("\"serial\":2"), next.what());
-        QVERIFY(waitForListing(store, "reserved 000001", dir_.path()).contains("reserved 000001"));
+        QVERIFY(waitForListing(store, "reserved 000001").contains("reserved 000001"));
 #endif
     }
 #endif
@@ -263,13 +250,13 @@ private slots:
         const QStringList serial = store + QStringList{"--serial-at", "0x1FF0", "--serial-format", "ascii:6", "--serial-start", "41"};
         QProcess job;
         startCli(job, QStringList{"--simulate"} + serial + QStringList{"write", hex_});
-        const QString listing = waitForListing(store, "1 reserved", dir_.path());
+        const QString listing = waitForListing(store, "1 reserved");
         QVERIFY2(listing.contains("reserved 000041: station"), qPrintable(listing));
         job.kill();
         QVERIFY(job.waitForFinished(5000));
-        const Run next = runWith(QStringList{"--simulate", "--no-pace", "--json"} + serial + QStringList{"write", hex_}, dir_.path());
+        const Run next = runCli(QStringList{"--simulate", "--no-pace", "--json"} + serial + QStringList{"write", hex_});
         QVERIFY2(next.exitCode == 0 && next.out.contains("\"serial\":42,\"serialBytes\":\"303030303432\""), next.what());
-        const QString after = runWith(QStringList{"serials"} + store, dir_.path()).out;
+        const QString after = runCli(QStringList{"serials"} + store).out;
         QVERIFY2(after.contains("1 programmed, 0 failed, 1 reserved") && after.contains("reserved 000041"), qPrintable(after));
     }
 
@@ -309,15 +296,15 @@ private slots:
             if (url == "locked" || url == "newer") {
                 const bool newer = url == "newer";
                 url = "sqlite:" + dir_.filePath(newer ? "newer.sqlite" : "locked.sqlite");
-                const Run made = runWith({"serials", "--store", url}, dir_.path()); // makes the tables
+                const Run made = runCli({"serials", "--store", url}); // makes the tables
                 QVERIFY2(made.exitCode == 0, made.what());
                 lock.setDatabaseName(url.mid(7));
                 QVERIFY(lock.open());
                 QVERIFY(QSqlQuery(lock).exec(newer ? "UPDATE brindle_meta SET value = '2'" : "BEGIN EXCLUSIVE"));
             }
             timer.start();
-            run = runWith({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
-                           "write", hex_}, dir_.path());
+            run = runCli({"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2",
+                           "write", hex_});
             lock.close();
         }
         QSqlDatabase::removeDatabase("lock");
@@ -350,12 +337,18 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
+        const QString log = dir_.filePath(QString(QTest::currentDataTag()) + ".log");
         const QStringList job = QStringList{"--simulate", "--no-pace", "--store", "sqlite:" + dir_.filePath("ends.sqlite"),
-                                            "--series", newSeries()} + args + QStringList{"auto", hex_};
+                                            "--series", newSeries(), "--log", log} + args + QStringList{"auto", hex_};
         if (QString(QTest::currentDataTag()).endsWith("twice"))
-            QCOMPARE(runWith(job, dir_.path()).exitCode, 0);
-        const Run run = runWith(job, dir_.path());
+            QCOMPARE(runCli(job).exitCode, 0);
+        const Run run = runCli(job);
         QVERIFY2(run.exitCode == exitCode && run.contains(said), run.what());
+        // Every step names the chip the job identified, a write refused before it was sent too.
+        QFile record(log);
+        if (record.open(QIODevice::ReadOnly))
+            for (const QJsonObject& line : jsonLines(record.readAll()))
+                QCOMPARE(line["chip"].toString(), QString("AT89S52"));
     }
 
     // A list is handed out in file order, loaded once; another file under its name is refused.
@@ -368,9 +361,8 @@ private slots:
         const QString bad = writeFile(dir_, "bad.txt", "00:1A:2B:3C:4D:61\nnot a value\n");
         const QStringList store{"--store", url, "--series", newSeries()};
         const auto take = [&](const QString& list) {
-            return runWith(QStringList{"--simulate", "--no-pace", "--json", "--serial-at", "0x20", "--serial-list", list} + store
-                               + QStringList{"write", hex_},
-                           dir_.path());
+            return runCli(QStringList{"--simulate", "--no-pace", "--json", "--serial-at", "0x20", "--serial-list", list} + store
+                               + QStringList{"write", hex_});
         };
         const Run first = take(macs), second = take(macs), spent = take(macs);
         QVERIFY2(first.exitCode == 0 && first.out.contains("\"serial\":\"00:1A:2B:3C:4D:5E\",\"serialBytes\":\"001A2B3C4D5E\""),
@@ -389,7 +381,7 @@ private slots:
         QVERIFY2(refused.exitCode == 7 && refused.out.contains("loaded from another list"), refused.what());
         const Run malformed = take(bad);
         QVERIFY2(malformed.exitCode == 3 && malformed.err.contains("line 2"), malformed.what());
-        const Run history = runWith(QStringList{"history", "--json", "--serial", "001A2B3C4D5F"} + store, dir_.path());
+        const Run history = runCli(QStringList{"history", "--json", "--serial", "001A2B3C4D5F"} + store);
         QVERIFY2(history.exitCode == 0 && jsonLines(history.out.toUtf8()).size() == 1, history.what());
     }
 };

@@ -9,22 +9,15 @@
 #        SYSTEM_MENU_PROBE_EXE
 set -euo pipefail
 
+source "$(dirname "$0")/../gui_session.sh"
+# Everything runs on the one display: Wine's desktop process starts with the prefix and keeps
+# the display it found.
+gui_session 170 "the Wine COM test" wine wineboot wineserver xvfb-run xdotool xwininfo import objcopy -- "$@"
+
 cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7 probe=$8
 export WINEPATH=$6 WINEDEBUG=-all
-if [ -z "${BRINDLE_WINE_DISPLAY:-}" ]; then
-    for tool in wine wineboot wineserver xvfb-run xdotool import objcopy; do
-        command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
-    done
-    # Everything runs on the one display: Wine's desktop process starts with the prefix and
-    # keeps the display it found. A bound below ctest's, so that a missed wait still says FAIL.
-    rc=0
-    timeout 170 xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_WINE_DISPLAY=1 bash "$0" "$@" || rc=$?
-    [ "$rc" -ne 124 ] || echo "FAIL: the Wine COM test did not end within 170 s"
-    exit "$rc"
-fi
-unset QT_QPA_PLATFORM
-
 mkdir -p "$artefacts"
+gui_failure_shot=$artefacts/wine_com_failure.png
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix
 cleanup() {
@@ -37,13 +30,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*"
-    timeout 20 import -window root "$artefacts/wine_com_failure.png" 2>/dev/null || true
-    exit 1
-}
-
-# Every wait below has its own bound, and says what it waited for when the bound is reached.
 start_board() { # name, board options...: prints the board's pid, its pty in $work/NAME.out
     local name=$1
     shift
@@ -51,11 +37,8 @@ start_board() { # name, board options...: prints the board's pid, its pty in $wo
     echo $!
 }
 board_pty() { # name
-    for _ in $(seq 50); do
-        [ -s "$work/$1.out" ] && { head -n 1 "$work/$1.out"; return 0; }
-        sleep 0.1
-    done
-    fail "brindle-board ($1) printed no device path within 5 s"
+    wait_for 5 test -s "$work/$1.out" || fail "brindle-board ($1) printed no device path within 5 s"
+    head -n 1 "$work/$1.out"
 }
 map_com() { # COMn pty
     # Wine maps the machine's own serial ports to COM names each time its services start;
@@ -64,13 +47,11 @@ map_com() { # COMn pty
         || fail "wine reg did not map $1 within 60 s"
     ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}"
 }
-winpath() { # a Unix path as the Windows programs see it (drive Z: is the root)
-    echo "Z:${1//\//\\}"
-}
-cli_run() { # expected exit status, what, arguments...: the output in $work/cli.log
+cli_run() { # expected exit status, what, arguments...: stdout in $work/cli.out, with stderr in $work/cli.log
     local want=$1 what=$2 rc=0
     shift 2
-    timeout 60 wine "$cli" "$@" >"$work/cli.log" 2>&1 || rc=$?
+    timeout 60 wine "$cli" "$@" >"$work/cli.out" 2>"$work/cli.err" || rc=$?
+    cat "$work/cli.out" "$work/cli.err" >"$work/cli.log"
     [ "$rc" -ne 124 ] || fail "$what: brindle-cli did not end within 60 s"
     [ "$rc" -eq "$want" ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected $want"; }
 }
@@ -104,16 +85,11 @@ cmp "$work/image.bin" "$work/chip.bin" || fail "the chip read back differs from 
 # read - on standard output: the same bytes (the image holds an 0A, which text mode would
 # turn into 0D 0A), and the HEX text exactly as read writes it to a file, CR LF line ends.
 [ "$(tr -dc '\n' <"$work/image.bin" | wc -c)" -gt 0 ] || fail "$hex has no 0A byte to try standard output's mode on"
-stdout_run() { # what, output file, arguments...
-    local what=$1 out=$2 rc=0
-    shift 2
-    timeout 60 wine "$cli" "$@" >"$out" 2>"$work/cli.log" || rc=$?
-    [ "$rc" -eq 0 ] || { cat "$work/cli.log"; fail "$what: exit status $rc, expected 0"; }
-}
-stdout_run "read - --format bin" "$work/stdout.bin" -p COM1 --format bin read -
-cmp "$work/image.bin" "$work/stdout.bin" || fail "read - --format bin gave $(stat -c %s "$work/stdout.bin") bytes unlike the chip's"
+cli_run 0 "read - --format bin" -p COM1 --format bin read -
+cmp "$work/image.bin" "$work/cli.out" || fail "read - --format bin gave $(stat -c %s "$work/cli.out") bytes unlike the chip's"
 cli_run 0 "read to a HEX file" -p COM1 read "$(winpath "$work/chip.hex")"
-stdout_run "read -" "$work/stdout.hex" -p COM1 read -
+cli_run 0 "read -" -p COM1 read -
+mv "$work/cli.out" "$work/stdout.hex"
 cmp "$work/chip.hex" "$work/stdout.hex" || fail "read - gave other HEX text than read FILE: $(head -c 100 "$work/stdout.hex" | od -c | head -n 3)"
 [ "$(grep -c $'\r\r' "$work/stdout.hex")" -eq 0 ] && [ "$(grep -c $'\r$' "$work/stdout.hex")" -eq "$(wc -l <"$work/stdout.hex")" ] ||
     fail "read -'s HEX lines do not all end in CR LF"
@@ -170,36 +146,14 @@ box_case 3 "a record that cannot be opened" --log 'Z:\nonexistent\folder\brindle
 wine "$app" --com1 COM1 "$(winpath "$hex")" >"$work/app.log" 2>&1 &
 app_pid=$!
 loaded_title="$(winpath "$hex") -  159 Bytes (A0H)"
-win=
-end=$((SECONDS + 60))
-while [ $SECONDS -lt "$end" ] && [ -z "$win" ]; do
-    win=$(xdotool search --onlyvisible --name "^Brindle  ATMEL 8051 Programmer|^Z:" 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] || sleep 0.2
-done
-[ -n "$win" ] || { cat "$work/app.log"; fail "no main window within 60 s"; }
-end=$((SECONDS + 20))
-title=
-while [ $SECONDS -lt "$end" ]; do
-    title=$(xdotool getwindowname "$win")
-    [ "$title" = "$loaded_title" ] && break
-    sleep 0.1
-done
-[ "$title" = "$loaded_title" ] || fail "title is '$title' 20 s after start-up, expected '$loaded_title'"
+win=$(wait_window "^Brindle  ATMEL 8051 Programmer|^Z:" 60) || { cat "$work/app.log"; fail "no main window within 60 s"; }
+wait_title "$win" "^${loaded_title//[()\\.]/.}\$" 20
 # The title bar's menu, where terminal programs keep their port settings.
 rc=0
 timeout 60 wine "$probe" "$loaded_title" "Serial port" 30 2>"$work/probe.err" || rc=$?
 [ "$rc" -eq 0 ] || fail "Serial port… as the system menu's last entry: status $rc ($(cat "$work/probe.err"))"
-sleep 0.5
-# RESET's centre in client pixels (twips / 15).
-xdotool mousemove --window "$win" 52 440 click 1
-end=$((SECONDS + 20))
-title=
-while [ $SECONDS -lt "$end" ]; do
-    title=$(xdotool getwindowname "$win")
-    [ "$title" = 21 ] && break
-    sleep 0.1
-done
-[ "$title" = 21 ] || fail "title is '$title' 20 s after RESET, expected 21 (AT89C2051)"
-sleep 0.5
-timeout 20 import -window root "$artefacts/wine_com_window.png" || fail "no screenshot within 20 s"
+# RESET (its centre in client pixels, twips / 15), clicked again while the window still takes
+# back the input its dialog held.
+click_until "$win" 52 440 "^21$" 20
+screenshot "$artefacts/wine_com_window.png"
 echo "Wine COM test passed"
