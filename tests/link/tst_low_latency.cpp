@@ -146,7 +146,7 @@ private slots:
                      qPrintable(text));
         else
             QCOMPARE(text, QString());
-        QVERIFY(panel.events.isEmpty());
+        QVERIFY(panel.events.empty());
         QVERIFY(!port.latency().on);
     }
 };

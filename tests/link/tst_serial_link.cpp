@@ -17,7 +17,7 @@ private slots:
         QTest::addColumn<QString>("second");    // of a following call with wanted 1
 
         const QString block = QString("0123456789ABCDEF").repeated(4);
-        const QString quiet = "The programmer on COM1 (/dev/scripted1) did not answer";
+        const QString quiet = "The programmer on COM1 (DEV) did not answer";
         QTest::newRow("code in reads of 1") << 2 << "51" << QList<int>{1} << false << "51" << quiet;
         QTest::newRow("letter, CR LF") << 1 << "S\r\n" << QList<int>{} << false << "S" << quiet;
         QTest::newRow("CR first") << 1 << "\rX" << QList<int>{} << false << "" << quiet;
@@ -29,7 +29,7 @@ private slots:
         QTest::newRow("nothing carried over a close") << 1 << "SN" << QList<int>{} << true << "SN" << quiet;
         QTest::newRow("CR and LF in separate reads") << 2 << "5\r\n1" << QList<int>{2, 1} << false << "5" << "1";
         QTest::newRow("half a code") << 2 << "5" << QList<int>{} << false
-                                     << "The programmer on COM1 (/dev/scripted1) gave an incomplete answer: 5" << quiet;
+                                     << "The programmer on COM1 (DEV) gave an incomplete answer: 5" << quiet;
     }
 
     void reader()
