@@ -63,7 +63,7 @@ public:
     void setTitle(const std::string& t) override { title = QString::fromStdString(plain(t)); }
     void selectDevice(int) override {}
     void progress(int, int) override {}
-    void cellsChanged(int, int) override {}
+    void cellsChanged(int first, int last) override { rowsChanged.emplace_back(first, last); }
     void markMismatches(const std::vector<CellMismatch>& cells) override { add(marks(int(cells.size()))); }
     void idle() override { ++idles; }
     void add(Event event)
@@ -81,6 +81,7 @@ public:
     Events events;
     QString title;
     std::string device; // the port's name, read as "DEV"
+    std::vector<std::pair<int, int>> rowsChanged;
     int idles = 0;
 };
 
@@ -291,8 +292,8 @@ inline void addOpRows()
                  box(E, "", "Write ERROR\n\nThe board refused the write (\"w\"): the chip may not be erased."), C, beep});
     OpRow("write longer than chip", O::Write, "21").length(4096).fill("A5").wire("[I][W" + B + "]").sizes(2048, 4096).title("W")
         .events({C, logged("Write OK !"), box(E, "PROGRAM", "The program is 4096 bytes long, the chip holds only 2048: the last 2048 bytes (from address 0800) did not fit"), C, beep}).outcome(R::BadImage, 2048, 2048);
-    OpRow("write malformed cell", O::Write, "21").length(2048).cell(3, 5, "F").wire("[I]").events({C, box(E, "PROGRAM", malformed("0024"))})
-        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0x24);
+    OpRow("write malformed first cell", O::Write, "21").length(2048).cell(1, 1, "F").wire("[I]").events({C, box(E, "PROGRAM", malformed("0000"))})
+        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0);
     OpRow("write w for a further block", O::Write, "51").length(96).failBlock(2).wire("[I][W###]").sizes(4096, 96).title("w")
         .events({C, logged("Write Error !"),
                  box(E, "", "Write ERROR\n\nThe board refused block 0040H (\"w\"): the chip may not be erased."), C, beep})

@@ -213,6 +213,29 @@ private slots:
         QCOMPARE(QString::fromLatin1(rig.session.chip()->control.data(), int(rig.session.chip()->control.size())), button);
     }
 
+    // READ tells the window each block's two rows as the block comes in.
+    void readRewritesEachBlocksRows()
+    {
+        OpRig rig;
+        board::BoardOptions options;
+        options.chip = "11";
+        board::SimulatedBoard board(options);
+        rig.port.board = &board;
+        QVERIFY(rig.ops.read().ok());
+        std::vector<std::pair<int, int>> rows;
+        for (int row = 1; row < 64; row += 2)
+            rows.emplace_back(row, row + 1);
+        QVERIFY(rig.panel.rowsChanged == rows);
+    }
+
+    // The README's exit statuses of the results no fault above reaches.
+    void exitCodesOfTheOtherResults()
+    {
+        using R = link::Result;
+        for (const auto& [result, code] : {std::pair{R::BadImage, 3}, {R::PortError, 4}, {R::WrongChip, 6}, {R::StoreError, 7}})
+            QCOMPARE(link::exitCode(result), code);
+    }
+
     // A board that sends a short block fills the grid with holes on READ; a VERIFY against the
     // same board must not take its empty pairs as equal to the empty cells, nor blame the chip.
     void verifyOverHolesOfAShortRead()

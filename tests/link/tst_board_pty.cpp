@@ -60,6 +60,18 @@ private slots:
         slow.link.setTimeout(std::chrono::milliseconds(0)); // the limits by the board's work
         QVERIFY(slow.ops.erase().ok());
 
+        // A block's programming is waited for, the write's first answer is not: here 1.8 s,
+        // between the two allowances scaled by 4 (1.2 s and 2.4 s).
+        board::BoardOptions slowBlocks;
+        slowBlocks.blockDelayMs = 1800;
+        board::PtyBoard programming;
+        QVERIFY2(programming.start(slowBlocks, &error), error.c_str());
+        OpRig writer(programming.devicePath());
+        writer.link.setTimeout(std::chrono::milliseconds(0));
+        writer.link.setTimeoutScale(4);
+        writer.programLength = 64;
+        QCOMPARE(nameOf(writer.ops.program().result), QString("ok"));
+
         board::BoardOptions silent;
         silent.silentAfter = 'I';
         board::PtyBoard quiet;

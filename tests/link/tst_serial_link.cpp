@@ -1,7 +1,10 @@
 // The reply reader's rules and its time limit, with replies cut into reads of chosen sizes.
 #include "link_rig.h"
 
+using namespace brindle;
 using namespace brindle::link::test;
+
+Q_DECLARE_METATYPE(brindle::link::Work)
 
 class TestSerialLink : public QObject {
     Q_OBJECT
@@ -85,6 +88,32 @@ private slots:
         rig.link.settle();
         QCOMPARE(QString::fromStdString(rig.link.reply), reply);
         QCOMPARE(rig.panel.title, reply);
+    }
+
+    // A reply's limit: a floor, the characters' line time, the board's work, all scaled.
+    void replyLimit_data()
+    {
+        QTest::addColumn<int>("characters");
+        QTest::addColumn<link::Work>("work");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("ms");
+        using W = link::Work;
+        QTest::newRow("a letter") << 1 << W::None << 1.0 << 301;
+        QTest::newRow("a block") << 65 << W::None << 1.0 << 334;
+        QTest::newRow("an erase") << 1 << W::Erase << 1.0 << 2301;
+        QTest::newRow("a blank check") << 1 << W::BlankCheck << 1.0 << 1001;
+        QTest::newRow("a block programmed") << 1 << W::Program << 1.0 << 601;
+        QTest::newRow("halved") << 1 << W::None << 0.5 << 150;
+        QTest::newRow("scale 0: a hundredth") << 1 << W::None << 0.0 << 3;
+        QTest::newRow("an hour at most") << 1 << W::Erase << 1e9 << 3600000;
+    }
+    void replyLimit()
+    {
+        QFETCH(int, characters);
+        QFETCH(link::Work, work);
+        QFETCH(double, scale);
+        QFETCH(int, ms);
+        QCOMPARE(link::ReplyLimits::forReply(characters, work, scale).count(), ms);
     }
 
     // Once a reply has timed out, the rest of the exchange on that opening takes only what is
