@@ -1,13 +1,18 @@
 // Each board operation against the simulated board's firmware behind a scripted port.
 #include "link_rig.h"
 
-#include <map>
 #include <utility>
 
 using namespace brindle;
 using namespace brindle::link::test;
 
+namespace {
+// A fault of the board's, met at the operation's own command.
+enum class Fault { None, Silent, UnknownLetter, FailureLetter, ShortBlock, Block62, LowerCase, HangUp, EmptySocket, CodeNotHex };
+} // namespace
+
 Q_DECLARE_METATYPE(brindle::link::Operation)
+Q_DECLARE_METATYPE(Fault)
 
 class TestBoardOps : public QObject {
     Q_OBJECT
@@ -31,87 +36,78 @@ private slots:
     }
 
     // One name for one fault in every operation, as the README's exit-status table gives it.
-    // Each behaviour is the board's answer to the operation's own command.
+    // Each fault is the board's answer to the operation's own command.
     void faultNames_data()
     {
         QTest::addColumn<link::Operation>("op");
-        QTest::addColumn<QString>("behaviour");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("exitCode");
         using O = link::Operation;
         const O ops[] = {O::Identify, O::Erase, O::Blank, O::Write, O::Read, O::Verify, O::Lock};
-        // Per behaviour, the name for each operation in the order above; "-" where it cannot happen.
-        const struct { const char* behaviour; const char* names[7]; } table[] = {
-            {"answers", {"ok", "ok", "ok", "ok", "ok", "ok", "ok"}},
-            {"silent", {"no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer"}},
-            {"unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
-            {"failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
-            {"short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {"block of 62 characters", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {"lower-case block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {"hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
-            {"empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
-            {"code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
+        // Per fault, the name for each operation in the order above; "-" where it cannot happen.
+        const struct { Fault fault; const char* what; const char* names[7]; } table[] = {
+            {Fault::None, "answers", {"ok", "ok", "ok", "ok", "ok", "ok", "ok"}},
+            {Fault::Silent, "silent", {"no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer"}},
+            {Fault::UnknownLetter, "unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
+            {Fault::FailureLetter, "failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
+            {Fault::ShortBlock, "short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {Fault::Block62, "block of 62 characters", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {Fault::LowerCase, "lower-case block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
+            {Fault::HangUp, "hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
+            {Fault::EmptySocket, "empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
+            {Fault::CodeNotHex, "code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
         };
         const QHash<QString, int> codes{{"ok", 0}, {"chip-failed", 1}, {"no-answer", 5}, {"bad-reply", 5}, {"hung-up", 5}, {"no-chip", 6}};
         for (const auto& line : table)
             for (int i = 0; i < 7; ++i)
                 if (QString name = line.names[i]; name != "-")
-                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.behaviour)
-                        << ops[i] << QString(line.behaviour) << name << codes.value(name);
+                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what)
+                        << ops[i] << line.fault << name << codes.value(name);
     }
     void faultNames()
     {
         QFETCH(link::Operation, op);
-        QFETCH(QString, behaviour);
+        QFETCH(Fault, fault);
         QFETCH(QString, name);
         QFETCH(int, exitCode);
-        const std::map<link::Operation, char> letters{{link::Operation::Identify, 'I'}, {link::Operation::Erase, 'S'},
-            {link::Operation::Blank, 'N'}, {link::Operation::Write, 'W'}, {link::Operation::Read, 'T'},
-            {link::Operation::Verify, 'T'}, {link::Operation::Lock, 'A'}};
-        const char letter = letters.at(op);
+        const char letter = "ISNWTTA"[int(op)];
+        const bool read = letter == 'T';
         board::BoardOptions options;
         options.chip = "21";
-        bool readProtect = false;
-        if (behaviour == "silent")
-            options.silentAfter = letter;
-        else if (behaviour == "unknown letter" && letter != 'T')
-            options.wrongReplyFor = letter, options.wrongReply = letter == 'I' ? "2\r" : "x";
-        else if (behaviour == "failure letter" && letter == 'T')
-            readProtect = true;
-        else if (behaviour == "failure letter" && letter == 'W')
-            options.failBlock = 1;
-        else if (behaviour == "failure letter")
-            options.wrongReplyFor = letter, options.wrongReply = std::string(1, char(letter - 'A' + 'a'));
-        else if (behaviour == "short block")
-            options.shortBlock = 1;
-        else if (behaviour == "lower-case block")
-            options.lowerCase = true;
-        else if (behaviour == "hang-up")
-            options.hangUpAfterBlocks = 2;
-        else if (behaviour == "empty socket")
-            options.chip = "none";
-        else if (behaviour == "code not hexadecimal")
-            options.wrongReplyFor = 'I', options.wrongReply = "21XY";
-
         OpRig rig;
+        switch (fault) {
+        case Fault::None: break;
+        case Fault::Silent: options.silentAfter = letter; break;
+        case Fault::UnknownLetter:
+            if (read) // the status letter behind the last block
+                rig.port.reshape = [](std::string reply) { return reply.size() == 65 ? reply.replace(64, 1, "x") : reply; };
+            else
+                options.wrongReplyFor = letter, options.wrongReply = letter == 'I' ? "2\r" : "x";
+            break;
+        case Fault::FailureLetter:
+            if (letter == 'W')
+                options.failBlock = 1;
+            else if (!read)
+                options.wrongReplyFor = letter, options.wrongReply = std::string(1, char(letter - 'A' + 'a'));
+            break;
+        case Fault::ShortBlock: options.shortBlock = 1; break;
+        case Fault::Block62: // the first block, two characters short, then CR LF
+            rig.port.reshape = [first = true](std::string reply) mutable {
+                return reply.size() >= 64 && std::exchange(first, false) ? reply.substr(0, 62) + "\r\n" + reply.substr(64) : reply;
+            };
+            break;
+        case Fault::LowerCase: options.lowerCase = true; break;
+        case Fault::HangUp: options.hangUpAfterBlocks = 2; break;
+        case Fault::EmptySocket: options.chip = "none"; break;
+        case Fault::CodeNotHex: options.wrongReplyFor = 'I', options.wrongReply = "21XY"; break;
+        }
+        const bool readProtect = fault == Fault::FailureLetter && read;
         rig.programLength = 2048;
         board::SimulatedBoard board(options);
         if (readProtect)
             (void)board.receive('B'); // lock bit 2, set before the operation
         rig.port.board = &board;
-        if (behaviour == "block of 62 characters") // the first block, two characters short, then CR LF
-            rig.port.reshape = [first = true](std::string reply) mutable {
-                if (reply.size() >= 64 && std::exchange(first, false))
-                    reply = reply.substr(0, 62) + "\r\n" + reply.substr(64);
-                return reply;
-            };
-        if (behaviour == "unknown letter" && letter == 'T') // the status letter behind the last block
-            rig.port.reshape = [](std::string reply) {
-                if (reply.size() == 65)
-                    reply.replace(64, 1, "x");
-                return reply;
-            };
         const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
         QCOMPARE(nameOf(outcome.result), name);
         QCOMPARE(link::exitCode(outcome.result), exitCode);
@@ -156,10 +152,11 @@ private slots:
         rig.ops.setInterruptFlag(&stop);
         using Clock = std::chrono::steady_clock;
         Clock::time_point stoppedAt{};
+        bool sent = false;
         std::thread stopper([&] {
-            // Once the command the board stays silent to has gone out (at most 5 s).
+            // Polls for the command the board stays silent to, at most 5 s.
             const auto limit = Clock::now() + std::chrono::seconds(5);
-            while (rig.port.lastLetter.load() != silentFrom && Clock::now() < limit)
+            while (!(sent = rig.port.lastLetter.load() == silentFrom) && Clock::now() < limit)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             stoppedAt = Clock::now();
             stop = true;
@@ -167,6 +164,7 @@ private slots:
         const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
         const Clock::time_point ended = Clock::now();
         stopper.join();
+        QVERIFY2(sent, "the command the board is silent to did not go out within 5 s");
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(ended - stoppedAt).count();
         QCOMPARE(nameOf(outcome.result), QString("interrupted"));
         QCOMPARE(link::operationName(outcome.operation), link::operationName(op));
@@ -174,7 +172,8 @@ private slots:
         // Far below the 10 s limit: the stop ended the wait. (How fast is the benchmark's to say.)
         QVERIFY2(took >= 0 && took < 2000, qPrintable(QString("ended %1 ms after the stop").arg(qint64(took))));
         QVERIFY2(!rig.port.isOpen() && rig.port.wire.back() == ']', rig.port.wire.c_str());
-        QVERIFY2(!rig.panel.events.join('|').contains("box:"), qPrintable(rig.panel.events.join('|')));
+        QVERIFY2(std::none_of(rig.panel.events.begin(), rig.panel.events.end(), [](const Event& e) { return e.kind == Kind::Box; }),
+                 qPrintable(shown(rig.panel.events)));
     }
 
     // Written out here rather than read from the chip table, so a wrong size or two swapped
@@ -214,6 +213,29 @@ private slots:
         QCOMPARE(QString::fromLatin1(rig.session.chip->control.data(), int(rig.session.chip->control.size())), button);
     }
 
+    // READ tells the window each block's two rows as the block comes in.
+    void readRewritesEachBlocksRows()
+    {
+        OpRig rig;
+        board::BoardOptions options;
+        options.chip = "11";
+        board::SimulatedBoard board(options);
+        rig.port.board = &board;
+        QVERIFY(rig.ops.read().ok());
+        std::vector<std::pair<int, int>> rows;
+        for (int row = 1; row < 64; row += 2)
+            rows.emplace_back(row, row + 1);
+        QVERIFY(rig.panel.rowsChanged == rows);
+    }
+
+    // The README's exit statuses of the results no fault above reaches.
+    void exitCodesOfTheOtherResults()
+    {
+        using R = link::Result;
+        for (const auto& [result, code] : {std::pair{R::BadImage, 3}, {R::PortError, 4}, {R::WrongChip, 6}, {R::StoreError, 7}})
+            QCOMPARE(link::exitCode(result), code);
+    }
+
     // A board that sends a short block fills the grid with holes on READ; a VERIFY against the
     // same board must not take its empty pairs as equal to the empty cells, nor blame the chip.
     void verifyOverHolesOfAShortRead()
@@ -232,9 +254,9 @@ private slots:
         QCOMPARE(int(outcome.differences.size()), 30);
         QCOMPARE(outcome.differences.front().address, 0x22);
         // The box of an answer outside the protocol, not the chip-differs one.
-        QVERIFY2(matches("close|marks:30|box:16:PROGRAM:System ERROR\n\nThe block at 0020H came back short*|close|beep",
-                         rig.panel.events.join('|')),
-                 qPrintable(rig.panel.events.join('|')));
+        const Events expected{closed, marks(30), box(link::Icon::Critical, "PROGRAM", "System ERROR\n\nThe block at 0020H came back short"),
+                              closed, beeped};
+        QVERIFY2(matchAll(expected, rig.panel.events), qPrintable(shown(rig.panel.events)));
     }
 };
 

@@ -16,33 +16,16 @@ using namespace brindle::link;
 namespace {
 
 // Records each call as "get", "set on" or "set off", and the descriptors it was given.
-class FakeCalls : public LatencyCalls {
-public:
+struct FakeCalls : LatencyCalls {
     FakeCalls(QStringList* calls, std::vector<int>* fds, Flag flag, int setError)
-        : calls_(calls), fds_(fds), flag_(flag), setError_(setError)
-    {
-    }
-    Flag lowLatency(int fd) override
-    {
-        record("get", fd);
-        return flag_;
-    }
-    int setLowLatency(int fd, bool on) override
-    {
-        record(on ? "set on" : "set off", fd);
-        return on ? setError_ : 0;
-    }
-
-private:
-    void record(const char* call, int fd)
-    {
-        *calls_ << call;
-        fds_->push_back(fd);
-    }
-    QStringList* calls_;
-    std::vector<int>* fds_;
-    Flag flag_;
-    int setError_;
+        : calls(calls), fds(fds), flag(flag), setError(setError) {}
+    Flag lowLatency(int fd) override { return record("get", fd), flag; }
+    int setLowLatency(int fd, bool on) override { return record(on ? "set on" : "set off", fd), on ? setError : 0; }
+    void record(const char* call, int fd) { *calls << call, fds->push_back(fd); }
+    QStringList* calls;
+    std::vector<int>* fds;
+    Flag flag;
+    int setError;
 };
 
 struct Case {
@@ -146,7 +129,7 @@ private slots:
                      qPrintable(text));
         else
             QCOMPARE(text, QString());
-        QVERIFY(panel.events.isEmpty());
+        QVERIFY(panel.events.empty());
         QVERIFY(!port.latency().on);
     }
 };

@@ -38,6 +38,7 @@ private slots:
         QTest::newRow("joined since the login") << "joining" << "root dialout 0660" << ""
                                                 << "*yet: it has joined the group dialout, which may use it, "
                                                    "since this session began. Log out and in again.";
+        QTest::newRow("member, dialout may only read") << "member" << "root dialout 0640" << "" << closed;
         QTest::newRow("member: in use") << "member" << "root dialout 0660" << "" << inUse;
         QTest::newRow("stale lock") << "member" << "root dialout 0660" << "4242 gone"
                                     << "The port is locked by the file " + lock + ", left by process 4242, which no "

@@ -1,8 +1,11 @@
 // The reply reader's rules and its time limit, with replies cut into reads of chosen sizes.
 #include "link_rig.h"
 
+using namespace brindle;
 using namespace brindle::link::test;
 using brindle::link::Reply;
+
+Q_DECLARE_METATYPE(brindle::link::Work)
 
 class TestSerialLink : public QObject {
     Q_OBJECT
@@ -18,7 +21,7 @@ private slots:
         QTest::addColumn<QString>("second");    // of a following call with wanted 1
 
         const QString block = QString("0123456789ABCDEF").repeated(4);
-        const QString quiet = "The programmer on COM1 (/dev/scripted1) did not answer";
+        const QString quiet = "The programmer on COM1 (DEV) did not answer";
         QTest::newRow("code in reads of 1") << 2 << "51" << QList<int>{1} << false << "51" << quiet;
         QTest::newRow("letter, CR LF") << 1 << "S\r\n" << QList<int>{} << false << "S" << quiet;
         QTest::newRow("CR first") << 1 << "\rX" << QList<int>{} << false << "" << quiet;
@@ -30,7 +33,7 @@ private slots:
         QTest::newRow("nothing carried over a close") << 1 << "SN" << QList<int>{} << true << "SN" << quiet;
         QTest::newRow("CR and LF in separate reads") << 2 << "5\r\n1" << QList<int>{2, 1} << false << "5" << "1";
         QTest::newRow("half a code") << 2 << "5" << QList<int>{} << false
-                                     << "The programmer on COM1 (/dev/scripted1) gave an incomplete answer: 5" << quiet;
+                                     << "The programmer on COM1 (DEV) gave an incomplete answer: 5" << quiet;
     }
 
     void reader()
@@ -86,6 +89,32 @@ private slots:
         rig.link.settle(got);
         QCOMPARE(QString::fromStdString(got.text), reply);
         QCOMPARE(rig.panel.title, reply);
+    }
+
+    // A reply's limit: a floor, the characters' line time, the board's work, all scaled.
+    void replyLimit_data()
+    {
+        QTest::addColumn<int>("characters");
+        QTest::addColumn<link::Work>("work");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("ms");
+        using W = link::Work;
+        QTest::newRow("a letter") << 1 << W::None << 1.0 << 301;
+        QTest::newRow("a block") << 65 << W::None << 1.0 << 334;
+        QTest::newRow("an erase") << 1 << W::Erase << 1.0 << 2301;
+        QTest::newRow("a blank check") << 1 << W::BlankCheck << 1.0 << 1001;
+        QTest::newRow("a block programmed") << 1 << W::Program << 1.0 << 601;
+        QTest::newRow("halved") << 1 << W::None << 0.5 << 150;
+        QTest::newRow("scale 0: a hundredth") << 1 << W::None << 0.0 << 3;
+        QTest::newRow("an hour at most") << 1 << W::Erase << 1e9 << 3600000;
+    }
+    void replyLimit()
+    {
+        QFETCH(int, characters);
+        QFETCH(link::Work, work);
+        QFETCH(double, scale);
+        QFETCH(int, ms);
+        QCOMPARE(link::ReplyLimits::forReply(characters, work, scale).count(), ms);
     }
 
     // Once a reply has timed out, the rest of the exchange on that opening takes only what is
