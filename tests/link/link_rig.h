@@ -24,9 +24,9 @@ namespace brindle::link::test {
 enum class Kind { Log, Box, Beep, Marks, Close };
 struct Event {
     Kind kind;
-    std::string text; // a log's line, a box's text (its opening: advice that follows may vary), a count of marks
+    std::string text = {}; // a log's line, a box's text (its opening: advice that follows may vary), a count of marks
     Icon icon = Icon::Critical;
-    std::string title;
+    std::string title = {};
 
     bool matches(const Event& seen) const
     {
