@@ -1,12 +1,15 @@
 // The grid and the log as the operator sees them, in whichever fixed-pitch font the system
 // has: every column and log line whole without a horizontal scroll bar, and the grid's
 // colours on screen. ctest runs this once with the system's fonts and once with DejaVu only
-// (BRINDLE_EXPECT_FONT then names the family the grid must have fallen back to).
+// (BRINDLE_EXPECT_FONT then names the family the grid must have fallen back to). And the grid's
+// table model under Qt's model tester.
 #include "app_rig.h"
 #include "fonts.h"
+#include "grid_model.h"
 
 #include <cmath>
 
+using namespace brindle;
 using namespace brindle::app;
 
 namespace {
@@ -132,6 +135,44 @@ private slots:
                      qPrintable(QStringLiteral("%1 at (%2,%3): %4, expected %5")
                                     .arg(s.what).arg(s.at.x()).arg(s.at.y()).arg(rgb(got), rgb(s.colour))));
         }
+    }
+
+    void showsAndUpdatesTheGrid()
+    {
+        image::CodeBuffer buffer;
+        buffer[0x1234] = 0x0A;
+        image::HexGrid grid;
+        grid.setFormat(image::kGridFormat);
+        grid.redraw(buffer);
+        app::GridModel model(grid);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto at = [&](int row, int column, int role = Qt::DisplayRole) {
+            return model.index(row, column).data(role);
+        };
+        QCOMPARE(model.rowCount(), 4096);
+        QCOMPARE(model.columnCount(), 16);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral(" 0"));
+        QCOMPARE(model.headerData(4095, Qt::Vertical).toString(), QStringLiteral("FFF0"));
+        QCOMPARE(at(291, 4).toString(), QStringLiteral("0A")); // address 0x1234: grid row 292, column 5
+        QCOMPARE(at(4095, 15).toString(), QStringLiteral("FF"));
+        QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+        model.redraw();
+        QCOMPARE(resets.count(), 1);
+        grid.setText(3, 2, "7"); // READ may leave any text
+        model.rowsRewritten(3, 4); // READ's two rows of a block
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes[0][0].toModelIndex(), model.index(2, 0));
+        QCOMPARE(changes[0][1].toModelIndex(), model.index(3, 15));
+        QCOMPARE(at(2, 1).toString(), QStringLiteral("7"));
+
+        model.markMismatches({{1, 1}, {292, 5}, {0, 3}, {4097, 1}}); // the last two lie outside
+        QVERIFY(at(0, 0, Qt::BackgroundRole) != at(0, 1, Qt::BackgroundRole));
+        QCOMPARE(at(291, 4, Qt::BackgroundRole), at(0, 0, Qt::BackgroundRole));
+        model.markMismatches({});
+        QCOMPARE(at(0, 0, Qt::BackgroundRole), at(0, 1, Qt::BackgroundRole));
     }
 };
 

@@ -1,5 +1,5 @@
-// The simulated board over a real pseudo-terminal, reached as the program reaches a port. (A
-// hang-up on the line is met through the serial code by the link's pty tests.)
+// The simulated board over a real pseudo-terminal, reached as the program reaches a port. (The
+// adapter models' timing is tested in-process; the pty shares its line.)
 #include "pty_board.h"
 
 #include <QtTest>
@@ -67,32 +67,12 @@ private slots:
         timer.start();
         again.send("RT");
         QCOMPARE(again.receive(64), std::string(64, '0'));
-        // 66 characters at 1920 a second take 34 ms; only a floor can be relied on.
+        // The line's due times reach the pty too: 66 characters at 1920 a second take 34 ms.
         QVERIFY2(timer.elapsed() >= 30, qPrintable(QString::number(timer.elapsed())));
         again.send("S");
         QCOMPARE(again.receive(1, 50), std::string());
         board.stop(); // would hang here for the ten-minute erase if stop() did not wake it
         QVERIFY(!board.isServing());
-    }
-
-    // As in-process: five lock-step exchanges behind an FTDI adapter take at least four of its
-    // timer's periods.
-    void ftdiHoldsRepliesForItsTimer()
-    {
-        BoardOptions o;
-        o.adapter = "ftdi";
-        o.latencyMs = 50;
-        PtyBoard board;
-        std::string error;
-        QVERIFY2(board.start(o, &error), error.c_str());
-        Port port(board.devicePath());
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < 5; ++i) {
-            port.send("I");
-            QCOMPARE(port.receive(2, 2000), std::string("62")); // bound: far beyond the 50 ms timer
-        }
-        QVERIFY2(timer.elapsed() >= 200, qPrintable(QString::number(timer.elapsed())));
     }
 };
 

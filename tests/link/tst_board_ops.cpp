@@ -1,10 +1,12 @@
-// Each board operation against the simulated board's firmware behind a scripted port.
+// The link over a scripted port (the simulated board's firmware behind it): each board
+// operation, and the reply reader's rules and its time limit, with replies cut into reads of chosen sizes.
 #include "link_rig.h"
 
 #include <utility>
 
 using namespace brindle;
 using namespace brindle::link::test;
+using brindle::link::Reply;
 
 namespace {
 // A fault of the board's, met at the operation's own command.
@@ -13,6 +15,7 @@ enum class Fault { None, Silent, UnknownLetter, FailureLetter, ShortBlock, Block
 
 Q_DECLARE_METATYPE(brindle::link::Operation)
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(brindle::link::Work)
 
 class TestBoardOps : public QObject {
     Q_OBJECT
@@ -42,7 +45,6 @@ private slots:
         QTest::addColumn<link::Operation>("op");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("exitCode");
         using O = link::Operation;
         const O ops[] = {O::Identify, O::Erase, O::Blank, O::Write, O::Read, O::Verify, O::Lock};
         // Per fault, the name for each operation in the order above; "-" where it cannot happen.
@@ -58,19 +60,17 @@ private slots:
             {Fault::EmptySocket, "empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
             {Fault::CodeNotHex, "code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
         };
-        const QHash<QString, int> codes{{"ok", 0}, {"chip-failed", 1}, {"no-answer", 5}, {"bad-reply", 5}, {"hung-up", 5}, {"no-chip", 6}};
         for (const auto& line : table)
             for (int i = 0; i < 7; ++i)
                 if (QString name = line.names[i]; name != "-")
                     QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what)
-                        << ops[i] << line.fault << name << codes.value(name);
+                        << ops[i] << line.fault << name;
     }
     void faultNames()
     {
         QFETCH(link::Operation, op);
         QFETCH(Fault, fault);
         QFETCH(QString, name);
-        QFETCH(int, exitCode);
         const char letter = "ISNWTTA"[int(op)];
         const bool read = letter == 'T';
         board::BoardOptions options;
@@ -110,7 +110,6 @@ private slots:
         rig.port.board = &board;
         const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
         QCOMPARE(nameOf(outcome.result), name);
-        QCOMPARE(link::exitCode(outcome.result), exitCode);
         QCOMPARE(link::operationName(outcome.operation), link::operationName(op));
         if (readProtect)
             QCOMPARE(outcome.detail, std::string(link::kReadProtected));
@@ -177,13 +176,9 @@ private slots:
     }
 
     // Written out here rather than read from the chip table, so a wrong size or two swapped
-    // codes in the table fail.
-    void identifiesEveryChip_data()
+    // codes in the table fail. The simulated board takes the part number.
+    void identifiesEveryChip()
     {
-        QTest::addColumn<QString>("part");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("button");
         const struct { const char *part, *code; int size; const char* button; } chips[] = {
             {"AT89C1051", "11", 1024, "AT89C1051"}, {"AT89C2051", "21", 2048, "AT89C2051"},
             {"AT89C4051", "41", 4096, "AT89C4051"}, {"AT89C51", "51", 4096, "AT89C8051"},
@@ -191,26 +186,18 @@ private slots:
             {"AT89S51", "61", 4096, "AT89S51"},     {"AT89S52", "62", 8192, "AT89S52"},
             {"AT89C55WD", "55", 20480, "AT89C55WD"},
         };
-        for (const auto& c : chips)
-            QTest::newRow(c.part) << c.part << c.code << c.size << c.button;
-    }
-    void identifiesEveryChip()
-    {
-        QFETCH(QString, part);
-        QFETCH(QString, code);
-        QFETCH(int, size);
-        QFETCH(QString, button);
-        OpRig rig;
-        board::BoardOptions options;
-        options.chip = part.toStdString(); // the simulated board takes the part number
-        board::SimulatedBoard board(options);
-        rig.port.board = &board;
-        QVERIFY(rig.ops.reset().ok());
-        QCOMPARE(rig.panel.title, code);
-        QCOMPARE(rig.session.deviceSize, size);
-        QVERIFY(rig.session.chip);
-        QCOMPARE(QString::fromLatin1(rig.session.chip->name.data(), int(rig.session.chip->name.size())), part);
-        QCOMPARE(QString::fromLatin1(rig.session.chip->control.data(), int(rig.session.chip->control.size())), button);
+        for (const auto& c : chips) {
+            OpRig rig;
+            board::BoardOptions options;
+            options.chip = c.part;
+            board::SimulatedBoard board(options);
+            rig.port.board = &board;
+            QVERIFY2(rig.ops.reset().ok() && rig.session.chip, c.part);
+            QCOMPARE(rig.panel.title, QString(c.code));
+            QCOMPARE(rig.session.deviceSize, c.size);
+            QCOMPARE(std::string(rig.session.chip->name), std::string(c.part));
+            QCOMPARE(std::string(rig.session.chip->control), std::string(c.button));
+        }
     }
 
     // READ tells the window each block's two rows as the block comes in.
@@ -228,11 +215,13 @@ private slots:
         QVERIFY(rig.panel.rowsChanged == rows);
     }
 
-    // The README's exit statuses of the results no fault above reaches.
-    void exitCodesOfTheOtherResults()
+    // The README's exit status of each result.
+    void exitCodes()
     {
         using R = link::Result;
-        for (const auto& [result, code] : {std::pair{R::BadImage, 3}, {R::PortError, 4}, {R::WrongChip, 6}, {R::StoreError, 7}})
+        for (const auto& [result, code] : {std::pair{R::Ok, 0}, {R::ChipFailed, 1}, {R::BadImage, 3}, {R::PortError, 4},
+                                           {R::NoAnswer, 5}, {R::BadReply, 5}, {R::HungUp, 5}, {R::NoChip, 6},
+                                           {R::WrongChip, 6}, {R::StoreError, 7}})
             QCOMPARE(link::exitCode(result), code);
     }
 
@@ -257,6 +246,130 @@ private slots:
         const Events expected{closed, marks(30), box(link::Icon::Critical, "PROGRAM", "System ERROR\n\nThe block at 0020H came back short"),
                               closed, beeped};
         QVERIFY2(matchAll(expected, rig.panel.events), qPrintable(shown(rig.panel.events)));
+    }
+
+    void reader_data()
+    {
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<QString>("incoming");
+        QTest::addColumn<QList<int>>("chunks"); // sizes of successive reads; empty: one read
+        QTest::addColumn<bool>("reopen");       // the port is closed and opened between the calls
+        QTest::addColumn<QString>("first");     // reply and title; the title alone when time is up
+        QTest::addColumn<QString>("second");    // of a following call with wanted 1
+
+        const QString block = QString("0123456789ABCDEF").repeated(4);
+        const QString quiet = "The programmer on COM1 (DEV) did not answer";
+        QTest::newRow("code in reads of 1") << 2 << "51" << QList<int>{1} << false << "51" << quiet;
+        QTest::newRow("letter, CR LF") << 1 << "S\r\n" << QList<int>{} << false << "S" << quiet;
+        QTest::newRow("CR first") << 1 << "\rX" << QList<int>{} << false << "" << quiet;
+        QTest::newRow("line end in a later read") << 2 << "5\n1" << QList<int>{1} << false << "5" << "1";
+        QTest::newRow("extra kept up to a line end") << 1 << "SN\r\nX" << QList<int>{} << false << "SN" << "N";
+        QTest::newRow("block and status in one read") << 64 << block + "R" << QList<int>{} << false << block + "R" << "R";
+        QTest::newRow("block, status in reads of 1, 2, 3") << 64 << block + "R" << QList<int>{1, 2, 3} << false << block + "R" << "R";
+        QTest::newRow("block in reads of 1") << 64 << block + "R" << QList<int>{1} << false << block << "R";
+        QTest::newRow("nothing carried over a close") << 1 << "SN" << QList<int>{} << true << "SN" << quiet;
+        QTest::newRow("CR and LF in separate reads") << 2 << "5\r\n1" << QList<int>{2, 1} << false << "5" << "1";
+        QTest::newRow("half a code") << 2 << "5" << QList<int>{} << false
+                                     << "The programmer on COM1 (DEV) gave an incomplete answer: 5" << quiet;
+    }
+
+    void reader()
+    {
+        QFETCH(int, wanted);
+        QFETCH(QString, incoming);
+        QFETCH(QList<int>, chunks);
+        QFETCH(bool, reopen);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        OpRig rig;
+        rig.link.setTimeout(std::chrono::milliseconds(100));
+        rig.port.chunks.assign(chunks.begin(), chunks.end());
+        QVERIFY(rig.link.open());
+        rig.port.pending = incoming.toStdString();
+        auto check = [&](int n, const QString& expected) {
+            const Reply reply = rig.link.serialinput(n);
+            const bool late = expected.startsWith("The programmer");
+            QCOMPARE(reply.timedOut, late);
+            QCOMPARE(rig.panel.title, expected);
+            QVERIFY(late ? rig.panel.idles > 0 : QString::fromStdString(reply.text) == expected);
+        };
+        check(wanted, first);
+        if (reopen) {
+            rig.link.close();
+            QVERIFY(rig.link.open());
+        }
+        check(1, second);
+    }
+
+    // After a status letter, what the board sends behind it joins the reply whether it came in
+    // the same read or the next, up to a line end.
+    void settle_data()
+    {
+        QTest::addColumn<QString>("incoming");
+        QTest::addColumn<QList<int>>("chunks");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("a letter too many, in one read") << "RR" << QList<int>{} << "RR";
+        QTest::newRow("a letter too many, in the next read") << "RR" << QList<int>{1} << "RR";
+        QTest::newRow("up to a line end") << "RX\r\nY" << QList<int>{1} << "RX";
+        QTest::newRow("the letter alone") << "R" << QList<int>{} << "R";
+    }
+    void settle()
+    {
+        QFETCH(QString, incoming);
+        QFETCH(QList<int>, chunks);
+        QFETCH(QString, reply);
+        OpRig rig;
+        rig.port.chunks.assign(chunks.begin(), chunks.end());
+        QVERIFY(rig.link.open());
+        rig.port.pending = incoming.toStdString();
+        Reply got = rig.link.serialinput(1);
+        rig.link.settle(got);
+        QCOMPARE(QString::fromStdString(got.text), reply);
+        QCOMPARE(rig.panel.title, reply);
+    }
+
+    // A reply's limit: a floor, the characters' line time, the board's work, all scaled.
+    void replyLimit_data()
+    {
+        QTest::addColumn<int>("characters");
+        QTest::addColumn<link::Work>("work");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("ms");
+        using W = link::Work;
+        QTest::newRow("a letter") << 1 << W::None << 1.0 << 301;
+        QTest::newRow("a block") << 65 << W::None << 1.0 << 334;
+        QTest::newRow("an erase") << 1 << W::Erase << 1.0 << 2301;
+        QTest::newRow("a blank check") << 1 << W::BlankCheck << 1.0 << 1001;
+        QTest::newRow("a block programmed") << 1 << W::Program << 1.0 << 601;
+        QTest::newRow("halved") << 1 << W::None << 0.5 << 150;
+        QTest::newRow("scale 0: a hundredth") << 1 << W::None << 0.0 << 3;
+        QTest::newRow("an hour at most") << 1 << W::Erase << 1e9 << 3600000;
+    }
+    void replyLimit()
+    {
+        QFETCH(int, characters);
+        QFETCH(link::Work, work);
+        QFETCH(double, scale);
+        QFETCH(int, ms);
+        QCOMPARE(link::ReplyLimits::forReply(characters, work, scale).count(), ms);
+    }
+
+    // Once a reply has timed out, the rest of the exchange on that opening takes only what is
+    // waiting: three replies of a silent board cost one limit, not three. The bound lies
+    // halfway between, far from either.
+    void silenceCostsOneLimit()
+    {
+        OpRig rig;
+        rig.link.setTimeout(std::chrono::milliseconds(400));
+        QVERIFY(rig.link.open());
+        QElapsedTimer clock;
+        clock.start();
+        Reply reply;
+        for (int i = 0; i < 3; ++i)
+            reply = rig.link.serialinput(1);
+        QVERIFY(reply.timedOut);
+        QCOMPARE_LT(clock.elapsed(), 800); // three limits: 1200 ms
+        QCOMPARE(rig.link.silenceLimit(), std::chrono::milliseconds(400));
     }
 };
 

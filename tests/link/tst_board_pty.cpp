@@ -1,19 +1,46 @@
 // The board operations through the real serial code against the simulated board on a
-// pseudo-terminal, and a port held by another process.
+// pseudo-terminal, a port held by another process, and a traced run replayed.
 #include "link_rig.h"
 
 #include "pty_board.h"
+#include "stderr_to_file.h"
+#include "trace_replay.h"
 
 #include <QProcess>
 
+#include <mutex>
+
 using namespace brindle;
 using namespace brindle::link::test;
+
+namespace {
+
+// WRITE of a 2 KB image, every byte the given one.
+void writeAll(OpRig& rig, const char* byte)
+{
+    for (int row = 1; row <= 128; ++row)
+        for (int column = 1; column <= 16; ++column)
+            rig.grid.setText(row, column, byte);
+    rig.programLength = 2048;
+    (void)rig.ops.program(); // judged by what the panel was told
+}
+
+} // namespace
 
 class TestBoardPty : public QObject {
     Q_OBJECT
 
 private slots:
-    void operation_data() { addOpRows(); }
+    // The full table runs on the scripted port; here the rows the real serial code adds to:
+    // a smoke row, silence, a hang-up, reads as they fall, a missing device.
+    void operation_data()
+    {
+        const QStringList rows{"reset AT89C51", "erase silent", "write 2 KB", "write hang-up", "verify hang-up",
+                               "read lower case", "read short block", "write"};
+        OpRow::only = &rows;
+        addOpRows();
+        OpRow::only = nullptr;
+    }
 
     void operation()
     {
@@ -124,6 +151,65 @@ private slots:
                      && rig.panel.events[0].text.find("Close the other program") != std::string::npos,
                  qPrintable(shown(rig.panel.events)));
         QCOMPARE(rig.port.wire, std::string());
+    }
+
+    // A bench run traced (a 700 ms erase, then a WRITE over a written chip failing with "w"),
+    // then the board answering from the trace alone: the same failure, at the recorded delays.
+    void failedWriteReplayedAtItsDelays()
+    {
+        QTemporaryDir dir;
+        const QString tracePath = dir.filePath("trace.txt");
+        board::PtyBoard bench;
+        std::string error;
+        board::BoardOptions o;
+        o.chip = "AT89C2051";
+        o.eraseDelayMs = 700;
+        QVERIFY2(bench.start(o, &error), error.c_str());
+        // Limits far beyond the recorded delays, so a loaded machine cannot turn a late reply
+        // in the replay into a silence that the bench run did not see.
+        const std::chrono::milliseconds generous(3000);
+        OpRig recorded(bench.devicePath());
+        recorded.link.setTimeout(generous);
+        recorded.link.setTrace(true);
+        {
+            const StderrToFile trace(tracePath);
+            QVERIFY(recorded.ops.erase().ok());
+            writeAll(recorded, "00");
+            writeAll(recorded, "A5");
+        }
+        const Events refused{logged("Write Error !"),
+                             box(link::Icon::Exclamation, "", "Write ERROR\n\nThe board refused block 0000H (\"w\"): the chip may not be erased."),
+                             closed, beeped};
+        QVERIFY2(recorded.panel.events.size() > 4 && matchAll(refused, Events(recorded.panel.events.end() - 4, recorded.panel.events.end())),
+                 qPrintable(shown(recorded.panel.events)));
+
+        QFile file(tracePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const board::ParsedTrace trace = board::parseTrace(file.readAll().toStdString());
+        QVERIFY2(trace.error.empty(), trace.error.c_str());
+
+        // The board answering from the trace alone, and what it tells the operator.
+        std::mutex mutex;
+        QStringList notices;
+        const auto told = [&] { const std::lock_guard<std::mutex> lock(mutex); return notices.join('|'); };
+        board::PtyBoard desk;
+        QVERIFY2(desk.startReplay(trace.exchanges, [&](const std::string& line) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            notices << QString::fromStdString(line);
+        }, &error), error.c_str());
+        OpRig replayed(desk.devicePath());
+        replayed.link.setTimeout(generous);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(replayed.ops.erase().ok());
+        QCOMPARE_GE(clock.elapsed(), 650);
+        writeAll(replayed, "00");
+        writeAll(replayed, "A5");
+        QCOMPARE(shown(replayed.panel.events), shown(recorded.panel.events));
+        QCOMPARE(replayed.port.wire, recorded.port.wire);
+        QCOMPARE(replayed.panel.title, QString("w"));
+        QTRY_VERIFY2_WITH_TIMEOUT(told() == QString("replay: all %1 exchanges of the trace answered").arg(trace.exchanges.size()),
+                                  qPrintable("the replay's end notice; told: " + told()), 5000);
     }
 };
 
