@@ -17,15 +17,14 @@ namespace {
 
 // Records each call as "get", "set on" or "set off", and the descriptors it was given.
 struct FakeCalls : LatencyCalls {
-    FakeCalls(QStringList* calls, std::vector<int>* fds, Flag flag, int setError)
-        : calls(calls), fds(fds), flag(flag), setError(setError) {}
+    FakeCalls(Flag flag, int setError) : flag(flag), setError(setError) {}
     Flag lowLatency(int fd) override { return record("get", fd), flag; }
     int setLowLatency(int fd, bool on) override { return record(on ? "set on" : "set off", fd), on ? setError : 0; }
-    void record(const char* call, int fd) { *calls << call, fds->push_back(fd); }
-    QStringList* calls;
-    std::vector<int>* fds;
+    void record(const char* call, int fd) { calls << call, fds.push_back(fd); }
     Flag flag;
     int setError;
+    QStringList calls;
+    std::vector<int> fds;
 };
 
 struct Case {
@@ -71,10 +70,10 @@ private slots:
         QVERIFY2(board.start({}, &error), error.c_str());
         QTemporaryDir root;
         fakeFtdi(root, board.devicePath());
-        QStringList calls;
-        std::vector<int> fds;
-        QtSerialPort port({QString::fromStdString(board.devicePath()), {}},
-                          std::make_unique<FakeCalls>(&calls, &fds, c.flag, c.setError), root.path().toStdString());
+        auto fake = std::make_unique<FakeCalls>(c.flag, c.setError);
+        QStringList& calls = fake->calls;
+        const std::vector<int>& fds = fake->fds;
+        QtSerialPort port({QString::fromStdString(board.devicePath()), {}}, std::move(fake), root.path().toStdString());
 
         QVERIFY(!port.open());
         QCOMPARE(calls, c.atOpen);
