@@ -188,7 +188,6 @@ private slots:
         QTest::newRow("one board, a silent device beside it") << 1 << true << 0 << "identify: AT89S52";
         QTest::newRow("two boards") << 2 << false << 4 << "-p auto found 2 boards";
         QTest::newRow("only a silent device") << 0 << true << 4 << "found no board";
-        QTest::newRow("nothing") << 0 << false << 4 << "found no board";
     }
 
     void autoPort()
