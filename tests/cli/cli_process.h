@@ -1,6 +1,5 @@
-// The fixture of the suites that run the real brindle-cli: the process, the files its jobs
-// are given, and (where the build has them) simulated boards on pseudo-terminals served from
-// the test process.
+// The fixture of the suites that run the real brindle-cli: the process, its jobs' files, and
+// (where the build has them) simulated boards on pseudo-terminals.
 #pragma once
 
 #include "hex_record.h"
@@ -22,7 +21,6 @@ struct Run {
     int exitCode = -1;
     QString out, err;
     bool contains(const QString& text) const { return out.contains(text) || err.contains(text); }
-    // What a failing comparison prints.
     QByteArray what() const { return ("exit " + QString::number(exitCode) + "\nstdout:\n" + out + "\nstderr:\n" + err).toLocal8Bit(); }
 };
 
@@ -37,8 +35,7 @@ inline void startCli(QProcess& process, const QStringList& args, bool trace = fa
     process.start(cliPath(), args);
 }
 
-// Waits for a started brindle-cli to end (at most 60 s, for a paced board's full write and then
-// some).
+// Waits at most 60 s (a paced board's full write and then some) for a started brindle-cli.
 inline Run finishCli(QProcess& process)
 {
     Run run;
@@ -67,19 +64,14 @@ inline Run runCli(const QStringList& args, bool trace = false)
     return finishCli(process);
 }
 
-// The JSON objects of --json output or a --log record, one a line.
+// The JSON objects of --json output or a --log record, one a line (an empty one for a line
+// that is none).
 inline QList<QJsonObject> jsonLines(const QByteArray& text)
 {
     QList<QJsonObject> objects;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-        if (error.error != QJsonParseError::NoError || !document.isObject())
-            qWarning("not a JSON object: %s", line.constData());
-        objects << document.object();
-    }
+    for (const QByteArray& line : text.split('\n'))
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
     return objects;
 }
 
@@ -134,8 +126,7 @@ public:
         files_["FULL"] = writeHex(dir, "full.hex", 2048);             // an AT89C2051's size,
         files_["OVER"] = writeHex(dir, "over.hex", 2049);             // and one byte more
         files_["BAD"] = writeFile(dir, "bad.hex", hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
-        files_["BIN"] = writeFile(dir, "small.BIN", imageBytes(160)); // SMALL's bytes, named as binary
-        files_["RAW"] = writeFile(dir, "raw.hex", imageBytes(160));   // and named as HEX
+        files_["RAW"] = writeFile(dir, "raw.hex", imageBytes(160));   // SMALL's bytes, named as HEX
     }
     QString operator[](const QString& name) const { return files_.value(name); }
     QStringList expand(QStringList args) const

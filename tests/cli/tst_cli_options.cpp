@@ -46,7 +46,6 @@ private slots:
         row("lock bits without lock step", {{"auto", "f", "--lock", "1"}, "add lock to --steps"});
         row("empty step", {{"auto", "f", "--steps", "erase,,write"}, "--steps takes"});
         row("bad format", {{"--format", "srec", "write", "f"}, "hex or bin"});
-        row("the simulated board and a port", {{"--simulate", "-p", "x", "erase"}, "does not go with -p"});
         row("scale out of range", {{"--reply-timeout-scale", "0", "erase"}, "0.1 to 100"});
         row("scale at its lowest", {{"--reply-timeout-scale", "0.1", "erase"}, ""});
         row("scale at its highest", {{"--reply-timeout-scale", "100", "erase"}, ""});

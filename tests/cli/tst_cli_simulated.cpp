@@ -26,9 +26,7 @@ private slots:
         row("auto", {{"--no-pace", "auto", "SMALL"}, 0,
                      {"identify: AT89S52 (code 62, 8192 bytes)", "erase: ok", "write: ok, 160 bytes written",
                       "verify: ok, 8192 bytes match"}});
-        row("verify against an erased chip", {{"--no-pace", "verify", "SMALL"}, 1, {"verify: 159 bytes differ, first at 0000H: file 01, chip FF"}});
         row("another chip", {{"--simulate=AT89C2051", "--no-pace", "identify"}, 0, {"AT89C2051 (code 21, 2048 bytes)"}});
-        row("image longer than the chip", {{"--simulate=AT89C2051", "--no-pace", "write", "BIG"}, 3, {"write: "}});
         row("empty socket", {{"--simulate=none", "--no-pace", "identify"}, 6, {"No chip"}});
         row("unknown chip", {{"--simulate=AT89X", "identify"}, 2, {"brindle-cli: --simulate=AT89X: no such chip."}});
         row("json names the board", {{"--no-pace", "--json", "identify"}, 0, {"\"port\":\"simulated board\""}});

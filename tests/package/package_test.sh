@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the .deb from the build folder, unpacks it into a temporary folder and checks what a
-# user would get: the files, the control fields, the menu entry, metainfo and manual pages,
-# and the unpacked programs themselves, including one operation on the simulated board.
+# The .deb as a user gets it: built by CPack, unpacked, its files, fields, menu entry, metainfo
+# and manual pages checked, and its programs run (one operation on the simulated board).
 # Usage: package_test.sh BUILD_DIR VERSION with-cli|without-cli
 set -euo pipefail
 
@@ -103,20 +102,16 @@ grep -q -- "--chip NAME" "$work/help.txt" || fail "brindle-board --help lists no
 # One operation on the unpacked simulated board: brindle-cli's BLANK of a fresh chip.
 "$root/usr/bin/brindle-board" --chip AT89C2051 >"$work/board.out" 2>&1 &
 board_pid=$!
-device=
 for _ in $(seq 100); do # up to 10 s for the board to print its device
-    device=$(head -n 1 "$work/board.out")
-    [ -n "$device" ] && break
+    device=$(head -n 1 "$work/board.out") && [ -n "$device" ] && break
     sleep 0.1
 done
 if [ -z "$device" ] || [ ! -c "$device" ]; then
     fail "brindle-board printed no device: $(cat "$work/board.out")"
 elif [ "$cli" = with-cli ]; then
-    # bounded: a silent board ends brindle-cli within seconds, timeout guards a hang
     out=$(timeout 30 "$root/usr/bin/brindle-cli" -p "$device" blank 2>&1) || fail "brindle-cli blank: $out"
     grep -q "blank: ok" <<<"$out" || fail "brindle-cli blank printed: $out"
 fi
-
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

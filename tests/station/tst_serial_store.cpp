@@ -26,23 +26,11 @@ QString postgresUrl()
     return {};
 }
 
-struct Engine {
-    QString url;
-    bool postgres = false;
-};
-
-// Polls `serials` until its listing holds `text` (at most `ms`); the listing last seen.
-QString waitForListing(const QStringList& store, const QString& text, int ms = 20000)
+// Polls `serials` until its listing holds `text` (at most 20 s); the listing last seen.
+QString waitForListing(const QStringList& store, const QString& text)
 {
-    QElapsedTimer timer;
-    timer.start();
     QString listing;
-    while (timer.elapsed() < ms) {
-        listing = runCli(QStringList{"serials"} + store).out;
-        if (listing.contains(text))
-            break;
-        QTest::qWait(100);
-    }
+    QTest::qWaitFor([&] { return (listing = runCli(QStringList{"serials"} + store).out).contains(text); }, 20000);
     return listing;
 }
 
@@ -61,10 +49,9 @@ private:
     void addEngines()
     {
         QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << "sqlite:" + dir_.filePath("line.sqlite") << false;
+        QTest::newRow("sqlite") << "sqlite:" + dir_.filePath("line.sqlite");
 #ifdef BRINDLE_PG_DIR
-        QTest::newRow("postgresql") << postgresUrl() << true;
+        QTest::newRow("postgresql") << postgresUrl();
 #endif
     }
 
