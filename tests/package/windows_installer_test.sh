@@ -217,7 +217,8 @@ timeout 60 wine "$dir/Uninstall.exe" /S >"$work/uninstall.log" 2>&1 ||
 if ! wait_for 60 absent "$dir"; then
     fail "the install folder is still there 60 s after Uninstall.exe /S; it holds: $(cd "$dir" && find . | sort | tr '\n' ' ')"
 fi
-[ ! -e "$menu" ] || fail "the Start-menu folder is still there: $(ls "$menu")"
+# The copy in the temporary folder takes the Start-menu folder after the install folder.
+wait_for 30 absent "$menu" || fail "the Start-menu folder is still there 30 s after the install folder went: $(ls "$menu")"
 if timeout 60 wine reg query "$key" /reg:64 >/dev/null 2>&1; then
     fail "the uninstall entry $key is still there"
 fi
