@@ -16,7 +16,7 @@ using namespace brindle::link;
 namespace {
 
 // Records each call as "get", "set on" or "set off", and the descriptors it was given.
-struct FakeCalls : LatencyCalls {
+struct FakeCalls : platform::LatencyCalls {
     FakeCalls(QStringList* calls, std::vector<int>* fds, Flag flag, int setError)
         : calls(calls), fds(fds), flag(flag), setError(setError) {}
     Flag lowLatency(int fd) override { return record("get", fd), flag; }
@@ -29,7 +29,7 @@ struct FakeCalls : LatencyCalls {
 };
 
 struct Case {
-    LatencyCalls::Flag flag;
+    platform::LatencyCalls::Flag flag;
     int setError;
     QStringList atOpen, atClose;
     bool on;
@@ -73,12 +73,12 @@ private slots:
         fakeFtdi(root, board.devicePath());
         QStringList calls;
         std::vector<int> fds;
-        QtSerialPort port({QString::fromStdString(board.devicePath()), {}},
+        platform::QtSerialPort port({QString::fromStdString(board.devicePath()), {}},
                           std::make_unique<FakeCalls>(&calls, &fds, c.flag, c.setError), root.path().toStdString());
 
         QVERIFY(!port.open());
         QCOMPARE(calls, c.atOpen);
-        const LatencyReport report = port.latency();
+        const platform::LatencyReport report = port.latency();
         QCOMPARE(report.on, c.on);
         QCOMPARE(report.refusal, std::string(c.refusal ? std::strerror(c.refusal) : ""));
         QCOMPARE(report.driver, std::string("ftdi_sio"));
@@ -110,7 +110,7 @@ private slots:
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start({}, &error), error.c_str());
-        QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
+        platform::QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
         test::RecordingPanel panel;
         SerialLink link(port, panel, &panel);
         link.setTrace(trace);
