@@ -54,7 +54,7 @@ struct Declared {
     Declared();
 
     QCommandLineParser parser;
-    const link::HelpWords& words = link::helpWords(); // the platform's spelling of ports and paths
+    const platform::HelpWords& words = platform::helpWords(); // the platform's spelling of ports and paths
     const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit.")};
     const QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version and exit.")};

@@ -56,9 +56,9 @@ void nameApplication()
 
 // The port the window works: the system's serial ports, or with --simulate the simulated
 // board inside the program on COM1 and the system's second port on COM2.
-std::unique_ptr<link::Port> makePort(const CommandLine& commandLine, std::array<QString, 2>* devices)
+std::unique_ptr<platform::Port> makePort(const CommandLine& commandLine, std::array<QString, 2>* devices)
 {
-    std::unique_ptr<link::Port> system = link::makeSystemPort(*devices);
+    std::unique_ptr<platform::Port> system = platform::makeSystemPort(*devices);
     if (!commandLine.simulate)
         return system;
     board::BoardOptions options;
@@ -86,7 +86,7 @@ std::optional<int> openRecord(const CommandLine& commandLine, station::OpenedRec
 // What the command line asks of the window beyond its ports: the record, the store and the
 // serial numbers, the reply limits. Returns the production the window then works for, if any.
 std::unique_ptr<Production> configureWindow(Form1& window, const CommandLine& commandLine,
-                                                 link::JobRecord* record)
+                                                 station::JobRecord* record)
 {
     window.setJobRecord(record);
     std::unique_ptr<Production> production;
@@ -104,10 +104,10 @@ std::unique_ptr<Production> configureWindow(Form1& window, const CommandLine& co
 // from the event loop, which also runs while the board works.
 void closeOnStopSignals(Form1& window, QTimer& stopWatch)
 {
-    link::watchStopSignals(false);
-    window.setStopFlag(&link::stopFlag());
+    platform::watchStopSignals(false);
+    window.setStopFlag(&platform::stopFlag());
     QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
-        if (link::stopRequested())
+        if (platform::stopRequested())
             window.closeOnStop();
     });
     stopWatch.start(50);
@@ -135,10 +135,10 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     app::nameApplication();
-    auto devices = app::applyOverrides(link::defaultComDevices(), commandLine);
-    const std::unique_ptr<link::Port> port = app::makePort(commandLine, &devices);
+    auto devices = app::applyOverrides(platform::defaultComDevices(), commandLine);
+    const std::unique_ptr<platform::Port> port = app::makePort(commandLine, &devices);
     // "Serial port…" maps a button to another device for as long as the window runs.
-    app::PortMap portMap(*port, devices, [](const QString& device) { return link::makeSystemPort({device, device}); });
+    app::PortMap portMap(*port, devices, [](const QString& device) { return platform::makeSystemPort({device, device}); });
     station::OpenedRecord record;
     if (const std::optional<int> status = app::openRecord(commandLine, &record))
         return *status;
@@ -153,5 +153,5 @@ int main(int argc, char* argv[])
     app::closeOnStopSignals(window, stopWatch);
     app::showWindow(window, commandLine.file);
     const int status = QApplication::exec();
-    return link::stopRequested() ? link::stopExitCode() : status;
+    return platform::stopRequested() ? platform::stopExitCode() : status;
 }

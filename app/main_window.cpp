@@ -33,7 +33,7 @@ const char* const kBanner[] = {
 };
 } // namespace
 
-Form1::Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
+Form1::Form1(platform::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent)
     : QWidget(parent), op_(op), serialLink_(port, *this, this),
       ops_(serialLink_, *this, this, grid, session), port_(port)
 {

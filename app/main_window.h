@@ -42,7 +42,7 @@ class Form1 : public QWidget, public link::Panel, public link::TransferMonitor {
     Q_OBJECT
 public:
     // comDevices: what COM1 and COM2 stand for (empty: none found).
-    Form1(link::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent = nullptr);
+    Form1(platform::Port& port, Operator& op, std::array<QString, 2> comDevices, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Handlers.
@@ -90,7 +90,7 @@ public:
     // soon as the operation that runs has ended.
     void closeOnStop();
     // --log: each board operation (each button, each AUTO step) appends a line to the record.
-    void setJobRecord(link::JobRecord* record) { record_ = record; }
+    void setJobRecord(station::JobRecord* record) { record_ = record; }
     // --store and the serial options: WRITE gives each chip its number, every step is recorded
     // in the store.
     void setProduction(Production* production);
@@ -164,8 +164,8 @@ private:
     QButtonGroup* portGroup_ = nullptr;
     InputGuard* inputGuard_ = nullptr;
     int busyDepth_ = 0;
-    link::Port& port_;
-    link::JobRecord* record_ = nullptr;
+    platform::Port& port_;
+    station::JobRecord* record_ = nullptr;
     bool recordFailed_ = false;
     bool storeRecordFailed_ = false; // its box has been shown
     Production* production_ = nullptr;

@@ -47,10 +47,10 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
     if (!record_ && !production_)
         return;
     const auto worked = clock_() - start - (boxesOpen_ - boxesBefore);
-    link::JobFacts facts;
+    station::JobFacts facts;
     facts.port = port_.deviceName();
     if (withFile && !gridFile_.isEmpty()) {
-        facts.file = link::JobRecord::describeFile(gridFile_);
+        facts.file = station::JobRecord::describeFile(gridFile_);
         facts.warning = gridFileWarning_;
     }
     if (range != Range::None) {
@@ -58,7 +58,7 @@ void Form1::recorded(Range range, bool withFile, Operation operation)
         facts.imageBytes = range == Range::Program ? programLength : deviceSize;
     }
     facts.duration = std::chrono::duration_cast<std::chrono::milliseconds>(worked);
-    const link::RecordEntry entry = station::stepEntry(outcome, facts, serial);
+    const station::RecordEntry entry = station::stepEntry(outcome, facts, serial);
     if (production_ && outcome.result != link::Result::StoreError) { // that box has told of the store already
         const std::optional<QString> failure = production_->record(entry);
         // Once until the store takes a row again: an AUTO would otherwise repeat it at every step.

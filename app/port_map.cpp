@@ -2,7 +2,7 @@
 
 namespace brindle::app {
 
-PortMap::PortMap(link::Port& base, std::array<QString, 2> devices, PortMaker maker)
+PortMap::PortMap(platform::Port& base, std::array<QString, 2> devices, PortMaker maker)
     : base_(base), baseDevices_(devices), devices_(std::move(devices)), maker_(std::move(maker))
 {
     selected_ = base_.selected();
@@ -24,9 +24,9 @@ void PortMap::map(int commPort, const QString& device)
     chosen_[i]->select(commPort); // its messages name the button
 }
 
-link::Port& PortMap::current() const
+platform::Port& PortMap::current() const
 {
-    const std::unique_ptr<link::Port>& chosen = chosen_[std::size_t(selected_ - 1)];
+    const std::unique_ptr<platform::Port>& chosen = chosen_[std::size_t(selected_ - 1)];
     return chosen ? *chosen : base_;
 }
 
@@ -41,7 +41,7 @@ std::string PortMap::deviceName() const
     return current().deviceName();
 }
 
-std::optional<link::OpenFailure> PortMap::open()
+std::optional<platform::OpenFailure> PortMap::open()
 {
     return current().open();
 }
@@ -71,7 +71,7 @@ bool PortMap::waitForInput(int msecs)
     return current().waitForInput(msecs);
 }
 
-link::LatencyReport PortMap::latency() const
+platform::LatencyReport PortMap::latency() const
 {
     return current().latency();
 }

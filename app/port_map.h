@@ -12,14 +12,14 @@
 
 namespace brindle::app {
 
-class PortMap : public link::Port {
+class PortMap : public platform::Port {
 public:
     // A port whose COM1 and COM2 both stand for device: the one a button mapped to it uses.
-    using PortMaker = std::function<std::unique_ptr<link::Port>(const QString& device)>;
+    using PortMaker = std::function<std::unique_ptr<platform::Port>(const QString& device)>;
 
     // base: the port as the command line made it, its buttons standing for `devices`; a button
     // mapped to another device reaches it through a port of `maker`'s.
-    PortMap(link::Port& base, std::array<QString, 2> devices, PortMaker maker);
+    PortMap(platform::Port& base, std::array<QString, 2> devices, PortMaker maker);
     ~PortMap() override;
 
     const std::array<QString, 2>& devices() const { return devices_; }
@@ -30,22 +30,22 @@ public:
     void select(int commPort) override;
     int selected() const override { return selected_; }
     std::string deviceName() const override;
-    [[nodiscard]] std::optional<link::OpenFailure> open() override;
+    [[nodiscard]] std::optional<platform::OpenFailure> open() override;
     void close() override;
     bool isOpen() const override;
     void output(std::string_view text) override;
     std::string input() override;
     bool waitForInput(int msecs) override;
-    link::LatencyReport latency() const override;
+    platform::LatencyReport latency() const override;
 
 private:
-    link::Port& current() const;
+    platform::Port& current() const;
 
-    link::Port& base_;
+    platform::Port& base_;
     const std::array<QString, 2> baseDevices_;
     std::array<QString, 2> devices_;
     PortMaker maker_;
-    std::array<std::unique_ptr<link::Port>, 2> chosen_; // null: the base port serves the button
+    std::array<std::unique_ptr<platform::Port>, 2> chosen_; // null: the base port serves the button
     int selected_ = 1;
 };
 

@@ -39,7 +39,7 @@ std::optional<QString> Production::stepDone(const link::Outcome& outcome, bool v
     return chip_->finish(outcome);
 }
 
-std::optional<QString> Production::record(const link::RecordEntry& entry)
+std::optional<QString> Production::record(const station::RecordEntry& entry)
 {
     if (options_.store.isEmpty() && !options_.serials)
         return std::nullopt;

@@ -28,7 +28,7 @@ public:
     // null for any other step.
     const station::Serial* stepSerial() const { return stepSerial_; }
     // The store's row for a step, the record line's fields with station and operator.
-    std::optional<QString> record(const link::RecordEntry& entry);
+    std::optional<QString> record(const station::RecordEntry& entry);
 
 private:
     station::ProductionOptions options_;

@@ -119,7 +119,7 @@ int main(int argc, char** argv)
         const QString path = QString::fromLocal8Bit(board.readLine()).trimmed();
 
         QuietPanel panel;
-        const std::unique_ptr<Port> port = makeSystemPort({path, QString()});
+        const std::unique_ptr<platform::Port> port = platform::makeSystemPort({path, QString()});
         SerialLink link(*port, panel, &panel);
         image::HexGrid grid;
         image::CodeBuffer buffer;

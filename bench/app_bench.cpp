@@ -37,7 +37,7 @@ int childStartUp(int argc, char** argv, Window kind)
     const long long tAppBuilt = nowNs();
 
     const std::array<QString, 2> none{};
-    const std::unique_ptr<link::Port> port = link::makeSystemPort(none);
+    const std::unique_ptr<platform::Port> port = platform::makeSystemPort(none);
     ScriptedOperator op;
     std::unique_ptr<QWidget> window;
     QWidget* target = nullptr;

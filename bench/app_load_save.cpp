@@ -36,7 +36,7 @@ int childLoadSave(int argc, char** argv, int runs)
         fail("cannot write the input file");
 
     const std::array<QString, 2> none{};
-    const std::unique_ptr<link::Port> port = link::makeSystemPort(none);
+    const std::unique_ptr<platform::Port> port = platform::makeSystemPort(none);
     ScriptedOperator op;
     app::Form1 form(*port, op, none);
     PaintWatch watch(form.MSFG->viewport());

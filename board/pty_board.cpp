@@ -45,7 +45,7 @@ std::string systemError(const char* what)
 // poll() counts whole milliseconds and would make replies late by up to one.
 int waitForLine(pollfd* fds, std::optional<Clock::duration> timeout)
 {
-    return link::pollPrecisely(fds, 2, timeout);
+    return platform::pollPrecisely(fds, 2, timeout);
 }
 
 void closeFd(int& fd)
@@ -204,7 +204,7 @@ std::optional<TimePoint> PtyBoard::Impl::nextDeadline(TimePoint now, bool canRea
 void PtyBoard::Impl::serve()
 {
     // The default slack on every wake-up would add up over a transfer's round trips.
-    link::wakeUpPrecisely();
+    platform::wakeUpPrecisely();
     for (;;) {
         TimePoint now = Clock::now();
         if (!writeDue(now))

@@ -13,7 +13,7 @@ constexpr std::chrono::milliseconds kIdleBlockTimeout{1000};
 
 } // namespace
 
-SimulatedPort::SimulatedPort(const BoardOptions& options, std::unique_ptr<link::Port> others)
+SimulatedPort::SimulatedPort(const BoardOptions& options, std::unique_ptr<platform::Port> others)
     : board_(options), line_(options.pacing, adapterModel(options.adapter, options.latencyMs).value_or(AdapterModel{})),
       others_(std::move(others))
 {
@@ -37,15 +37,15 @@ std::string SimulatedPort::deviceName() const
     return others_ ? others_->deviceName() : std::string();
 }
 
-std::optional<link::OpenFailure> SimulatedPort::open()
+std::optional<platform::OpenFailure> SimulatedPort::open()
 {
     if (commPort_ != 1) {
         if (others_)
             return others_->open();
-        return link::OpenFailure{"no serial port was found for COM2", {}};
+        return platform::OpenFailure{"no serial port was found for COM2", {}};
     }
     if (hungUp_)
-        return link::OpenFailure{"the simulated board has hung up", "Start the program again."};
+        return platform::OpenFailure{"the simulated board has hung up", "Start the program again."};
     open_ = true;
     return std::nullopt;
 }

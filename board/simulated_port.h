@@ -16,11 +16,11 @@
 
 namespace brindle::board {
 
-class SimulatedPort : public link::Port {
+class SimulatedPort : public platform::Port {
 public:
     // COM1 is the simulated board; COM2 is whatever `others` stands for (may be null).
     // options.chip and options.adapter must be known (see chipForOptions, adapterModel).
-    SimulatedPort(const BoardOptions& options, std::unique_ptr<link::Port> others = nullptr);
+    SimulatedPort(const BoardOptions& options, std::unique_ptr<platform::Port> others = nullptr);
     ~SimulatedPort() override;
 
     // The name the board goes by in messages and listings.
@@ -30,7 +30,7 @@ public:
     int selected() const override { return commPort_; }
     std::string deviceName() const override;
 
-    [[nodiscard]] std::optional<link::OpenFailure> open() override;
+    [[nodiscard]] std::optional<platform::OpenFailure> open() override;
     void close() override;
     bool isOpen() const override;
 
@@ -46,7 +46,7 @@ private:
 
     SimulatedBoard board_;
     BoardLine line_;
-    std::unique_ptr<link::Port> others_;
+    std::unique_ptr<platform::Port> others_;
     int commPort_ = 1;
     bool open_ = false;
     bool hungUp_ = false; // the board closed the line: it answers no more

@@ -30,7 +30,7 @@ QString sumText(std::uint16_t sum) { return QStringLiteral("%1").arg(sum, 4, 16,
 } // namespace
 
 struct BoardJob::Ops {
-    Ops(std::unique_ptr<link::Port> port, Reporter* reporter, int board, const image::HexGrid* image,
+    Ops(std::unique_ptr<platform::Port> port, Reporter* reporter, int board, const image::HexGrid* image,
         double timeoutScale)
         : port(std::move(port)), monitor(reporter, board), link(*this->port, monitor, nullptr),
           grid(image ? *image : image::HexGrid()), ops(link, monitor, nullptr, grid, session)
@@ -38,7 +38,7 @@ struct BoardJob::Ops {
         link.setTimeoutScale(timeoutScale);
         ops.setBoardName("The board"); // each line names the port itself where several boards work
     }
-    std::unique_ptr<link::Port> port;
+    std::unique_ptr<platform::Port> port;
     CliMonitor monitor;
     link::SerialLink link;
     image::HexGrid grid;
@@ -214,7 +214,7 @@ QString BoardJob::words(const Outcome& outcome) const
                      device_ + (bare ? " (there is no file " + named_ + " here)" : QString()));
 }
 
-QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const
+QJsonObject BoardJob::jsonFor(const Outcome& outcome, const station::JobFacts& facts, std::chrono::milliseconds took) const
 {
     const QString name = text(link::operationName(outcome.operation));
     QJsonObject o;
@@ -222,7 +222,7 @@ QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& fact
     o["step"] = name;
     const std::string_view result = link::resultName(outcome.result);
     o["result"] = QString::fromUtf8(result.data(), int(result.size()));
-    o["exitCode"] = link::exitCode(outcome.result, link::stopExitCode());
+    o["exitCode"] = link::exitCode(outcome.result, platform::stopExitCode());
     const protocol::Chip* chip = result_.chip;
     o["chip"] = chip ? QJsonValue(chipName(chip)) : QJsonValue();
     o["chipCode"] = chip ? QJsonValue(text(chip->code)) : QJsonValue();
@@ -236,8 +236,8 @@ QJsonObject BoardJob::jsonFor(const Outcome& outcome, const link::JobFacts& fact
     o["warning"] = facts.warning.isEmpty() ? QJsonValue() : QJsonValue(facts.warning);
     if (facts.grid) {
         o["imageBytes"] = facts.imageBytes;
-        o["imageCrc32"] = crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
-        o["imageSum"] = sumText(link::gridSum16(*facts.grid, facts.imageBytes));
+        o["imageCrc32"] = crcText(station::JobRecord::gridCrc32(*facts.grid, facts.imageBytes));
+        o["imageSum"] = sumText(station::gridSum16(*facts.grid, facts.imageBytes));
     } else {
         o["imageBytes"] = 0;
         o["imageCrc32"] = QJsonValue();
@@ -257,7 +257,7 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
 {
     Reporter& out = *context_.reporter;
     const QString name = text(link::operationName(outcome.operation));
-    const link::JobFacts facts = factsFor(ops, outcome, took);
+    const station::JobFacts facts = factsFor(ops, outcome, took);
     const station::Serial* given = ops && ops->serial ? ops->serial->given() : nullptr;
     if (out.json()) {
         QJsonObject object = jsonFor(outcome, facts, took);
@@ -274,14 +274,14 @@ void BoardJob::report(const Ops* ops, const Outcome& outcome, std::chrono::milli
                                       hexAddress(context_.plan->address), given->series));
         if (facts.grid && outcome.ok() && facts.imageBytes > 0)
             out.line(board_, QStringLiteral("%1: CRC-32 %2, sum %3 over %4-%5 (%6 bytes)")
-                                 .arg(name, crcText(link::JobRecord::gridCrc32(*facts.grid, facts.imageBytes)),
-                                      sumText(link::gridSum16(*facts.grid, facts.imageBytes)), hexAddress(0),
+                                 .arg(name, crcText(station::JobRecord::gridCrc32(*facts.grid, facts.imageBytes)),
+                                      sumText(station::gridSum16(*facts.grid, facts.imageBytes)), hexAddress(0),
                                       hexAddress(facts.imageBytes - 1))
                                  .arg(facts.imageBytes));
     }
     if (!context_.record && !(ops && ops->store))
         return;
-    link::RecordEntry entry = station::stepEntry(outcome, facts, given);
+    station::RecordEntry entry = station::stepEntry(outcome, facts, given);
     if (!outcome.chip) // a step that failed before identifying names the job's chip
         entry.chip = result_.chip;
     if (context_.record)
@@ -316,9 +316,9 @@ void BoardJob::markSerial(Ops& ops, const Outcome& outcome)
 }
 
 // The file and the image range a step sent, compared or read.
-link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::chrono::milliseconds took) const
+station::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::chrono::milliseconds took) const
 {
-    link::JobFacts facts;
+    station::JobFacts facts;
     facts.port = device_.toStdString();
     facts.duration = took;
     const bool sent = outcome.operation == Operation::Write || outcome.operation == Operation::Verify;
@@ -333,7 +333,7 @@ link::JobFacts BoardJob::factsFor(const Ops* ops, const Outcome& outcome, std::c
         // A failed read wrote nothing: the file is named, its old contents are not described.
         const QString& file = context_.options->file;
         if (outcome.ok() && file != "-")
-            facts.file = link::JobRecord::describeFile(file);
+            facts.file = station::JobRecord::describeFile(file);
         else
             facts.file.path = file;
         facts.grid = &ops->grid;

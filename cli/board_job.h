@@ -33,10 +33,10 @@ struct JobContext {
     const Options* options = nullptr;
     const JobImage* image = nullptr;        // write, verify, auto
     Reporter* reporter = nullptr;
-    link::JobRecord* record = nullptr;      // --log; null: none
+    station::JobRecord* record = nullptr;      // --log; null: none
     const std::atomic<bool>* interrupt = nullptr;
     // The port a device name stands for: the system's serial port, or the simulated board.
-    std::function<std::unique_ptr<link::Port>(const QString& device)> openPort;
+    std::function<std::unique_ptr<platform::Port>(const QString& device)> openPort;
     const station::StoreAddress* store = nullptr; // --store or serial numbers; each board connects itself
     const station::SeriesPlan* plan = nullptr;    // serial numbers: each chip written gets one
     QString station;
@@ -65,8 +65,8 @@ private:
     QString words(const link::Outcome& outcome) const;
     // The chip's number once its steps have come to the point that decides it.
     void markSerial(Ops& ops, const link::Outcome& outcome);
-    link::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
-    QJsonObject jsonFor(const link::Outcome& outcome, const link::JobFacts& facts, std::chrono::milliseconds took) const;
+    station::JobFacts factsFor(const Ops* ops, const link::Outcome& outcome, std::chrono::milliseconds took) const;
+    QJsonObject jsonFor(const link::Outcome& outcome, const station::JobFacts& facts, std::chrono::milliseconds took) const;
 
     int board_;
     QString named_;

@@ -58,7 +58,7 @@ struct HeldPipe {
 JobImage loadJobImage(const QString& path, bool binary)
 {
     JobImage job;
-    job.file = link::JobRecord::describeFile(path); // the record names a refused file too
+    job.file = station::JobRecord::describeFile(path); // the record names a refused file too
     image::CodeBuffer buffer; // all FF, as LOAD with "FF" ticked
     if (binary) {
         if (!readBinary(path, &buffer, &job.loadedEnd, &job.error))
@@ -88,10 +88,10 @@ QString readTargetProblem(const QString& path)
     if (target.exists() && !target.isFile() && !target.isDir()) {
         // Held open until the chip's contents go out: closed in between, it would end the reader.
         heldPipe.reset();
-        const link::PipeOpen open = link::openPipeForWriting(QFile::encodeName(path).toStdString(), &heldPipe.descriptor);
-        if (open == link::PipeOpen::Opened)
+        const platform::PipeOpen open = platform::openPipeForWriting(QFile::encodeName(path).toStdString(), &heldPipe.descriptor);
+        if (open == platform::PipeOpen::Opened)
             heldPipe.path = path;
-        return open == link::PipeOpen::NoReader ? QStringLiteral("Cannot write %1: no program is reading %1.").arg(path)
+        return open == platform::PipeOpen::NoReader ? QStringLiteral("Cannot write %1: no program is reading %1.").arg(path)
                                                 : QString();
     }
     if (target.isDir())
@@ -124,23 +124,23 @@ bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, b
         content = image::hexRecords(grid, bytes / image::kBytesPerRow);
     }
     if (path == QLatin1String("-")) {
-        if (!link::writeStandardOutput(content)) {
+        if (!platform::writeStandardOutput(content)) {
             *error = QStringLiteral("Cannot write the chip's contents to standard output.");
             return false;
         }
         return true;
     }
     int pipe = -1;
-    const link::PipeOpen open = heldPipe.path == path ? link::PipeOpen::Opened
-                                                     : link::openPipeForWriting(QFile::encodeName(path).toStdString(), &pipe);
+    const platform::PipeOpen open = heldPipe.path == path ? platform::PipeOpen::Opened
+                                                     : platform::openPipeForWriting(QFile::encodeName(path).toStdString(), &pipe);
     if (heldPipe.path == path)
         std::swap(pipe, heldPipe.descriptor);
     heldPipe.reset();
     switch (open) {
-    case link::PipeOpen::NoReader:
+    case platform::PipeOpen::NoReader:
         *error = QStringLiteral("Cannot write %1: no program is reading %1.").arg(path);
         return false;
-    case link::PipeOpen::Opened: {
+    case platform::PipeOpen::Opened: {
         QFile file;
         if (!file.open(pipe, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)
             || file.write(content.data(), qint64(content.size())) != qint64(content.size())) {
@@ -149,7 +149,7 @@ bool saveChipImage(const image::HexGrid& grid, int bytes, const QString& path, b
         }
         return true;
     }
-    case link::PipeOpen::NotPipe: break;
+    case platform::PipeOpen::NotPipe: break;
     }
     if (const auto failure = image::writeFileAtomically(path, content)) {
         *error = QStringLiteral("Cannot write %1: %2.").arg(path, *failure);

@@ -14,7 +14,7 @@ struct JobImage {
     std::shared_ptr<const image::HexGrid> grid; // every board copies it
     int loadedEnd = 0;     // one past the highest address the file fills
     int programLength = 0; // what WRITE sends: loadedEnd rounded up to 32
-    link::FileFacts file;
+    station::FileFacts file;
     QString error;         // non-empty: the file cannot be used (exit 3); grid is then null
     QString warning;       // non-empty: it loads, but has no end record
 };

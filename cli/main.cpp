@@ -22,7 +22,7 @@ using namespace brindle::cli;
 
 namespace {
 
-using PortFactory = std::function<std::unique_ptr<link::Port>(const QString&)>;
+using PortFactory = std::function<std::unique_ptr<platform::Port>(const QString&)>;
 
 // A board of the job: the port as -p named it, and what that opens.
 struct Board {
@@ -48,7 +48,7 @@ void silenceQtWarnings()
     });
 }
 
-QString portPath(const QString& name) { return QString::fromStdString(link::portPathFor(name.toStdString())); }
+QString portPath(const QString& name) { return QString::fromStdString(platform::portPathFor(name.toStdString())); }
 
 int listPortsCommand(Options o)
 {
@@ -57,7 +57,7 @@ int listPortsCommand(Options o)
     const std::vector<link::PortInfo> ports = link::listPorts(o.candidates);
     const std::vector<link::Probe> probes = o.probe ? link::probePorts(ports, o.timeoutScale) : std::vector<link::Probe>{};
     std::printf("%s\n", qPrintable(link::portListing(ports, probes)));
-    return link::stopRequested() ? link::stopExitCode() : 0;
+    return platform::stopRequested() ? platform::stopExitCode() : 0;
 }
 
 // The boards -p names, each once, -p auto still to be looked for; an exit code other than 0
@@ -74,10 +74,10 @@ int nameBoards(const Options& o, std::vector<Board>* boards)
             if (earlier.named == name)
                 return usageError("Port " + name + " is named twice.");
             // Two programs' worth of writes interleaved on one chip.
-            if (link::sameDevice(earlier.device.toStdString(), board.device.toStdString()))
+            if (platform::sameDevice(earlier.device.toStdString(), board.device.toStdString()))
                 return usageError(QStringLiteral("-p %1 and -p %2 are one device (%3): name each board once.")
                                       .arg(earlier.named, name,
-                                           QString::fromStdString(link::systemDeviceName(board.device.toStdString()))));
+                                           QString::fromStdString(platform::systemDeviceName(board.device.toStdString()))));
         }
         boards->push_back(board);
     }
@@ -94,8 +94,8 @@ int findAutoBoard(const Options& o, std::vector<Board>* boards)
         candidates << portPath(candidate);
     QString device, error;
     if (!link::findOneBoard(link::probePorts(link::listPorts(candidates), o.timeoutScale), &device, &error)) {
-        if (link::stopRequested())
-            return link::stopExitCode();
+        if (platform::stopRequested())
+            return platform::stopExitCode();
         std::fprintf(stderr, "brindle-cli: %s\n", qPrintable(error));
         return link::exitCode(link::Result::PortError);
     }
@@ -165,7 +165,7 @@ int finish(const Options& o, const std::vector<BoardResult>& results, Reporter& 
     if (storeFailed)
         worst = std::max(worst, link::exitCode(link::Result::StoreError));
     // Told to stop, the job says so whatever its last step came to: a supervisor reads the status.
-    return link::stopRequested() ? link::stopExitCode() : worst;
+    return platform::stopRequested() ? platform::stopExitCode() : worst;
 }
 
 int runJob(const Options& o, const std::vector<Board>& boards, const JobContext& context,
@@ -214,7 +214,7 @@ std::optional<int> answerAtOnce(const Options& o)
 int chooseBoards(const Options& o, std::vector<Board>* boards, PortFactory* openPort)
 {
     if (!o.simulate) {
-        *openPort = [](const QString& device) { return link::makeSystemPort({device, QString()}); };
+        *openPort = [](const QString& device) { return platform::makeSystemPort({device, QString()}); };
         return nameBoards(o, boards);
     }
     board::BoardOptions options;
@@ -269,7 +269,7 @@ std::optional<link::Outcome> meetStore(const Options& o, const station::StoreAdd
     const auto failure = prepareStore(o, store, plan);
     if (!failure)
         return std::nullopt;
-    return link::stopRequested()
+    return platform::stopRequested()
                ? link::Outcome::of(link::Result::Interrupted, {}, "Stopped while waiting for the store: nothing was written.")
                : link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());
 }
@@ -297,9 +297,9 @@ int boardCommand(const Options& o)
         if (const int code = findAutoBoard(o, &boards))
             return code;
 
-    Reporter reporter(int(boards.size()), o.json, link::isTerminal(stderr));
+    Reporter reporter(int(boards.size()), o.json, platform::isTerminal(stderr));
     setUpReporter(o, boards, &reporter);
-    JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.record.get(), &link::stopFlag(),
+    JobContext context{&o, needsFile(o.command) ? &image : nullptr, &reporter, record.record.get(), &platform::stopFlag(),
                        openPort, nullptr, nullptr, QString()};
     const station::StoreAddress store = station::storeAddress(o.production);
     station::SeriesPlan plan = o.production.plan;
@@ -316,7 +316,7 @@ int main(int argc, char* argv[])
     if (const std::optional<int> code = answerAtOnce(o))
         return *code;
     silenceQtWarnings();
-    link::watchStopSignals();
+    platform::watchStopSignals();
     switch (o.command) {
     case Command::Ports: return listPortsCommand(o);
     case Command::Serials: return serialsCommand(o);

@@ -317,7 +317,7 @@ namespace brindle::cli {
 
 QString helpText()
 {
-    const link::HelpWords& words = link::helpWords(); // the platform's spelling of ports and paths
+    const platform::HelpWords& words = platform::helpWords(); // the platform's spelling of ports and paths
     return QStringLiteral(
         "Usage: brindle-cli [OPTIONS] COMMAND [ARGS]\n"
         "Works the chip on a Brindle programmer board from scripts, Makefiles and production lines.\n\n"

@@ -14,7 +14,7 @@ bool contains(const std::vector<unsigned>& ids, unsigned id)
 
 // Read and write, as the system judges them: the owner's bits for the owner, the group's for
 // its members, the others' for the rest. Root may do anything.
-bool mayUse(const DeviceFacts& device, const UserFacts& user)
+bool mayUse(const platform::DeviceFacts& device, const platform::UserFacts& user)
 {
     if (user.uid == 0)
         return true;
@@ -25,7 +25,7 @@ bool mayUse(const DeviceFacts& device, const UserFacts& user)
     return (device.mode & 06) == 06;
 }
 
-std::string describe(const DeviceFacts& d)
+std::string describe(const platform::DeviceFacts& d)
 {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", d.mode & 07777);
@@ -33,7 +33,7 @@ std::string describe(const DeviceFacts& d)
            + (d.groupName.empty() ? std::to_string(d.group) : d.groupName) + ", mode " + mode + ")";
 }
 
-std::string noAccessAdvice(const DeviceFacts& device, const UserFacts& user)
+std::string noAccessAdvice(const platform::DeviceFacts& device, const platform::UserFacts& user)
 {
     const std::string group = device.groupName.empty() ? std::to_string(device.group) : device.groupName;
     // A root group is no group to join: membership would open much more than the port.
@@ -50,7 +50,7 @@ std::string noAccessAdvice(const DeviceFacts& device, const UserFacts& user)
            + (user.name.empty() ? std::string("YOUR-NAME") : user.name) + "), then log out and in again.";
 }
 
-std::string inUseAdvice(const std::optional<LockFacts>& lock)
+std::string inUseAdvice(const std::optional<platform::LockFacts>& lock)
 {
     const std::string close = "Close the other program that uses it, then try again.";
     if (!lock)
@@ -67,25 +67,25 @@ std::string inUseAdvice(const std::optional<LockFacts>& lock)
 
 } // namespace
 
-std::string openAdvice(OpenRefusal refusal, const PortFacts& facts)
+std::string openAdvice(platform::OpenRefusal refusal, const platform::PortFacts& facts)
 {
     switch (refusal) {
-    case OpenRefusal::NotFound:
+    case platform::OpenRefusal::NotFound:
         return "Check that the programmer's cable or USB serial adapter is plugged in, "
                "then choose the port again.";
-    case OpenRefusal::AlreadyOpen:
+    case platform::OpenRefusal::AlreadyOpen:
         return "The port is already open. Close the other program that uses it, then try again.";
-    case OpenRefusal::Refused:
+    case platform::OpenRefusal::Refused:
         if (facts.device && !mayUse(*facts.device, facts.user))
             return noAccessAdvice(*facts.device, facts.user);
         return inUseAdvice(facts.lock);
-    case OpenRefusal::Other:
+    case platform::OpenRefusal::Other:
         break;
     }
     return {};
 }
 
-std::optional<OpenFailure> advised(std::optional<OpenFailure> failure)
+std::optional<platform::OpenFailure> advised(std::optional<platform::OpenFailure> failure)
 {
     if (failure && failure->advice.empty())
         failure->advice = openAdvice(failure->refusal, failure->facts);

@@ -10,9 +10,9 @@
 
 namespace brindle::link {
 
-[[nodiscard]] std::string openAdvice(OpenRefusal refusal, const PortFacts& facts);
+[[nodiscard]] std::string openAdvice(platform::OpenRefusal refusal, const platform::PortFacts& facts);
 
 // The failure with link's advice where the port left the wording to it.
-[[nodiscard]] std::optional<OpenFailure> advised(std::optional<OpenFailure> failure);
+[[nodiscard]] std::optional<platform::OpenFailure> advised(std::optional<platform::OpenFailure> failure);
 
 } // namespace brindle::link

@@ -24,14 +24,14 @@ public:
 
 Probe probe(const QString& path, double timeoutScale)
 {
-    const std::unique_ptr<link::Port> port = link::makeSystemPort({path, QString()});
+    const std::unique_ptr<platform::Port> port = platform::makeSystemPort({path, QString()});
     Unwatched unwatched;
     link::SerialLink serial(*port, unwatched, nullptr);
     serial.setTimeoutScale(timeoutScale);
     image::HexGrid grid;
     link::Session session;
     link::BoardOps ops(serial, unwatched, nullptr, grid, session);
-    ops.setInterruptFlag(&link::stopFlag()); // a stop ends the wait for every port's answer
+    ops.setInterruptFlag(&platform::stopFlag()); // a stop ends the wait for every port's answer
     const link::Outcome outcome = ops.reset();
 
     Probe found;
@@ -74,17 +74,17 @@ std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             port.usb = QStringLiteral("%1:%2").arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
                            .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        port.adapter = link::adapterFacts(port.path.toStdString(), info.hasVendorIdentifier() ? info.vendorIdentifier() : 0,
+        port.adapter = platform::adapterFacts(port.path.toStdString(), info.hasVendorIdentifier() ? info.vendorIdentifier() : 0,
                                           sysRoot);
         ports.push_back(port);
     }
     // A candidate that is a listed port by another name would be probed twice at once.
     for (const QString& candidate : candidates)
         if (std::none_of(ports.begin(), ports.end(), [&](const PortInfo& p) {
-                return link::sameDevice(p.path.toStdString(), candidate.toStdString());
+                return platform::sameDevice(p.path.toStdString(), candidate.toStdString());
             }))
             ports.push_back({candidate, QStringLiteral("candidate"), {}, {}, {},
-                             link::adapterFacts(candidate.toStdString(), 0, sysRoot)});
+                             platform::adapterFacts(candidate.toStdString(), 0, sysRoot)});
     return ports;
 }
 
@@ -130,16 +130,16 @@ struct LatencyLines {
 
 // What the listing says of an FTDI adapter's latency timer: its value, whether the program gets
 // 1 ms while it has the port open, and where it does not, how the user makes 1 ms permanent.
-LatencyLines latencyLines(const link::AdapterFacts& adapter, const Probe* probe)
+LatencyLines latencyLines(const platform::AdapterFacts& adapter, const Probe* probe)
 {
     if (!adapter.ftdi)
         return {};
     const std::optional<int> timer = adapter.latencyTimerMs;
     LatencyLines lines{timer ? QStringLiteral("latency timer %1 ms").arg(*timer) : QString(), {}};
-    const QString advice = QString::fromStdString(link::lastingLatencyAdvice());
+    const QString advice = QString::fromStdString(platform::lastingLatencyAdvice());
     if (timer && *timer <= 1)
         return lines;
-    if (!link::programLowersLatency()) {
+    if (!platform::programLowersLatency()) {
         lines.advice = advice;
         return lines;
     }
@@ -147,7 +147,7 @@ LatencyLines latencyLines(const link::AdapterFacts& adapter, const Probe* probe)
         lines.fact += QStringLiteral(" (Brindle asks for 1 ms while it has the port open; ports --probe tries it)");
         return lines;
     }
-    const link::LatencyReport& report = probe->latency;
+    const platform::LatencyReport& report = probe->latency;
     if (report.on && report.timerMs.value_or(1) <= 1) {
         lines.fact += QStringLiteral(" (1 ms while Brindle has the port open)");
         return lines;

@@ -16,7 +16,7 @@ namespace brindle::link {
 struct PortInfo {
     QString path;
     QString description, manufacturer, usb, serial; // empty where unknown
-    link::AdapterFacts adapter;
+    platform::AdapterFacts adapter;
 };
 
 struct Probe {
@@ -24,13 +24,13 @@ struct Probe {
     link::Result result = link::Result::NoAnswer;
     const protocol::Chip* chip = nullptr; // what the identification found
     QString words; // what was found, for a listing
-    link::LatencyReport latency; // what the port's opening asked for and found
+    platform::LatencyReport latency; // what the port's opening asked for and found
     // Something answered "I" as the board does: a chip's code, or an empty socket's answer.
     bool board() const { return result == link::Result::Ok || result == link::Result::NoChip; }
 };
 
 // The system's serial ports, then the candidates that are not among them. sysRoot: where the
-// system's device tree is (see link::adapterFacts).
+// system's device tree is (see platform::adapterFacts).
 std::vector<PortInfo> listPorts(const QStringList& candidates, const std::string& sysRoot = "/sys");
 
 // Sends "I" to every port at once (the identification's exchange, each on its own thread) and

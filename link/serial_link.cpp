@@ -35,7 +35,7 @@ bool traceFromEnvironment()
 
 } // namespace
 
-SerialLink::SerialLink(Port& port, TransferMonitor& monitor, Panel* panel)
+SerialLink::SerialLink(platform::Port& port, TransferMonitor& monitor, Panel* panel)
     : port_(port), monitor_(monitor), panel_(panelOrNone(panel)), trace_(traceFromEnvironment()), traceStart_(Clock::now())
 {
 }
@@ -63,7 +63,7 @@ bool SerialLink::open()
     carried_.clear();
     silent_ = false;
     lineFeedDue_ = false;
-    const std::optional<OpenFailure> failure = advised(port_.open());
+    const std::optional<platform::OpenFailure> failure = advised(port_.open());
     if (trace_) {
         std::fprintf(stderr, "[%s open %s%s]\n", comName().c_str(), port_.deviceName().c_str(),
                      failure ? ": failed" : "");

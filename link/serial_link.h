@@ -30,7 +30,7 @@ struct Reply {
 class SerialLink {
 public:
     // panel: null where the front end reports from the outcome alone.
-    SerialLink(Port& port, TransferMonitor& monitor, Panel* panel);
+    SerialLink(platform::Port& port, TransferMonitor& monitor, Panel* panel);
 
     // One fixed limit for every reply instead of the limits by the board's work (tests).
     void setTimeout(std::chrono::milliseconds timeout) { fixedTimeout_ = timeout; }
@@ -96,7 +96,7 @@ private:
     void traceLatency() const;
     std::string silenceTitle(const std::string& received, const Reply& reply) const;
 
-    Port& port_;
+    platform::Port& port_;
     TransferMonitor& monitor_;
     Panel& panel_;
     std::chrono::milliseconds fixedTimeout_{0}; // 0: by the board's work

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 struct AdapterFacts {
     std::string driver;                // the system's driver for the port ("ftdi_sio"); empty where unknown
@@ -24,4 +24,4 @@ bool programLowersLatency();
 // How the user makes an FTDI adapter's timer 1 ms for good; empty where there is no known way.
 std::string lastingLatencyAdvice();
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -1,6 +1,6 @@
 #include "com_port.h"
 
-namespace brindle::link {
+namespace brindle::platform {
 
 void ComPort::select(int commPort)
 {
@@ -13,4 +13,4 @@ QString ComPort::device(int commPort) const
     return (commPort == 1 || commPort == 2) ? devices_[static_cast<std::size_t>(commPort - 1)] : QString();
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

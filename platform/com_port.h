@@ -7,7 +7,7 @@
 
 #include <array>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 class ComPort : public Port {
 public:
@@ -28,4 +28,4 @@ private:
     int commPort_ = 1;
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // What brindle-cli opens for -p NAME. On Unix a NAME that is not a path from the root or from
 // here ("/...", "./...", "../...") is a file of that name in the current folder where there is
@@ -30,4 +30,4 @@ struct HelpWords {
 };
 const HelpWords& helpWords();
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -61,4 +61,4 @@ const HelpWords& helpWords()
     return words;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

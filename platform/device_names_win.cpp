@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 std::string portPathFor(const std::string& name) { return name; }
 
@@ -28,4 +28,4 @@ const HelpWords& helpWords()
     return words;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // An exclusive lock on the open file `descriptor`; with wait, until another holder lets go,
 // else false at once while another holds it.
@@ -44,4 +44,4 @@ private:
     std::string file_;
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

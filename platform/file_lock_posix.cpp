@@ -12,7 +12,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -122,4 +122,4 @@ void DeviceLock::release()
     file_.clear();
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <io.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -43,4 +43,4 @@ bool DeviceLock::take(const std::string&, long*, std::string*) { return true; }
 
 void DeviceLock::release() {}
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -9,7 +9,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::string lastingLatencyAdvice()
            "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\"";
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

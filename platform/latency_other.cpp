@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -27,4 +27,4 @@ bool programLowersLatency() { return false; }
 
 std::string lastingLatencyAdvice() { return {}; }
 
-} // namespace brindle::link
+} // namespace brindle::platform

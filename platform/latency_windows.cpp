@@ -2,7 +2,7 @@
 // to the user; the adapter is known by its USB vendor id.
 #include "adapter_facts.h"
 
-namespace brindle::link {
+namespace brindle::platform {
 
 AdapterFacts adapterFacts(const std::string&, unsigned usbVendor, const std::string&)
 {
@@ -19,4 +19,4 @@ std::string lastingLatencyAdvice()
            "faster: Device Manager > Ports > the adapter > Port Settings > Advanced > Latency Timer.";
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <grp.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 std::vector<unsigned> groupsAtNextLogin(const char* user, unsigned primaryGroup, std::vector<unsigned>)
 {
@@ -19,4 +19,4 @@ std::vector<unsigned> groupsAtNextLogin(const char* user, unsigned primaryGroup,
     return {atLogin.begin(), atLogin.end()};
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -1,10 +1,10 @@
 #include "port_facts.h"
 
-namespace brindle::link {
+namespace brindle::platform {
 
 std::vector<unsigned> groupsAtNextLogin(const char*, unsigned, std::vector<unsigned> session)
 {
     return session;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 LowLatency::LowLatency(std::unique_ptr<LatencyCalls> calls, std::string sysRoot)
     : calls_(std::move(calls)), sysRoot_(std::move(sysRoot))
@@ -51,4 +51,4 @@ std::string LowLatency::restore(int fd)
     return error == 0 ? "flag cleared" : "flag not cleared (" + std::string(std::strerror(error)) + ")";
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // The system calls behind the request, so that a test sees them without an adapter.
 class LatencyCalls {
@@ -45,4 +45,4 @@ private:
     bool setHere_ = false;
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

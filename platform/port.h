@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 struct OpenFailure {
     std::string reason; // the system's words
@@ -52,4 +52,4 @@ public:
     virtual LatencyReport latency() const { return {}; }
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 std::optional<long> lockFilePid(std::string_view content)
 {
@@ -34,4 +34,4 @@ const std::vector<std::string>& defaultLockFolders()
     return folders;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // The system's answer to the open, as far as it tells.
 enum class OpenRefusal {
@@ -61,4 +61,4 @@ const std::vector<std::string>& defaultLockFolders();
 [[nodiscard]] std::vector<unsigned> groupsAtNextLogin(const char* user, unsigned primaryGroup,
                                                       std::vector<unsigned> session);
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -87,4 +87,4 @@ PortFacts gatherPortFacts(const std::string& device, const std::vector<std::stri
     return facts;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -1,6 +1,6 @@
 #include "port_facts.h"
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // Windows tells no owner, group or lock file of a COM port: the port words its own advice.
 PortFacts gatherPortFacts(const std::string&, const std::vector<std::string>&)
@@ -8,4 +8,4 @@ PortFacts gatherPortFacts(const std::string&, const std::vector<std::string>&)
     return {};
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

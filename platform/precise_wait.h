@@ -7,7 +7,7 @@
 
 #include <poll.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // poll() on fds, to the nanosecond where the system has it (Linux's ppoll), else to the
 // millisecond (rounded up, and at most a minute). No timeout: until a descriptor is ready.
@@ -16,4 +16,4 @@ int pollPrecisely(pollfd* fds, nfds_t count, std::optional<std::chrono::nanoseco
 // For the calling thread: wake-ups without the system's default slack (50 us on Linux).
 void wakeUpPrecisely();
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -4,7 +4,7 @@
 
 #include <sys/prctl.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 int pollPrecisely(pollfd* fds, nfds_t count, std::optional<std::chrono::nanoseconds> timeout)
 {
@@ -22,4 +22,4 @@ void wakeUpPrecisely()
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 int pollPrecisely(pollfd* fds, nfds_t count, std::optional<std::chrono::nanoseconds> timeout)
 {
@@ -13,4 +13,4 @@ int pollPrecisely(pollfd* fds, nfds_t count, std::optional<std::chrono::nanoseco
 
 void wakeUpPrecisely() {}
 
-} // namespace brindle::link
+} // namespace brindle::platform

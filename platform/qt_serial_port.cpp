@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <fstream>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -102,7 +102,7 @@ std::optional<OpenFailure> QtSerialPort::open()
     }
     // Also the device's open file itself, as other programs may lock it: root passes the
     // exclusive open, and they may keep their lock files elsewhere.
-    if (!link::lockFile(int(port->handle()), false)) {
+    if (!platform::lockFile(int(port->handle()), false)) {
         port->close();
         deviceLock_.release();
         return OpenFailure{"the port is in use", {}, OpenRefusal::Refused, gatherPortFacts(name.toStdString())};
@@ -208,4 +208,4 @@ std::array<QString, 2> defaultComDevices()
     return devices;
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -13,7 +13,7 @@
 
 class QSerialPort;
 
-namespace brindle::link {
+namespace brindle::platform {
 
 class QtSerialPort : public ComPort {
 public:
@@ -43,4 +43,4 @@ private:
     std::string qtLockFile_; // the serial port's own lock file, while open
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

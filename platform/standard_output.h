@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // Writes `bytes` to stdout exactly as they are and flushes; false when not all of them went.
 [[nodiscard]] bool writeStandardOutput(std::string_view bytes);
@@ -14,4 +14,4 @@ namespace brindle::link {
 // True when the stream is a terminal (a console window on Windows).
 bool isTerminal(std::FILE* stream);
 
-} // namespace brindle::link
+} // namespace brindle::platform

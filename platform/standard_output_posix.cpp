@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // A Unix stream has no text mode: what is written is what arrives.
 bool writeStandardOutput(std::string_view bytes)
@@ -13,4 +13,4 @@ bool writeStandardOutput(std::string_view bytes)
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)); }
 
-} // namespace brindle::link
+} // namespace brindle::platform

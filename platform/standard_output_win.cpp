@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // The C runtime opens stdout in text mode, which puts a CR before every LF: a binary image
 // would gain a byte at each 0A and HEX lines would end in CR CR LF. Binary mode passes the
@@ -21,4 +21,4 @@ bool writeStandardOutput(std::string_view bytes)
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -1,6 +1,6 @@
 #include "stop_signals.h"
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -28,4 +28,4 @@ void requestStop(int signal)
     stop.store(true);
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

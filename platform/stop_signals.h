@@ -9,7 +9,7 @@
 #include <atomic>
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // Installs the handlers (the platform's part); with interrupt false, Ctrl-C keeps the system's
 // default, ending the program at once, as it always has for the window.
@@ -30,4 +30,4 @@ void requestStop(int signal);
 void removeOnAbruptEnd(const std::string& path);
 void forgetOnAbruptEnd(const std::string& path);
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -9,7 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -84,4 +84,4 @@ void watchStopSignals(bool interrupt)
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -49,4 +49,4 @@ void watchStopSignals(bool interrupt)
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 // devices[0] and devices[1]: what COM1 and COM2 stand for (empty: none found).
 [[nodiscard]] std::unique_ptr<Port> makeSystemPort(std::array<QString, 2> devices);
@@ -19,4 +19,4 @@ namespace brindle::link {
 // ports, each sorted by name).
 std::array<QString, 2> defaultComDevices();
 
-} // namespace brindle::link
+} // namespace brindle::platform

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 namespace {
 
@@ -259,4 +259,4 @@ std::unique_ptr<Port> makeSystemPort(std::array<QString, 2> devices)
 
 std::array<QString, 2> defaultComDevices() { return {QStringLiteral("COM1"), QStringLiteral("COM2")}; }
 
-} // namespace brindle::link
+} // namespace brindle::platform

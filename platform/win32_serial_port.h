@@ -16,7 +16,7 @@
 #include <array>
 #include <string>
 
-namespace brindle::link {
+namespace brindle::platform {
 
 class Win32SerialPort : public ComPort {
 public:
@@ -43,4 +43,4 @@ private:
     std::string pending_;    // read by waitForInput, not yet taken by input
 };
 
-} // namespace brindle::link
+} // namespace brindle::platform

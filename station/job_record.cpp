@@ -13,7 +13,7 @@
 
 #include <array>
 
-namespace brindle::link {
+namespace brindle::station {
 
 namespace {
 
@@ -49,14 +49,14 @@ std::optional<QString> JobRecord::open()
     // the end even with another writer on the same file.
     const QIODevice::OpenMode append = QIODevice::Append | QIODevice::Unbuffered;
     int pipe = -1;
-    switch (regular_ ? PipeOpen::NotPipe : openPipeForWriting(QFile::encodeName(path_).toStdString(), &pipe)) {
-    case PipeOpen::NoReader: return QStringLiteral("no program is reading %1").arg(path_);
-    case PipeOpen::Opened:
+    switch (regular_ ? platform::PipeOpen::NotPipe : platform::openPipeForWriting(QFile::encodeName(path_).toStdString(), &pipe)) {
+    case platform::PipeOpen::NoReader: return QStringLiteral("no program is reading %1").arg(path_);
+    case platform::PipeOpen::Opened:
         readable_ = false;
         return file_.open(pipe, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)
                    ? std::nullopt
                    : std::optional<QString>(file_.errorString());
-    case PipeOpen::NotPipe: break;
+    case platform::PipeOpen::NotPipe: break;
     }
     readable_ = regular_ && file_.open(QIODevice::ReadWrite | append);
     const bool opened = readable_ || file_.open(QIODevice::WriteOnly | (regular_ ? append : QIODevice::Unbuffered));
@@ -74,16 +74,16 @@ QByteArray JobRecord::line(const RecordEntry& entry) const
     const protocol::Chip* chip = entry.chip;
     o["chipCode"] = chip ? QJsonValue(QString::fromUtf8(chip->code.data(), int(chip->code.size()))) : QJsonValue();
     o["chip"] = chip ? QJsonValue(QString::fromUtf8(chip->name.data(), int(chip->name.size()))) : QJsonValue();
-    const std::string_view step = operationName(entry.step);
+    const std::string_view step = link::operationName(entry.step);
     o["step"] = QString::fromUtf8(step.data(), int(step.size()));
     o["file"] = entry.file.path.isEmpty() ? QJsonValue() : QJsonValue(entry.file.path);
     o["fileSize"] = entry.file.size < 0 ? QJsonValue() : QJsonValue(entry.file.size);
     o["fileSha256"] = entry.file.sha256.isEmpty() ? QJsonValue() : QJsonValue(entry.file.sha256);
     o["imageCrc32"] = entry.imageCrc32 ? QJsonValue(QString::asprintf("%08X", unsigned(*entry.imageCrc32))) : QJsonValue();
     o["imageBytes"] = entry.imageBytes;
-    const std::string_view name = resultName(entry.result);
+    const std::string_view name = link::resultName(entry.result);
     o["result"] = QString::fromUtf8(name.data(), int(name.size()));
-    o["exitCode"] = exitCode(entry.result, entry.stopStatus);
+    o["exitCode"] = link::exitCode(entry.result, entry.stopStatus);
     o["differingBytes"] = entry.differingBytes;
     o["durationMs"] = qint64(entry.duration.count());
     o["warning"] = entry.warning.isEmpty() ? QJsonValue() : QJsonValue(entry.warning);
@@ -104,7 +104,7 @@ std::optional<QString> JobRecord::append(const RecordEntry& entry)
     if (!regular_)
         return writeAll(text);
     // Another program's line must not land between taking the length and cutting back to it.
-    const bool locked = lockFile(file_.handle(), true);
+    const bool locked = platform::lockFile(file_.handle(), true);
     const qint64 size = file_.size();
     // At the end as it is now, whatever another program appended since this one opened it.
     file_.seek(size);
@@ -114,7 +114,7 @@ std::optional<QString> JobRecord::append(const RecordEntry& entry)
     if (failure && !file_.resize(size))
         *failure += "; the part of the line written could not be taken back (" + file_.errorString() + ")";
     if (locked)
-        unlockFile(file_.handle());
+        platform::unlockFile(file_.handle());
     return failure;
 }
 
@@ -177,4 +177,4 @@ std::uint32_t JobRecord::gridCrc32(const image::HexGrid& grid, int bytes)
     return crc;
 }
 
-} // namespace brindle::link
+} // namespace brindle::station

@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-namespace brindle::link {
+namespace brindle::station {
 
 // The file a job works with, as the record names it.
 struct FileFacts {
@@ -28,12 +28,12 @@ struct FileFacts {
 struct RecordEntry {
     std::string port;
     const protocol::Chip* chip = nullptr; // the identified chip; null: none
-    Operation step = Operation::Identify;
+    link::Operation step = link::Operation::Identify;
     FileFacts file;
     std::optional<std::uint32_t> imageCrc32; // of the image range sent, compared or read
     int imageBytes = 0;                      // the length of that range
-    Result result = Result::Ok;
-    int stopStatus = kInterruptedExit; // the exit status an interrupted step reports
+    link::Result result = link::Result::Ok;
+    int stopStatus = link::kInterruptedExit; // the exit status an interrupted step reports
     int differingBytes = 0;
     std::chrono::milliseconds duration{0};
     QString warning; // about the file: it loaded, but looks cut off
@@ -77,4 +77,4 @@ private:
     std::mutex mutex_;
 };
 
-} // namespace brindle::link
+} // namespace brindle::station

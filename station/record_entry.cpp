@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-namespace brindle::link {
+namespace brindle::station {
 
-RecordEntry recordEntry(const Outcome& outcome, const JobFacts& facts)
+RecordEntry recordEntry(const link::Outcome& outcome, const JobFacts& facts)
 {
     RecordEntry entry;
     entry.port = facts.port;
@@ -34,4 +34,4 @@ std::uint16_t gridSum16(const image::HexGrid& grid, int bytes)
     return static_cast<std::uint16_t>(sum);
 }
 
-} // namespace brindle::link
+} // namespace brindle::station

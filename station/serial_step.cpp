@@ -32,7 +32,7 @@ std::optional<link::Outcome> ChipSerial::beforeWrite(image::HexGrid& grid, link:
     std::optional<QString> failure = store_.open();
     if (!failure)
         failure = store_.take(plan_, port_, &serial_);
-    if (failure && link::stopRequested())
+    if (failure && platform::stopRequested())
         return link::Outcome::of(link::Result::Interrupted, {}, "Stopped before the write: no number was taken, nothing was written.");
     if (failure)
         return link::Outcome::of(link::Result::StoreError, {}, (*failure + ". Nothing was written.").toStdString());

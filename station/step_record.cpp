@@ -9,7 +9,7 @@ namespace brindle::station {
 OpenedRecord openRecord(const QString& path, const QString& program)
 {
     OpenedRecord opened;
-    opened.record = std::make_unique<link::JobRecord>(path, program, QStringLiteral(BRINDLE_VERSION));
+    opened.record = std::make_unique<station::JobRecord>(path, program, QStringLiteral(BRINDLE_VERSION));
     if (const std::optional<QString> failure = opened.record->open()) {
         opened.record.reset();
         opened.problem = QStringLiteral("Cannot open the record %1: %2.").arg(path, *failure);
@@ -17,10 +17,10 @@ OpenedRecord openRecord(const QString& path, const QString& program)
     return opened;
 }
 
-link::RecordEntry stepEntry(const link::Outcome& outcome, link::JobFacts facts, const Serial* serial)
+station::RecordEntry stepEntry(const link::Outcome& outcome, station::JobFacts facts, const Serial* serial)
 {
-    facts.stopStatus = link::stopExitCode();
-    link::RecordEntry entry = link::recordEntry(outcome, facts);
+    facts.stopStatus = platform::stopExitCode();
+    station::RecordEntry entry = station::recordEntry(outcome, facts);
     if (serial) {
         entry.series = serial->series;
         entry.serial = serial->text();
@@ -29,9 +29,9 @@ link::RecordEntry stepEntry(const link::Outcome& outcome, link::JobFacts facts, 
     return entry;
 }
 
-std::optional<QString> addStepRow(Store& store, const link::RecordEntry& entry, const QString& program)
+std::optional<QString> addStepRow(Store& store, const station::RecordEntry& entry, const QString& program)
 {
-    const link::JobRecord lines(QString(), program, QStringLiteral(BRINDLE_VERSION));
+    const station::JobRecord lines(QString(), program, QStringLiteral(BRINDLE_VERSION));
     std::optional<QString> failure = store.open();
     if (!failure)
         failure = store.addRecord(QJsonDocument::fromJson(lines.line(entry)).object());

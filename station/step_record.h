@@ -18,16 +18,16 @@ namespace brindle::station {
 // the system's reason." An operator who asked for a record must not find out afterwards that
 // it was never kept.
 struct OpenedRecord {
-    std::unique_ptr<link::JobRecord> record; // null where it could not be opened
+    std::unique_ptr<station::JobRecord> record; // null where it could not be opened
     QString problem;
 };
 [[nodiscard]] OpenedRecord openRecord(const QString& path, const QString& program);
 
 // The record's entry for a step: its outcome, the facts its front end knows, the number the
 // chip was given (null: none) and the status a stop asked for.
-link::RecordEntry stepEntry(const link::Outcome& outcome, link::JobFacts facts, const Serial* serial);
+station::RecordEntry stepEntry(const link::Outcome& outcome, station::JobFacts facts, const Serial* serial);
 
 // The store's row for a step, the record line's fields; the store's words when it failed.
-[[nodiscard]] std::optional<QString> addStepRow(Store& store, const link::RecordEntry& entry, const QString& program);
+[[nodiscard]] std::optional<QString> addStepRow(Store& store, const station::RecordEntry& entry, const QString& program);
 
 } // namespace brindle::station

@@ -186,7 +186,7 @@ std::optional<QString> Store::begin()
         const QString code = q.lastError().nativeErrorCode();
         if ((code != QLatin1String("5") && code != QLatin1String("6")) || waited.elapsed() >= kSqliteBusyMs)
             return reasonOf(q.lastError());
-        if (link::stopRequested())
+        if (platform::stopRequested())
             return QStringLiteral("stopped while another program had the file");
         if (!told && qEnvironmentVariableIntValue("BRINDLE_TRACE") != 0)
             std::fprintf(stderr, "[store %s: waiting for another program's transaction]\n", qPrintable(address_.shown()));

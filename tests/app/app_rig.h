@@ -69,7 +69,7 @@ inline bool writeFile(const QString& path, const QByteArray& content)
 }
 
 struct WindowRig {
-    std::unique_ptr<link::Port> port = link::makeSystemPort({QStringLiteral("/dev/ttyUSB0"), QString()});
+    std::unique_ptr<platform::Port> port = platform::makeSystemPort({QStringLiteral("/dev/ttyUSB0"), QString()});
     ScriptedOperator op;
     Form1 form{*port, op, {QStringLiteral("/dev/ttyUSB0"), QString()}};
 };

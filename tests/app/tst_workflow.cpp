@@ -62,10 +62,10 @@ struct BoardRig {
 
     // --log into the rig's folder, and the entries written so far (a line left unfinished
     // shows as an entry of its own).
-    std::unique_ptr<link::JobRecord> record;
+    std::unique_ptr<station::JobRecord> record;
     bool startRecord()
     {
-        record = std::make_unique<link::JobRecord>(dir.filePath("flash.log"), "brindle", "9.9");
+        record = std::make_unique<station::JobRecord>(dir.filePath("flash.log"), "brindle", "9.9");
         form.setJobRecord(record.get());
         return !record->open();
     }
@@ -216,7 +216,7 @@ private slots:
         RecordingPort board{boardOptions()};
         const QString simulated = QString::fromLatin1(board::SimulatedPort::kDeviceName);
         const QString missing = QStringLiteral("/nonexistent/brindle-port");
-        PortMap map(board, {simulated, QString()}, [](const QString& device) { return link::makeSystemPort({device, device}); });
+        PortMap map(board, {simulated, QString()}, [](const QString& device) { return platform::makeSystemPort({device, device}); });
         ScriptedOperator op;
         Form1 form(map, op, map.devices());
         form.setPortMap(&map, [simulated] { return systemSerialPorts(simulated); });

@@ -11,7 +11,7 @@ using namespace brindle::board;
 namespace {
 
 // COM2's port: records what reaches it.
-class FakePort : public link::Port {
+class FakePort : public platform::Port {
 public:
     std::string sent;
     bool up = false;
@@ -19,7 +19,7 @@ public:
     void select(int commPort) override { chosen = commPort; }
     int selected() const override { return chosen; }
     std::string deviceName() const override { return "/dev/ttyS1"; }
-    std::optional<link::OpenFailure> open() override { up = true; return std::nullopt; }
+    std::optional<platform::OpenFailure> open() override { up = true; return std::nullopt; }
     void close() override { up = false; }
     bool isOpen() const override { return up; }
     void output(std::string_view text) override { sent += text; }
@@ -38,7 +38,7 @@ BoardOptions options(bool paced, std::vector<std::string> args = {})
 }
 
 // Collects `n` characters, waiting at most `ms` in all.
-std::string collect(link::Port& port, std::size_t n, int ms)
+std::string collect(platform::Port& port, std::size_t n, int ms)
 {
     QElapsedTimer timer;
     timer.start();

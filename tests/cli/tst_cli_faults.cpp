@@ -55,7 +55,7 @@ QStringList lockFilesOf(const QString& device)
         return {"cannot stat " + device};
     const QString byNumber = QString("LCK.brindle.dev.%1.%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
     QStringList left;
-    for (const std::string& folder : link::defaultLockFolders())
+    for (const std::string& folder : platform::defaultLockFolders())
         for (const QString& name : {lockFileName(device), byNumber})
             if (QFile::exists(QString::fromStdString(folder) + '/' + name))
                 left << QString::fromStdString(folder) + '/' + name;

@@ -88,15 +88,15 @@ public:
 // Records the wire ("[" and "]" for open and close) and the closes. Forwards to a real port
 // when given one; otherwise `board` answers, and `pending` reaches the reader in reads of the
 // sizes in `chunks` (repeated; empty: all at once).
-class TestPort : public Port {
+class TestPort : public platform::Port {
 public:
-    TestPort(RecordingPanel& panel, Port* real) : panel_(panel), real_(real) {}
+    TestPort(RecordingPanel& panel, platform::Port* real) : panel_(panel), real_(real) {}
     void select(int) override {}
     int selected() const override { return 1; }
     std::string deviceName() const override { return real_ ? real_->deviceName() : "/dev/scripted1"; }
-    std::optional<OpenFailure> open() override
+    std::optional<platform::OpenFailure> open() override
     {
-        std::optional<OpenFailure> refused = failure ? failure : real_ ? real_->open() : std::nullopt;
+        std::optional<platform::OpenFailure> refused = failure ? failure : real_ ? real_->open() : std::nullopt;
         if (!refused)
             wire += '[', open_ = up_ = true;
         return refused;
@@ -146,11 +146,11 @@ public:
     std::vector<std::size_t> chunks;
     board::SimulatedBoard* board = nullptr;
     std::function<std::string(std::string)> reshape; // changes each of the board's replies
-    std::optional<OpenFailure> failure;
+    std::optional<platform::OpenFailure> failure;
 
 private:
     RecordingPanel& panel_;
-    Port* real_;
+    platform::Port* real_;
     bool open_ = false, up_ = false;
     std::size_t next_ = 0;
 };
@@ -158,7 +158,7 @@ private:
 struct OpRig {
     // path: the device COM1 stands for; none: the scripted port.
     explicit OpRig(const std::string& path = {})
-        : real(path.empty() ? nullptr : makeSystemPort({QString::fromStdString(path), {}})),
+        : real(path.empty() ? nullptr : platform::makeSystemPort({QString::fromStdString(path), {}})),
           port(panel, real.get()), link(port, panel, &panel), ops(link, panel, &panel, grid, session)
     {
         panel.device = port.deviceName();
@@ -168,7 +168,7 @@ struct OpRig {
         grid.redraw(image::CodeBuffer());
     }
     RecordingPanel panel;
-    std::unique_ptr<Port> real;
+    std::unique_ptr<platform::Port> real;
     TestPort port;
     SerialLink link;
     image::HexGrid grid;
@@ -357,7 +357,7 @@ inline void prepare(OpRig& rig, const OpCase& c)
 {
     rig.programLength = c.programLength;
     if (c.absent && !rig.real)
-        rig.port.failure = OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
+        rig.port.failure = platform::OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
     if (!c.fill.empty())
         for (int row = 1; row <= 4096; ++row)
             for (int column = 1; column <= 16; ++column)

@@ -12,6 +12,7 @@
 
 using namespace brindle;
 using namespace brindle::link;
+using namespace brindle::platform;
 
 namespace {
 

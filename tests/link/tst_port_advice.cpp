@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+using namespace brindle;
 using namespace brindle::link;
 
 class TestPortAdvice : public QObject {
@@ -60,14 +61,14 @@ private slots:
         const std::vector<unsigned> none{0}, alice{1000}, member{1000, 20};
         const auto& session = root ? none : account == "member" ? member : alice;
         const auto& atLogin = root ? none : account == "alice" ? alice : member;
-        PortFacts facts;
+        platform::PortFacts facts;
         facts.user = {root ? "root" : "alice", root ? 0u : 1000u, session, atLogin};
         if (const QStringList d = device.split(' '); d.size() == 3)
-            facts.device = DeviceFacts{"/dev/ttyUSB0", 0, d[1] == "dialout" ? 20u : 0u, d[0].toStdString(),
+            facts.device = platform::DeviceFacts{"/dev/ttyUSB0", 0, d[1] == "dialout" ? 20u : 0u, d[0].toStdString(),
                                        d[1].toStdString(), d[2].toUInt(nullptr, 8)};
         if (const QStringList l = lock.split(' '); l.size() == 2)
-            facts.lock = LockFacts{"/var/lock/LCK..ttyUSB0", l[0].toLong(), l[1] == "running"};
-        const QString told = QString::fromStdString(openAdvice(OpenRefusal::Refused, facts));
+            facts.lock = platform::LockFacts{"/var/lock/LCK..ttyUSB0", l[0].toLong(), l[1] == "running"};
+        const QString told = QString::fromStdString(openAdvice(platform::OpenRefusal::Refused, facts));
         const QString pattern = QRegularExpression::escape(advice).replace("\\*", ".*");
         QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(told).hasMatch(), qPrintable(told));
         QVERIFY2(!told.contains("sudo") && !told.contains("as root"), qPrintable(told));
@@ -89,7 +90,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(int, pid);
-        QCOMPARE(lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), long(pid));
+        QCOMPARE(platform::lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), long(pid));
     }
 
 #ifdef Q_OS_UNIX
@@ -103,7 +104,7 @@ private slots:
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         const std::vector<std::string> folders{locks.path().toStdString()};
 
-        PortFacts facts = gatherPortFacts(device.toStdString(), folders);
+        platform::PortFacts facts = platform::gatherPortFacts(device.toStdString(), folders);
         QVERIFY(facts.device && !facts.lock);
         QCOMPARE(facts.device->mode, 0640u);
         QCOMPARE(facts.device->owner, unsigned(::geteuid()));
@@ -120,7 +121,7 @@ private slots:
             QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
             lock.write(QByteArray::number(qlonglong(pid)).rightJustified(10) + "\n");
             lock.close();
-            facts = gatherPortFacts(device.toStdString(), folders);
+            facts = platform::gatherPortFacts(device.toStdString(), folders);
             QVERIFY2(facts.lock, qPrintable(lockPath));
             QCOMPARE(QString::fromStdString(facts.lock->path), lockPath);
             QCOMPARE(facts.lock->pid, pid);

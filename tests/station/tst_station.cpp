@@ -114,8 +114,8 @@ private slots:
 
     void crc32MatchesTheStandardCheckValue()
     {
-        QCOMPARE(link::JobRecord::crc32("123456789", 9), 0xCBF43926u);
-        QCOMPARE(link::JobRecord::crc32("56789", 5, link::JobRecord::crc32("1234", 4)), 0xCBF43926u);
+        QCOMPARE(station::JobRecord::crc32("123456789", 9), 0xCBF43926u);
+        QCOMPARE(station::JobRecord::crc32("56789", 5, station::JobRecord::crc32("1234", 4)), 0xCBF43926u);
     }
 
     // The CRC is of the bytes the board takes from the cells, over exactly the range given.
@@ -126,11 +126,11 @@ private slots:
             buffer[a] = std::uint8_t('1' + a);
         image::HexGrid grid;
         grid.redraw(buffer);
-        QCOMPARE(link::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
+        QCOMPARE(station::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
         grid.setText(1, 10, "FF"); // address 9: outside the range
-        QCOMPARE(link::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
+        QCOMPARE(station::JobRecord::gridCrc32(grid, 9), 0xCBF43926u);
         grid.setText(1, 1, "3"); // a half-filled cell is not the byte 03 nor 31
-        QVERIFY(link::JobRecord::gridCrc32(grid, 9) != 0xCBF43926u);
+        QVERIFY(station::JobRecord::gridCrc32(grid, 9) != 0xCBF43926u);
     }
 
     // The line spells the chip and the step from the entry, and an interrupted step's exit
@@ -154,12 +154,12 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, stopStatus);
         QFETCH(QString, json);
-        link::RecordEntry entry;
+        station::RecordEntry entry;
         entry.chip = chip < 0 ? nullptr : &protocol::kChips[std::size_t(chip)];
         entry.step = link::Operation::Write;
         entry.result = link::Result(result);
         entry.stopStatus = stopStatus;
-        const QString line = QString::fromUtf8(link::JobRecord(QString(), "brindle-test", "9.9").line(entry));
+        const QString line = QString::fromUtf8(station::JobRecord(QString(), "brindle-test", "9.9").line(entry));
         QVERIFY2(QRegularExpression(json).match(line).hasMatch(), qPrintable(line));
     }
 
@@ -169,15 +169,15 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("record.log");
-        std::vector<std::unique_ptr<link::JobRecord>> records;
+        std::vector<std::unique_ptr<station::JobRecord>> records;
         for (int r = 0; r < 3; ++r) {
-            records.push_back(std::make_unique<link::JobRecord>(path, "brindle-test", "9.9"));
+            records.push_back(std::make_unique<station::JobRecord>(path, "brindle-test", "9.9"));
             QVERIFY(!records.back()->open());
         }
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
             threads.emplace_back([&record = *records[std::size_t(std::max(t - 1, 0))], t] {
-                link::RecordEntry entry;
+                station::RecordEntry entry;
                 entry.port = "/dev/board" + std::to_string(t);
                 entry.chip = &protocol::kChips[7];
                 entry.step = link::Operation::Write;
@@ -209,14 +209,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("record.log");
-        link::JobRecord record(path, "brindle-test", "9.9");
+        station::JobRecord record(path, "brindle-test", "9.9");
         QVERIFY(!record.open());
         QFile holder(path);
         QVERIFY(holder.open(QIODevice::ReadWrite));
-        QVERIFY(link::lockFile(holder.handle(), false));
+        QVERIFY(platform::lockFile(holder.handle(), false));
         std::atomic<bool> appended{false};
         std::thread writer([&] {
-            link::RecordEntry entry;
+            station::RecordEntry entry;
             entry.step = link::Operation::Identify;
             (void)record.append(entry);
             appended = true;
@@ -226,7 +226,7 @@ private slots:
         while (held.elapsed() < 200 && !appended) // watched for 200 ms: nothing may be added
             QThread::msleep(5);
         const bool early = appended;
-        link::unlockFile(holder.handle());
+        platform::unlockFile(holder.handle());
         QVERIFY2(!early, "the line was added while another held the record's lock");
         QTRY_VERIFY2_WITH_TIMEOUT(appended, "waited 5 s for the line once the lock was let go", 5000);
         writer.join();
@@ -242,7 +242,7 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("{\"time\":") == 8);
         file.close();
-        link::JobRecord record(path, "brindle-test", "9.9");
+        station::JobRecord record(path, "brindle-test", "9.9");
         QVERIFY(!record.open());
         const std::optional<QString> failure = record.append({});
         QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
