@@ -5,7 +5,7 @@
 #include "command_line.h"
 #include "qt_operator.h"
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
 #include "file_size_limit.h"
 #endif
 
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(rig.op.dialogs.size(), qsizetype(boxNames == "1234" ? 0 : 1)); // cells first
     }
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
     // SAVE onto a file system that fills up: the old file stays whole, no temporary is left and
     // the box gives the reason.
     void saveOntoAFullDiskKeepsTheOldFile()

@@ -6,7 +6,7 @@
 
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
 #include "file_size_limit.h"
 
 #include <fcntl.h>
@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(writeFileAtomically(path, old), std::nullopt); // a shorter file leaves no tail
         std::optional<QString> reason = writeFileAtomically(dir.filePath("no/such/OUT.HEX"), "data");
         QVERIFY(reason.has_value() && !reason->isEmpty());
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
         std::optional<QString> buffered;
         {
             const FileSizeLimit full(4096);
@@ -210,7 +210,7 @@ private slots:
                  QStringList{"OUT.HEX"});
     }
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
     // A pipe or device (read FILE to /dev/stdout) is written to, not replaced by a file, which
     // root could do even in /dev.
     void pipeIsWrittenNotReplaced()
@@ -234,7 +234,7 @@ private slots:
     {
         QTemporaryDir dir;
         QStringList paths = {dir.path(), dir.filePath("gone.hex")};
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
         QCOMPARE(QProcess::execute("mkfifo", {dir.filePath("pipe.hex")}), 0);
         paths << dir.filePath("pipe.hex");
 #endif

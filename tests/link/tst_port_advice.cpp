@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(platform::lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), long(pid));
     }
 
-#ifdef Q_OS_UNIX
+#ifdef BRINDLE_POSIX_TESTS
     // The device's mode and owner from the system, and a lock file's process judged alive or not.
     void gathersTheFacts()
     {
