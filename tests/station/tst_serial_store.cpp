@@ -26,11 +26,11 @@ QString postgresUrl()
     return {};
 }
 
-// Polls `serials` until its listing holds `text` (at most 20 s); the listing last seen.
+// Polls `serials` until its listing holds `text` (at most 20 s); the listing last seen, which the caller checks.
 QString waitForListing(const QStringList& store, const QString& text)
 {
     QString listing;
-    QTest::qWaitFor([&] { return (listing = runCli(QStringList{"serials"} + store).out).contains(text); }, 20000);
+    (void)QTest::qWaitFor([&] { return (listing = runCli(QStringList{"serials"} + store).out).contains(text); }, 20000);
     return listing;
 }
 
