@@ -3,6 +3,7 @@
 // exchange per block, and as it would do them if it sent every block without waiting for the
 // board's reply (which the board's protocol does not allow; the difference is what waiting costs).
 #include "board_ops.h"
+#include "quiet_panel.h"
 #include "serial_link.h"
 #include "system_port.h"
 
@@ -16,6 +17,7 @@
 
 using namespace brindle;
 using namespace brindle::link;
+using bench::QuietPanel;
 
 namespace {
 
@@ -24,21 +26,6 @@ constexpr int kBlocks = kSize / 32;
 constexpr double kCharsPerSecond = 1920.0;
 // "I" and its two-character answer, the command letter, per block 65 characters, the status.
 constexpr double kFloorSeconds = (3 + 1 + kBlocks * 65 + 1) / kCharsPerSecond;
-
-// Keeps the last line the operator would have been told.
-class QuietPanel : public Panel, public TransferMonitor {
-public:
-    void log(const std::string& line) override { lastLog = line; }
-    void messageBox(const std::string& text, Icon, const std::string&) override { lastLog = "box: " + text; }
-    void beep() override {}
-    void setTitle(const std::string&) override {}
-    void selectDevice(int) override {}
-    void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<CellMismatch>&) override {}
-    void progress(int, int) override {}
-    void idle() override {}
-    std::string lastLog;
-};
 
 struct Rig {
     SerialLink& link;

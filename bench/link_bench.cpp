@@ -2,6 +2,7 @@
 // board at line rate. The board runs as a child process, so the CPU time measured here is
 // the program's own.
 #include "board_ops.h"
+#include "quiet_panel.h"
 #include "system_port.h"
 #include "serial_link.h"
 
@@ -14,25 +15,11 @@
 
 using namespace brindle;
 using namespace brindle::link;
+using bench::QuietPanel;
 
 namespace {
 
 constexpr double kCharsPerSecond = 1920.0;
-
-// Keeps the last line the operator would have been told.
-class QuietPanel : public Panel, public TransferMonitor {
-public:
-    void log(const std::string& line) override { lastLog = line; }
-    void messageBox(const std::string& text, Icon, const std::string&) override { lastLog = "box: " + text; }
-    void beep() override {}
-    void setTitle(const std::string&) override {}
-    void selectDevice(int) override {}
-    void cellsChanged(int, int) override {}
-    void markMismatches(const std::vector<CellMismatch>&) override {}
-    void progress(int, int) override {}
-    void idle() override {}
-    std::string lastLog;
-};
 
 // Every character both ways: "I" and its two-character answer, then the operation's own.
 double floorSeconds(const char* op, int size)
