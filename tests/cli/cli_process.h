@@ -21,7 +21,8 @@ struct Run {
     int exitCode = -1;
     QString out, err;
     bool contains(const QString& text) const { return out.contains(text) || err.contains(text); }
-    QByteArray what() const { return ("exit " + QString::number(exitCode) + "\nstdout:\n" + out + "\nstderr:\n" + err).toLocal8Bit(); }
+    // stderr first: it says why, and QtTest cuts a long message short.
+    QByteArray what() const { return ("exit " + QString::number(exitCode) + "\nstderr:\n" + err + "\nstdout:\n" + out).toLocal8Bit(); }
 };
 
 inline QString cliPath() { return QStringLiteral(BRINDLE_CLI_EXE); }
