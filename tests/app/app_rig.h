@@ -1,5 +1,6 @@
-// What the window tests share: a scripted operator, HEX file helpers and a window whose
-// COM1 names a device no board action of these tests reaches.
+// What the window tests share: an operator whose answers come from queues (an empty queue
+// cancels) and who notes what was shown, and a window whose COM1 names a device no board
+// action of these tests reaches.
 #pragma once
 
 #include "hex_grid_view.h"
@@ -13,32 +14,34 @@
 
 #include <deque>
 #include <functional>
-#include <vector>
 
 namespace brindle::app {
 
-// Answers the file dialog from a queue (an empty queue cancels) and records the boxes.
 class ScriptedOperator : public Operator {
 public:
     std::deque<std::optional<QString>> files;
+    std::deque<std::optional<std::array<QString, 2>>> portChoices;
     std::vector<FileMode> dialogs;
+    std::vector<std::array<QString, 2>> offeredMappings;
+    std::vector<SerialPortEntry> offeredPorts;
     QStringList boxes;
     int beeps = 0;
     std::function<void()> onBox; // runs while a box stands open
-    // "Serial port…": the answers (an empty queue cancels), and what each dialog was offered.
-    std::deque<std::optional<std::array<QString, 2>>> portChoices;
-    std::vector<std::array<QString, 2>> offeredMappings;
-    std::vector<SerialPortEntry> offeredPorts;
 
+    template <typename T>
+    static std::optional<T> next(std::deque<std::optional<T>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        std::optional<T> answer; // swapped out: GCC sees a copy as maybe-uninitialized
+        answer.swap(queue.front());
+        queue.pop_front();
+        return answer;
+    }
     std::optional<QString> chooseFile(FileMode mode) override
     {
         dialogs.push_back(mode);
-        if (files.empty())
-            return std::nullopt;
-        std::optional<QString> answer; // swapped out: GCC sees a copy as maybe-uninitialized
-        answer.swap(files.front());
-        files.pop_front();
-        return answer;
+        return next(files);
     }
     void messageBox(const QString& text, link::Icon, const QString&) override
     {
@@ -52,15 +55,9 @@ public:
     {
         offeredMappings.push_back(current);
         offeredPorts = ports;
-        if (portChoices.empty())
-            return std::nullopt;
-        const std::optional<std::array<QString, 2>> answer = portChoices.front();
-        portChoices.pop_front();
-        return answer;
+        return next(portChoices);
     }
 };
-
-inline const QByteArray kEndRecord = ":00000001FF\r\n";
 
 inline bool writeFile(const QString& path, const QByteArray& content)
 {
