@@ -142,7 +142,8 @@ private slots:
         WindowRig rig;
         const QString title = rig.form.windowTitle();
         const QString p = name.isEmpty() ? name : dir_.filePath(name);
-        QFile::remove(p);
+        if (!p.isEmpty())
+            QFile::remove(p); // an earlier row's
         rig.form.deviceSize = deviceSize;
         if (box == "1234")
             rig.form.grid.setText(rowOf(0x1234), columnOf(0x1234), "F");

@@ -46,8 +46,7 @@ board::BoardOptions boardOptions()
 }
 
 struct BoardRig {
-    explicit BoardRig(const board::BoardOptions& options = boardOptions()) : port(options) {}
-    RecordingPort port;
+    RecordingPort port{boardOptions()};
     ScriptedOperator op;
     Form1 form{port, op, {QString::fromLatin1(board::SimulatedPort::kDeviceName), QString()}};
     QTemporaryDir dir;
@@ -132,17 +131,6 @@ private slots:
             f.Verify_Click();
             QCOMPARE(f.Label4->text(), QStringLiteral("Verify OK !"));
         }
-    }
-
-    // The loaded file is gone when AUTO reloads it: a box names it and nothing is sent.
-    void autoSendsNothingWithoutAnImage()
-    {
-        BoardRig rig;
-        rig.load();
-        QVERIFY(QFile::remove(rig.form.hexFileName));
-        rig.form.auto_Click();
-        QVERIFY(rig.port.wire.isEmpty() && !rig.form.loadAccepted);
-        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("blink.hex"), qPrintable(rig.op.boxes.join('\n')));
     }
 
     // A WRITE without ERASE over a programmed chip fails in the last of its three blocks (55
@@ -244,8 +232,9 @@ private slots:
     }
 
     // A file dropped on the window (one file only) is loaded as LOAD would load it, and AUTO
-    // then reloads it without a dialog. (Named on the command line: e2e_window.)
-    void droppedFileIsLoaded()
+    // then reloads it without a dialog (named on the command line: e2e_window); once the file
+    // is gone, AUTO's box names it and nothing is sent.
+    void droppedFileIsLoadedAndReloadedByAuto()
     {
         BoardRig rig;
         const QString path = rig.dir.filePath("blink.hex");
@@ -265,6 +254,11 @@ private slots:
         rig.form.auto_Click();
         QVERIFY(rig.op.dialogs.empty() && rig.op.boxes.isEmpty());
         QCOMPARE(rig.port.wire, QByteArray("ISIWZ"));
+        QVERIFY(QFile::remove(path));
+        rig.port.wire.clear();
+        rig.form.auto_Click();
+        QVERIFY(rig.port.wire.isEmpty() && !rig.form.loadAccepted);
+        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("blink.hex"), qPrintable(rig.op.boxes.join('\n')));
     }
 
     // While the board works the window is busy: it shows the progress and the wait cursor, and
