@@ -17,7 +17,21 @@ gui_session() {
         unset QT_QPA_PLATFORM
         return 0
     fi
-    timeout "$bound" xvfb-run -a -s "-screen 0 1024x768x24" env BRINDLE_GUI_DISPLAY=1 bash "$0" "$@" || rc=$?
+    # -displayfd: Xvfb claims a free display itself and writes its number once it is ready;
+    # xvfb-run -a only guesses one, and two tests starting together could pick the same.
+    local run_dir xvfb
+    run_dir=$(mktemp -d)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+    xvfb=$!
+    if ! wait_for 30 grep -q . "$run_dir/display"; then
+        echo "FAIL: $what: Xvfb gave no display within 30 s: $(cat "$run_dir/xvfb.log")"
+        kill "$xvfb" 2>/dev/null
+        exit 1
+    fi
+    DISPLAY=":$(head -n 1 "$run_dir/display")" timeout "$bound" env BRINDLE_GUI_DISPLAY=1 bash "$0" "$@" || rc=$?
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    rm -rf "$run_dir"
     [ "$rc" -ne 124 ] || echo "FAIL: $what did not end within $bound s"
     exit "$rc"
 }

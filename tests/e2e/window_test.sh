@@ -5,7 +5,7 @@
 # Usage: window_test.sh BRINDLE BRINDLE_BOARD HEXFILE ARTEFACT_DIR
 set -euo pipefail
 source "$(dirname "$0")/../gui_session.sh"
-gui_session 240 "the window test" xvfb-run xdotool xwininfo import -- "$@"
+gui_session 240 "the window test" Xvfb xdotool xwininfo import -- "$@"
 
 app=$1 boardexe=$2 hex=$3 artefacts=$4
 mkdir -p "$artefacts"

@@ -9,7 +9,7 @@ set -euo pipefail
 
 source "$(dirname "$0")/../gui_session.sh"
 # The window needs an X display.
-gui_session 840 "the installer test" cpack wine wineboot wineserver unzip xvfb-run xdotool iconv -- "$@"
+gui_session 840 "the installer test" cpack wine wineboot wineserver unzip Xvfb xdotool iconv -- "$@"
 
 build=$1 version=$2 objdump=$3
 work=$(mktemp -d)

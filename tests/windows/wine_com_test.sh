@@ -12,7 +12,7 @@ set -euo pipefail
 source "$(dirname "$0")/../gui_session.sh"
 # Everything runs on the one display: Wine's desktop process starts with the prefix and keeps
 # the display it found.
-gui_session 170 "the Wine COM test" wine wineboot wineserver xvfb-run xdotool xwininfo import objcopy -- "$@"
+gui_session 170 "the Wine COM test" wine wineboot wineserver Xvfb xdotool xwininfo import objcopy -- "$@"
 
 cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7 probe=$8
 export WINEPATH=$6 WINEDEBUG=-all
