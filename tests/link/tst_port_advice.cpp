@@ -71,22 +71,13 @@ private slots:
         QVERIFY2(!told.contains("sudo") && !told.contains("as root"), qPrintable(told));
     }
 
-    void lockFileContents_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("pid"); // 0: none
-        QTest::newRow("padded, as UUCP") << QByteArray("      4242\n") << 4242;
-        const qint32 binary = 4242;
-        QTest::newRow("binary") << QByteArray(reinterpret_cast<const char*>(&binary), 4) << 4242;
-        QTest::newRow("empty") << QByteArray() << 0;
-        QTest::newRow("negative") << QByteArray("-5\n") << 0;
-        QTest::newRow("not a number") << QByteArray("12ab\n") << 0;
-    }
     void lockFileContents()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(int, pid);
-        QCOMPARE(platform::lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), long(pid));
+        const qint32 binary = 4242;
+        for (const auto& [content, pid] : {std::pair{QByteArray("      4242\n"), 4242L}, // padded, as UUCP
+                                           {QByteArray(reinterpret_cast<const char*>(&binary), 4), 4242L},
+                                           {QByteArray(), 0L}, {QByteArray("-5\n"), 0L}, {QByteArray("12ab\n"), 0L}})
+            QCOMPARE(platform::lockFilePid(std::string_view(content.constData(), std::size_t(content.size()))).value_or(0), pid);
     }
 
 #ifdef BRINDLE_POSIX_TESTS
