@@ -126,6 +126,7 @@ private slots:
             {"ftdi at 1 ms: the reply within the millisecond", "ftdi", 1, {{2, 3300, 500}}, "2@4000"},
             {"ftdi: the timer restarted on a full packet", "ftdi", 0, {{62, 1000, 0}, {1, 18000, 0}}, "62@1000 1@33000"},
             {"ch340: 32-byte packets, 1 ms", "ch340", 0, {{40, 2500, 0}}, "32@2500 8@3500"},
+            {"pl2303: 64-byte packets, 1 ms", "pl2303", 0, {{70, 2500, 0}}, "64@2500 6@3500"},
         };
         for (const auto& c : cases) {
             const std::optional<AdapterModel> model = adapterModel(c.adapter, c.latencyMs);
@@ -155,6 +156,7 @@ private slots:
     void damagedTraces()
     {
         for (const auto& [trace, error] : {std::pair{"[COM1 open x]\n  12 > 4G  |.|\n", "line 2: '4G' is not a byte in hexadecimal"},
+                                           {"  12 <\n", "line 1: a byte line without bytes in hexadecimal"},
                                            {"[COM1 open x]\n[COM1 close]\n", "no byte lines*BRINDLE_TRACE=1*"}}) {
             const ParsedTrace t = parseTrace(trace);
             QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(error)).match(
@@ -172,6 +174,7 @@ private slots:
         QTest::addColumn<QString>("notice");
         const QString done = "replay: all 3 exchanges of the trace answered";
         QTest::newRow("as recorded") << kTrace << "IW00| " << "21@5 Q\\r@2 w@19 \\n@22" << done;
+        QTest::newRow("stopped half-way") << kTrace << "IW0" << "21@5 Q\\r@2" << "";
         QTest::newRow("diverged, then silent")
             << kTrace << "IWR0| " << "21@5 Q\\r@2"
             << "replay diverged: byte 3 from the program is 'R' (52) where the trace (line 9) has '0' (30); "

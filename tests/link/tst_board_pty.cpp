@@ -83,7 +83,10 @@ private slots:
         QVERIFY(started(erasing, slowErase));
         OpRig slow(erasing.devicePath());
         slow.link.setTimeout(std::chrono::milliseconds(0));
+        QElapsedTimer clock;
+        clock.start();
         QVERIFY(slow.ops.erase().ok());
+        QCOMPARE_GE(clock.elapsed(), 1200); // the board did take its time
 
         // A block's programming is waited for, the write's first answer is not: here 1.8 s,
         // between the two allowances scaled by 4 (1.2 s and 2.4 s).
@@ -95,7 +98,9 @@ private slots:
         writer.link.setTimeout(std::chrono::milliseconds(0));
         writer.link.setTimeoutScale(4);
         writer.programLength = 64;
+        clock.restart();
         QCOMPARE(nameOf(writer.ops.program().result), QString("ok"));
+        QCOMPARE_GE(clock.elapsed(), 1800);
 
         board::BoardOptions silent;
         silent.silentAfter = 'I';
@@ -106,8 +111,7 @@ private slots:
         for (const auto& [op, boundMs] : ops) {
             OpRig rig(quiet.devicePath());
             rig.link.setTimeout(std::chrono::milliseconds(0));
-            QElapsedTimer clock;
-            clock.start();
+            clock.restart();
             QCOMPARE(runOperation(rig.ops, op, {true, true, true}).result, link::Result::NoAnswer);
             QCOMPARE_LT(clock.elapsed(), boundMs);
         }
