@@ -1,5 +1,5 @@
 // The simulated board inside the program, as the serial link sees it through the port
-// interface: line-rate timing, hang-up, and COM2 left to the system's port.
+// interface: line-rate and adapter timing, hang-up, and COM2 left to the system's port.
 #include "simulated_port.h"
 
 #include <QElapsedTimer>
@@ -11,29 +11,26 @@ using namespace brindle::board;
 namespace {
 
 // COM2's port: records what reaches it.
-class FakePort : public platform::Port {
-public:
-    std::string sent;
-    bool up = false;
-    int chosen = 1;
+struct FakePort : platform::Port {
     void select(int commPort) override { chosen = commPort; }
     int selected() const override { return chosen; }
     std::string deviceName() const override { return "/dev/ttyS1"; }
-    std::optional<platform::OpenFailure> open() override { up = true; return std::nullopt; }
+    std::optional<platform::OpenFailure> open() override { return up = true, std::nullopt; }
     void close() override { up = false; }
     bool isOpen() const override { return up; }
     void output(std::string_view text) override { sent += text; }
     std::string input() override { return "from COM2"; }
     bool waitForInput(int) override { return true; }
+    std::string sent;
+    int chosen = 1;
+    bool up = false;
 };
 
-BoardOptions options(bool paced, std::vector<std::string> args = {})
+BoardOptions options(const std::vector<std::string>& args)
 {
     BoardOptions o;
-    std::string error;
-    if (!parseBoardOptions(args, &o, &error))
+    if (std::string error; !parseBoardOptions(args, &o, &error))
         qFatal("%s", error.c_str());
-    o.pacing = paced;
     return o;
 }
 
@@ -59,7 +56,7 @@ private slots:
     // second at least 30 ms; nothing is readable the moment the command goes out.
     void pacesAtTheLineRate()
     {
-        SimulatedPort port(options(true));
+        SimulatedPort port(options({"--pace"}));
         QVERIFY(!port.open());
         QElapsedTimer timer;
         timer.start();
@@ -75,7 +72,7 @@ private slots:
     // least four periods, however the thread is scheduled.
     void ftdiHoldsRepliesForItsTimer()
     {
-        SimulatedPort port(options(false, {"--adapter", "ftdi", "--latency-ms", "50"}));
+        SimulatedPort port(options({"--adapter", "ftdi", "--latency-ms", "50"}));
         QVERIFY(!port.open());
         QElapsedTimer timer;
         timer.start();
@@ -86,25 +83,11 @@ private slots:
         QVERIFY2(timer.elapsed() >= 200, qPrintable(QString::number(timer.elapsed())));
     }
 
-    // The chip keeps what was written while the port is closed and opened again.
-    void chipOutlivesTheOpening()
-    {
-        SimulatedPort port(options(false, {"--chip", "AT89C2051"}));
-        QVERIFY(!port.open());
-        port.output("W" + std::string(64, '0') + "Z");
-        QCOMPARE(port.input(), std::string("QQW"));
-        port.close();
-        QVERIFY(!port.isOpen());
-        QVERIFY(!port.open());
-        port.output("RT");
-        QCOMPARE(port.input(), std::string(64, '0'));
-    }
-
     // A board that hangs up is a port that closes itself once its last reply is read, and
     // does not open again.
     void hangUpClosesThePort()
     {
-        SimulatedPort port(options(false, {"--hang-up-after=1"}));
+        SimulatedPort port(options({"--hang-up-after=1"}));
         QVERIFY(!port.open());
         port.output("RTT");
         QCOMPARE(collect(port, 200, 1000), std::string(64, 'F')); // bound: the board closes at once
@@ -113,24 +96,29 @@ private slots:
         QVERIFY(port.open().has_value());
     }
 
+    // COM2 is the system's port; COM1 the board, whose chip keeps what was written while the
+    // port is closed and opened again.
     void com2IsTheSystemPort()
     {
         auto others = std::make_unique<FakePort>();
         FakePort* com2 = others.get();
-        SimulatedPort port(options(false), std::move(others));
+        SimulatedPort port(options({}), std::move(others));
         port.select(2);
-        QCOMPARE(com2->chosen, 2);
-        QCOMPARE(port.deviceName(), std::string("/dev/ttyS1"));
+        QVERIFY(com2->chosen == 2 && port.deviceName() == "/dev/ttyS1");
         QVERIFY(!port.open());
         port.output("I");
         QCOMPARE(com2->sent, std::string("I"));
         QCOMPARE(port.input(), std::string("from COM2"));
         port.close();
         port.select(1);
-        QVERIFY(!port.open());
-        port.output("I");
-        QCOMPARE(port.input(), std::string("62")); // unpaced: at once
         QCOMPARE(port.deviceName(), std::string(SimulatedPort::kDeviceName));
+        QVERIFY(!port.open());
+        port.output("IW" + std::string(64, '0') + "Z");
+        QCOMPARE(port.input(), std::string("62QQW")); // unpaced: at once
+        port.close();
+        QVERIFY(!port.isOpen() && !port.open());
+        port.output("RT");
+        QCOMPARE(port.input(), std::string(64, '0'));
     }
 };
 

@@ -1,86 +1,60 @@
-// The link's test doubles and the board operations' cases, written once and run against a
-// scripted port (the simulated board's firmware behind it, its replies cut into reads of
-// chosen sizes) and against the simulated board on a pseudo-terminal.
+// The link's test doubles and the board operations' rows, run against a scripted port (the
+// simulated board's firmware behind it, its replies cut into reads of chosen sizes) and against
+// the simulated board on a pseudo-terminal.
 #pragma once
 
 #include "board_ops.h"
-#include "system_port.h"
 #include "serial_link.h"
 #include "simulated_board.h"
+#include "system_port.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <array>
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <thread>
 
 namespace brindle::link::test {
 
-// What the operator meets, and the port's closes, in order. The port's device name reads
-// "DEV" in texts and titles, so a row holds for the scripted port and a pseudo-terminal alike.
-enum class Kind { Log, Box, Beep, Marks, Close };
-struct Event {
-    Kind kind;
-    std::string text = {}; // a log's line, a box's text (its opening: advice that follows may vary), a count of marks
-    Icon icon = Icon::Critical;
-    std::string title = {};
-
-    bool matches(const Event& seen) const
-    {
-        return kind == seen.kind && icon == seen.icon && title == seen.title
-               && (kind == Kind::Box ? seen.text.rfind(text, 0) == 0 : text == seen.text);
-    }
-};
-inline Event logged(std::string line) { return {Kind::Log, std::move(line)}; }
-inline Event box(Icon icon, std::string title, std::string text) { return {Kind::Box, std::move(text), icon, std::move(title)}; }
-inline Event marks(int count) { return {Kind::Marks, std::to_string(count)}; }
-inline const Event beeped{Kind::Beep}, closed{Kind::Close};
-using Events = std::vector<Event>;
-
-inline QString shown(const Events& events)
+// What the operator meets, and the port's closes, in order, one string each; an expected one
+// that ends in "*" matches by its opening (a box's advice may vary). The port's device name
+// reads "DEV", so a row holds for the scripted port and a pseudo-terminal alike.
+using Events = QStringList;
+inline QString logged(const std::string& line) { return "log " + QString::fromStdString(line); }
+inline QString boxed(Icon icon, const std::string& title, const std::string& text)
 {
-    QStringList lines;
-    for (const Event& e : events)
-        lines << QString("%1 %2 [%3] %4").arg(int(e.kind)).arg(int(e.icon)).arg(QString::fromStdString(e.title),
-                                                                               QString::fromStdString(e.text));
-    return lines.join('|');
+    return QString(icon == Icon::Critical ? "X[" : "![") + QString::fromStdString(title) + "] " + QString::fromStdString(text);
 }
+inline QString box(Icon icon, const std::string& title, const std::string& text) { return boxed(icon, title, text) + "*"; }
+inline QString marks(int count) { return "marks " + QString::number(count); }
+inline const QString beeped = "beep", closed = "]";
 
 inline bool matchAll(const Events& expected, const Events& seen)
 {
-    return expected.size() == seen.size() && std::equal(expected.begin(), expected.end(), seen.begin(),
-                                                         [](const Event& e, const Event& s) { return e.matches(s); });
+    bool same = expected.size() == seen.size();
+    for (int i = 0; same && i < seen.size(); ++i)
+        same = expected[i].endsWith('*') ? seen[i].startsWith(expected[i].chopped(1)) : seen[i] == expected[i];
+    return same;
 }
 
 class RecordingPanel : public Panel, public TransferMonitor {
 public:
-    void log(const std::string& line) override { add({Kind::Log, line}); }
-    void messageBox(const std::string& text, Icon icon, const std::string& t) override { add({Kind::Box, text, icon, t}); }
+    void log(const std::string& line) override { add(logged(line)); }
+    void messageBox(const std::string& text, Icon icon, const std::string& t) override { add(boxed(icon, t, text)); }
     void beep() override { add(beeped); }
-    void setTitle(const std::string& t) override { title = QString::fromStdString(plain(t)); }
+    void setTitle(const std::string& t) override { title = plain(QString::fromStdString(t)); }
     void selectDevice(int) override {}
     void progress(int, int) override {}
     void cellsChanged(int first, int last) override { rowsChanged.emplace_back(first, last); }
     void markMismatches(const std::vector<CellMismatch>& cells) override { add(marks(int(cells.size()))); }
     void idle() override { ++idles; }
-    void add(Event event)
-    {
-        event.text = plain(event.text), event.title = plain(event.title);
-        events.push_back(std::move(event));
-    }
-    std::string plain(std::string text) const
-    {
-        for (std::size_t at; !device.empty() && (at = text.find(device)) != std::string::npos;)
-            text.replace(at, device.size(), "DEV");
-        return text;
-    }
+    void add(const QString& event) { events << plain(event); }
+    QString plain(QString text) const { return device.isEmpty() ? text : text.replace(device, "DEV"); }
 
     Events events;
-    QString title;
-    std::string device; // the port's name, read as "DEV"
+    QString title, device; // the port's device name, read as "DEV"
     std::vector<std::pair<int, int>> rowsChanged;
     int idles = 0;
 };
@@ -122,7 +96,7 @@ public:
             return real_->output(text);
         for (char c : board ? text : std::string_view()) {
             const board::SimulatedBoard::Response r = board->receive(c);
-            pending += (reshape ? reshape(r.text) : r.text) + r.trailing;
+            pending += r.text + r.trailing;
             up_ = up_ && !r.hangUp;
         }
     }
@@ -145,7 +119,6 @@ public:
     std::atomic<char> lastLetter{0}; // the last command letter sent, for another thread to watch
     std::vector<std::size_t> chunks;
     board::SimulatedBoard* board = nullptr;
-    std::function<std::string(std::string)> reshape; // changes each of the board's replies
     std::optional<platform::OpenFailure> failure;
 
 private:
@@ -161,7 +134,7 @@ struct OpRig {
         : real(path.empty() ? nullptr : platform::makeSystemPort({QString::fromStdString(path), {}})),
           port(panel, real.get()), link(port, panel, &panel), ops(link, panel, &panel, grid, session)
     {
-        panel.device = port.deviceName();
+        panel.device = QString::fromStdString(port.deviceName());
         link.setTimeout(std::chrono::milliseconds(300));
         if (!real)
             link.setLineRate(0); // the scripted port's replies are all there at once
@@ -173,44 +146,52 @@ struct OpRig {
     SerialLink link;
     image::HexGrid grid;
     Session session{12345, 0};
-    int& deviceSize = session.deviceSize;
     int& programLength = session.programLength;
     BoardOps ops;
 };
+
+inline board::BoardOptions onChip(const char* chip)
+{
+    board::BoardOptions options;
+    options.chip = chip;
+    return options;
+}
 
 struct CellText {
     int row = 0, column = 0;
     std::string text;
 };
 
-// One board operation's case: the board and the grid before, and all the operation must come
-// to. Every row checks the outcome.
+// One board operation's case: the board and the grid before, and all the operation must come to.
 struct OpCase {
     Operation op = Operation::Identify;
     std::array<bool, 3> lockBits{};
     board::BoardOptions board;
-    bool absent = false;             // the port cannot be opened
+    bool absent = false;         // the port cannot be opened
     int programLength = 0;
-    std::string fill;                // every cell of the grid before; empty: FF
-    std::vector<CellText> cells;     // cells set before
-    std::string wire;                // "[" "]" open and close; "#" a block of 64 hexadecimal digits
+    std::string fill;            // every cell of the grid before; empty: FF
+    std::vector<CellText> cells; // cells set before
+    std::string wire;            // "[" "]" open and close; "#" a block of 64 hexadecimal digits
     Events events;
     int deviceSize = 0, programLengthAfter = 0;
     std::vector<CellText> cellsAfter;
     QString title;
     Result result = Result::Ok;
-    int address = -1;
-    int bytesDone = 0;
-    int differing = 0;
+    int address = -1, bytesDone = 0, differing = 0;
 };
 
 // Builds a row as a chain of what differs from the default; it is added when the chain ends.
+// board: the chip, then the simulated board's options ("21 --lower-case").
 class OpRow {
 public:
-    OpRow(const char* name, Operation op, const char* chip) : name_(name)
+    OpRow(const char* name, Operation op, const QString& board) : name_(name)
     {
         c_.op = op;
-        c_.board.chip = chip;
+        std::vector<std::string> args{"--chip"};
+        for (const QString& word : board.split(' '))
+            args.push_back(word.toStdString());
+        if (std::string error; !board::parseBoardOptions(args, &c_.board, &error))
+            qFatal("%s: %s", name, error.c_str());
     }
     ~OpRow()
     {
@@ -219,13 +200,6 @@ public:
     }
     static inline const QStringList* only = nullptr; // the rows another layer runs; null: all
     OpRow& lock(bool lb1, bool lb2, bool lb3) { c_.lockBits = {lb1, lb2, lb3}; return *this; }
-    OpRow& reply(char command, const char* text) { c_.board.wrongReplyFor = command, c_.board.wrongReply = text; return *this; }
-    OpRow& silentFrom(char command) { c_.board.silentAfter = command; return *this; }
-    OpRow& shortBlock(int block) { c_.board.shortBlock = block; return *this; }
-    OpRow& lowerCase() { c_.board.lowerCase = true; return *this; }
-    OpRow& hangUpAfter(int blocks) { c_.board.hangUpAfterBlocks = blocks; return *this; }
-    OpRow& failBlock(int block) { c_.board.failBlock = block; return *this; }
-    OpRow& readStatus(const char* text) { c_.board.readStatus = text; return *this; }
     OpRow& absent() { c_.absent = true; return *this; }
     OpRow& length(int bytes) { c_.programLength = bytes; return *this; }
     OpRow& fill(const char* pair) { c_.fill = pair; return *this; }
@@ -256,100 +230,71 @@ inline void addOpRows()
     const char* quiet = "The programmer on COM1 (DEV) did not answer";
     const char* gone = "The programmer on COM1 (DEV) was disconnected";
     const std::string check = "The board on COM1 (DEV) did not answer", system = "System ERROR\n\n";
-    const Event C = closed, beep = beeped;
+    const QString C = closed, beep = beeped;
     OpRow("reset AT89C51", O::Identify, "51").wire("[I]").events({C}).sizes(4096, 0).title("51");
-    OpRow("reset unknown code", O::Identify, "62").reply('I', "99").wire("[I]").events({C}).title("99").outcome(R::NoChip);
-    OpRow("reset not hexadecimal", O::Identify, "62").reply('I', "2G").wire("[I]").events({C}).title("2G").outcome(R::BadReply);
-    OpRow("erase a letter too many", O::Erase, "21").reply('S', "SS").wire("[I][S]").sizes(2048, 0).title("SS").outcome(R::BadReply)
+    OpRow("reset not hexadecimal", O::Identify, "62 --wrong-reply=I=2G").wire("[I]").events({C}).title("2G").outcome(R::BadReply);
+    OpRow("erase a letter too many", O::Erase, "21 --wrong-reply=S=SS").wire("[I][S]").sizes(2048, 0).title("SS").outcome(R::BadReply)
         .events({C, C, box(X, "ERASE", system + "The board on COM1 (DEV) answered the erase with \"SS\", "), beep});
     OpRow("erase", O::Erase, "21").wire("[I][S]").events({C, C, logged("Erase."), beep}).sizes(2048, 0).title("S");
-    OpRow("erase s", O::Erase, "21").reply('S', "s").wire("[I][S]").sizes(2048, 0).title("s").outcome(R::ChipFailed)
-        .events({C, C, logged("Erase Error !"), box(E, "", "Erase ERROR\n\nThe board could not erase the chip (\"s\"): "), beep});
-    OpRow("erase silent", O::Erase, "21").silentFrom('S').wire("[I][S]").sizes(2048, 0).title(quiet).outcome(R::NoAnswer)
+    OpRow("erase silent", O::Erase, "21 --silent-after=S").wire("[I][S]").sizes(2048, 0).title(quiet).outcome(R::NoAnswer)
         .events({C, C, box(X, "ERASE", system + check), beep});
-    OpRow("blank", O::Blank, "21").wire("[I][N]").events({C, C, logged("Blank OK !"), beep}).sizes(2048, 0).title("N");
-    OpRow("blank n", O::Blank, "21").reply('N', "n").wire("[I][N]").sizes(2048, 0).title("n").outcome(R::ChipFailed)
+    OpRow("blank n", O::Blank, "21 --wrong-reply=N=n").wire("[I][N]").sizes(2048, 0).title("n").outcome(R::ChipFailed)
         .events({C, C, logged("Blank Error !"),
                  box(E, "BLANK CHECK", "Blank Check ERROR\n\nThe chip is not blank (\"n\"): erase it first."), beep});
-    OpRow("blank S", O::Blank, "21").reply('N', "S").wire("[I][N]").sizes(2048, 0).title("S").outcome(R::BadReply)
-        .events({C, C, box(X, "", system + "The board on COM1 (DEV) answered the blank check with \"S\""), beep});
     OpRow("lock 1 and 3", O::Lock, "21").lock(true, false, true).wire("[I][AC]").events({C, C, beep}).sizes(2048, 0).title("C");
     for (const O op : {O::Identify, O::Erase, O::Lock, O::Write, O::Verify})
         OpRow(operationName(op).data(), op, "21").lock(true, false, false).absent().outcome(R::PortError)
             .events({box(X, "PORT", "Cannot open COM1 (DEV): ")});
-    OpRow("lock a", O::Lock, "21").lock(true, true, false).reply('A', "a").wire("[I][AB]").sizes(2048, 0).title("B").outcome(R::ChipFailed)
-        .events({C, C, logged("Lock Error !"), box(E, "LOCK", "Lock ERROR\n\nThe chip refused lock bit 1: "), beep});
-    OpRow("lock silent", O::Lock, "21").lock(true, true, true).silentFrom('A').wire("[I][A]").sizes(2048, 0).title(quiet)
-        .events({C, C, box(X, "LOCK", system + check), beep}).outcome(R::NoAnswer);
-    OpRow("lock x", O::Lock, "21").lock(true, true, true).reply('A', "x").wire("[I][A]").sizes(2048, 0).title("x")
+    OpRow("lock a", O::Lock, "21 --wrong-reply=A=a").lock(true, true, false).wire("[I][AB]").sizes(2048, 0).title("B")
+        .outcome(R::ChipFailed).events({C, C, logged("Lock Error !"), box(E, "LOCK", "Lock ERROR\n\nThe chip refused lock bit 1: "), beep});
+    OpRow("lock x", O::Lock, "21 --wrong-reply=A=x").lock(true, true, true).wire("[I][A]").sizes(2048, 0).title("x")
         .events({C, C, box(X, "LOCK", system + "The board on COM1 (DEV) answered lock bit 1 with \"x\""), beep}).outcome(R::BadReply);
-    OpRow("lock none", O::Lock, "21").wire("[I][]").events({C, C, beep}).sizes(2048, 0).title("21");
     const Events wrote{C, logged("Write OK !"), C, beep};
     const auto malformed = [](const char* address) { return std::string("Nothing was written: the byte at address ") + address + " is not"; };
+    const auto refused = [](const char* what) { return "Write ERROR\n\nThe board refused " + std::string(what) + " (\"w\"): the chip may not be erased."; };
     OpRow("write 2 KB", O::Write, "21").length(2048).fill("A5").wire("[I][W" + B + "]").events(wrote).sizes(2048, 2048).title("W")
         .outcome(R::Ok, -1, 2048);
     OpRow("write 96 bytes to 4 KB", O::Write, "51").length(96).wire("[I][W###Z]").events(wrote).sizes(4096, 96).title("W")
         .outcome(R::Ok, -1, 96);
-    OpRow("write x", O::Write, "21").length(2048).reply('W', "x").wire("[I][W]").sizes(2048, 2048).title("x").outcome(R::BadReply)
-        .events({C, box(X, "PROGRAM", system + "The board on COM1 (DEV) answered the write with \"x\""), C, beep});
-    OpRow("write w", O::Write, "21").length(2048).reply('W', "w").wire("[I][W]").sizes(2048, 2048).title("w").outcome(R::ChipFailed, 0)
-        .events({C, logged("Write Error !"),
-                 box(E, "", "Write ERROR\n\nThe board refused the write (\"w\"): the chip may not be erased."), C, beep});
+    OpRow("write w", O::Write, "21 --wrong-reply=W=w").length(2048).wire("[I][W]").sizes(2048, 2048).title("w").outcome(R::ChipFailed, 0)
+        .events({C, logged("Write Error !"), box(E, "", refused("the write")), C, beep});
     OpRow("write longer than chip", O::Write, "21").length(4096).fill("A5").wire("[I][W" + B + "]").sizes(2048, 4096).title("W")
         .events({C, logged("Write OK !"), box(E, "PROGRAM", "The program is 4096 bytes long, the chip holds only 2048: the last 2048 bytes (from address 0800) did not fit"), C, beep}).outcome(R::BadImage, 2048, 2048);
     OpRow("write malformed first cell", O::Write, "21").length(2048).cell(1, 1, "F").wire("[I]").events({C, box(E, "PROGRAM", malformed("0000"))})
         .sizes(2048, 2048).title("21").outcome(R::BadImage, 0);
-    OpRow("write w for a further block", O::Write, "51").length(96).failBlock(2).wire("[I][W###]").sizes(4096, 96).title("w")
-        .events({C, logged("Write Error !"),
-                 box(E, "", "Write ERROR\n\nThe board refused block 0040H (\"w\"): the chip may not be erased."), C, beep})
-        .outcome(R::ChipFailed, 0x40, 96);
-    OpRow("write w for block 1", O::Write, "21").length(2048).failBlock(0).wire("[I][W#]").sizes(2048, 2048).title("w")
-        .events({C, logged("Write Error !"), box(E, "", "Write ERROR\n\nThe board refused block 0000H (\"w\")"), C, beep})
-        .outcome(R::ChipFailed, 0, 32);
     OpRow("write malformed last cell", O::Write, "21").length(2048).cell(128, 16, "").wire("[I]").events({C, box(E, "PROGRAM", malformed("07FF"))})
         .sizes(2048, 2048).title("21").outcome(R::BadImage, 0x7FF);
+    OpRow("write w for a further block", O::Write, "51 --fail-block=2").length(96).wire("[I][W###]").sizes(4096, 96).title("w")
+        .events({C, logged("Write Error !"), box(E, "", refused("block 0040H")), C, beep}).outcome(R::ChipFailed, 0x40, 96);
     OpRow("write no chip", O::Write, "none").length(2048).wire("[I]").sizes(0, 2048).title("00").outcome(R::NoChip)
         .events({C, box(X, "PROGRAM", system + "No chip was found in the socket (the board answered \"00\")")});
-    OpRow("write hang-up", O::Write, "21").length(2048).hangUpAfter(3).wire("[I][W###]").sizes(2048, 2048).title(gone)
-        .outcome(R::HungUp, -1, 96)
-        .events({C, box(X, "PROGRAM", system + "The board on COM1 (DEV) hung up during the write: "), C, beep});
-    const Events readOk{C, marks(0), logged("Read OK !"), C, beep};
-    OpRow("read AT89C1051", O::Read, "11").fill("00").wire("[I][R" + T32 + "]").events(readOk).sizes(1024, 1024)
-        .cellAfter(1, 1, "FF").cellAfter(64, 16, "FF").cellAfter(65, 1, "00").title("R").outcome(R::Ok, -1, 1024);
+    OpRow("write hang-up", O::Write, "21 --hang-up-after=3").length(2048).wire("[I][W###]").sizes(2048, 2048).title(gone)
+        .outcome(R::HungUp, -1, 96).events({C, box(X, "PROGRAM", system + "The board on COM1 (DEV) hung up during the write: "), C, beep});
+    OpRow("read AT89C1051", O::Read, "11").fill("00").wire("[I][R" + T32 + "]").events({C, marks(0), logged("Read OK !"), C, beep})
+        .sizes(1024, 1024).cellAfter(1, 1, "FF").cellAfter(64, 16, "FF").cellAfter(65, 1, "00").title("R").outcome(R::Ok, -1, 1024);
     const auto readError = [&](const std::string& text) {
         return Events{C, marks(0), logged("Read Error !"), box(E, "", "Read ERROR\n\n" + text), C, beep};
     };
-    OpRow("read short block", O::Read, "21").shortBlock(0).fill("00").wire("[I][R" + T64 + "]").sizes(2048, 2048)
+    const auto fault = [&](int marked, const std::string& text) { return Events{C, marks(marked), box(X, "PROGRAM", system + text), C, beep}; };
+    const std::string malformedAt0 = "The block at 0000H came back malformed";
+    OpRow("read short block", O::Read, "21 --short-block=0").fill("00").wire("[I][R" + T64 + "]").sizes(2048, 2048)
         .events(readError("The block at 0000H came back short: 4 characters received, \"FFFF\"."))
         .cellAfter(1, 1, "FF").cellAfter(1, 2, "FF").cellAfter(1, 3, "").cellAfter(2, 16, "").cellAfter(3, 1, "FF").title("R")
         .outcome(R::BadReply, 0, 2048);
-    OpRow("read lower case", O::Read, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 2048).cellAfter(1, 1, "ff").title("R")
-        .events(readError("The block at 0000H came back malformed: 64 characters received, \"ffff")).outcome(R::BadReply, 0, 2048);
-    const auto readFault = [&](int marked, const std::string& text) {
-        return Events{C, marks(marked), box(X, "PROGRAM", system + text), C, beep};
-    };
-    OpRow("read silent", O::Read, "21").silentFrom('T').fill("00").wire("[I][RT]").sizes(2048, 2048).cellAfter(1, 1, "").cellAfter(3, 1, "00")
-        .title(quiet).events(readFault(0, check)).outcome(R::NoAnswer, 0, 0);
-    OpRow("read no chip", O::Read, "none").wire("[I][R]").sizes(0, 0).title("r").outcome(R::NoChip)
-        .events(readError("No chip was found in the socket"));
-    OpRow("verify", O::Verify, "21").wire("[I][R" + T64 + "]").events({C, marks(0), logged("Verify OK !"), C, beep}).sizes(2048, 0)
-        .title("R").outcome(R::Ok, -1, 2048);
-    OpRow("read a letter too many", O::Read, "21").readStatus("RR").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("RR")
-        .events(readFault(0, "The board on COM1 (DEV) answered the read with \"RR\", ")).outcome(R::BadReply, -1, 2048);
-    OpRow("read lower case, then r", O::Read, "21").lowerCase().readStatus("r").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("r")
-        .events(readError("The block at 0000H came back malformed")).outcome(R::BadReply, 0, 2048);
-    OpRow("verify lower case", O::Verify, "21").lowerCase().wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
-        .events(readFault(2048, "The block at 0000H came back malformed")).outcome(R::BadReply, 0, 2048, 2048);
-    OpRow("verify lower case, then r", O::Verify, "21").lowerCase().readStatus("r").wire("[I][R" + T64 + "]").sizes(2048, 0).title("r")
-        .events(readFault(0, "The block at 0000H came back malformed")).outcome(R::BadReply, 0, 2048);
-    OpRow("verify a letter too many", O::Verify, "21").readStatus("RR").wire("[I][R" + T64 + "]").sizes(2048, 0).title("RR")
-        .events(readFault(0, "The board on COM1 (DEV) answered the verify with \"RR\", ")).outcome(R::BadReply, -1, 2048);
-    OpRow("verify short block", O::Verify, "21").shortBlock(2).wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
-        .events(readFault(30, "The block at 0040H came back short")).outcome(R::BadReply, 0x40, 2048, 30);
-    OpRow("verify hang-up", O::Verify, "21").hangUpAfter(3).fill("00").wire("[I][RTTTT]").sizes(2048, 0).title(gone)
-        .outcome(R::HungUp, 96, 96).events(readFault(0, "The board on COM1 (DEV) hung up during the verify: "));
-    OpRow("verify no chip", O::Verify, "none").wire("[I][R]").sizes(0, 0).title("r").outcome(R::NoChip)
-        .events(readFault(0, "No chip was found in the socket"));
+    OpRow("read lower case", O::Read, "21 --lower-case").wire("[I][R" + T64 + "]").sizes(2048, 2048).cellAfter(1, 1, "ff").title("R")
+        .events(readError(malformedAt0 + ": 64 characters received, \"ffff")).outcome(R::BadReply, 0, 2048);
+    OpRow("read lower case, then r", O::Read, "21 --lower-case --read-status=r").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("r")
+        .events(readError(malformedAt0)).outcome(R::BadReply, 0, 2048);
+    OpRow("read silent", O::Read, "21 --silent-after=T").fill("00").wire("[I][RT]").sizes(2048, 2048).cellAfter(1, 1, "")
+        .cellAfter(3, 1, "00").title(quiet).events(fault(0, check)).outcome(R::NoAnswer, 0, 0);
+    OpRow("read a letter too many", O::Read, "21 --read-status=RR").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("RR")
+        .events(fault(0, "The board on COM1 (DEV) answered the read with \"RR\", ")).outcome(R::BadReply, -1, 2048);
+    OpRow("verify lower case", O::Verify, "21 --lower-case").wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
+        .events(fault(2048, malformedAt0)).outcome(R::BadReply, 0, 2048, 2048);
+    OpRow("verify lower case, then r", O::Verify, "21 --lower-case --read-status=r").wire("[I][R" + T64 + "]").sizes(2048, 0).title("r")
+        .events(fault(0, malformedAt0)).outcome(R::BadReply, 0, 2048);
+    OpRow("verify hang-up", O::Verify, "21 --hang-up-after=3").fill("00").wire("[I][RTTTT]").sizes(2048, 0).title(gone)
+        .outcome(R::HungUp, 96, 96).events(fault(0, "The board on COM1 (DEV) hung up during the verify: "));
 }
 
 // Sets the rig's grid and lengths as the row has them.
@@ -358,10 +303,9 @@ inline void prepare(OpRig& rig, const OpCase& c)
     rig.programLength = c.programLength;
     if (c.absent && !rig.real)
         rig.port.failure = platform::OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
-    if (!c.fill.empty())
-        for (int row = 1; row <= 4096; ++row)
-            for (int column = 1; column <= 16; ++column)
-                rig.grid.setText(row, column, c.fill);
+    for (int row = 1; row <= 4096 && !c.fill.empty(); ++row)
+        for (int column = 1; column <= 16; ++column)
+            rig.grid.setText(row, column, c.fill);
     for (const CellText& cell : c.cells)
         rig.grid.setText(cell.row, cell.column, cell.text);
 }
@@ -387,19 +331,19 @@ inline void runRow(OpRig& rig, const OpCase& c)
 {
     const Outcome outcome = runOperation(rig.ops, c.op, c.lockBits);
     QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), QString::fromStdString(c.wire));
-    QVERIFY2(matchAll(c.events, rig.panel.events), qPrintable("events: " + shown(rig.panel.events)));
+    QVERIFY2(matchAll(c.events, rig.panel.events), qPrintable("events: " + rig.panel.events.join('|')));
     QCOMPARE(nameOf(outcome.result), nameOf(c.result));
     QCOMPARE(operationName(outcome.operation), operationName(c.op));
     QCOMPARE(outcome.address, c.address);
     QCOMPARE(outcome.bytesDone, c.bytesDone);
     QCOMPARE(int(outcome.differences.size()), c.differing);
     QCOMPARE(outcome.chip, rig.session.chip);
-    QCOMPARE(rig.deviceSize, c.deviceSize);
+    QCOMPARE(rig.session.deviceSize, c.deviceSize);
     QCOMPARE(rig.programLength, c.programLengthAfter);
     for (const CellText& cell : c.cellsAfter)
         QCOMPARE(rig.grid.text(cell.row, cell.column), cell.text);
     QCOMPARE(rig.panel.title, c.title);
-    if (outcome.ok() && c.op == Operation::Write && rig.programLength >= rig.deviceSize) { // the chip holds the image
+    if (outcome.ok() && c.op == Operation::Write && rig.programLength >= rig.session.deviceSize) { // the chip holds the image
         rig.panel.events.clear();
         QVERIFY(rig.ops.verify().ok());
     }

@@ -9,9 +9,8 @@
 
 namespace brindle::link::test {
 
-class StderrToFile {
-public:
-    explicit StderrToFile(const QString& path) : saved_(::dup(2))
+struct StderrToFile {
+    explicit StderrToFile(const QString& path) : saved(::dup(2))
     {
         const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::fflush(stderr);
@@ -21,14 +20,10 @@ public:
     ~StderrToFile()
     {
         std::fflush(stderr);
-        ::dup2(saved_, 2);
-        ::close(saved_);
+        ::dup2(saved, 2);
+        ::close(saved);
     }
-    StderrToFile(const StderrToFile&) = delete;
-    StderrToFile& operator=(const StderrToFile&) = delete;
-
-private:
-    int saved_;
+    const int saved;
 };
 
 } // namespace brindle::link::test

@@ -2,20 +2,17 @@
 // operation, and the reply reader's rules and its time limit, with replies cut into reads of chosen sizes.
 #include "link_rig.h"
 
-#include <utility>
-
 using namespace brindle;
 using namespace brindle::link::test;
 using brindle::link::Reply;
 
 namespace {
 // A fault of the board's, met at the operation's own command.
-enum class Fault { None, Silent, UnknownLetter, FailureLetter, ShortBlock, Block62, LowerCase, HangUp, EmptySocket, CodeNotHex };
+enum class Fault { None, Silent, UnknownLetter, FailureLetter, ShortBlock, HangUp, EmptySocket, CodeNotHex };
 } // namespace
 
 Q_DECLARE_METATYPE(brindle::link::Operation)
 Q_DECLARE_METATYPE(Fault)
-Q_DECLARE_METATYPE(brindle::link::Work)
 
 class TestBoardOps : public QObject {
     Q_OBJECT
@@ -38,8 +35,8 @@ private slots:
         }
     }
 
-    // One name for one fault in every operation, as the README's exit-status table gives it.
-    // Each fault is the board's answer to the operation's own command.
+    // One name for one fault in every operation, as the README's exit-status table gives it;
+    // each fault is the board's answer to the operation's own command.
     void faultNames_data()
     {
         QTest::addColumn<link::Operation>("op");
@@ -54,8 +51,6 @@ private slots:
             {Fault::UnknownLetter, "unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
             {Fault::FailureLetter, "failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
             {Fault::ShortBlock, "short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {Fault::Block62, "block of 62 characters", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {Fault::LowerCase, "lower-case block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
             {Fault::HangUp, "hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
             {Fault::EmptySocket, "empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
             {Fault::CodeNotHex, "code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
@@ -63,8 +58,7 @@ private slots:
         for (const auto& line : table)
             for (int i = 0; i < 7; ++i)
                 if (QString name = line.names[i]; name != "-")
-                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what)
-                        << ops[i] << line.fault << name;
+                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what) << ops[i] << line.fault << name;
     }
     void faultNames()
     {
@@ -73,40 +67,33 @@ private slots:
         QFETCH(QString, name);
         const char letter = "ISNWTTA"[int(op)];
         const bool read = letter == 'T';
-        board::BoardOptions options;
-        options.chip = "21";
-        OpRig rig;
+        board::BoardOptions options = onChip("21");
         switch (fault) {
         case Fault::None: break;
         case Fault::Silent: options.silentAfter = letter; break;
-        case Fault::UnknownLetter:
-            if (read) // the status letter behind the last block
-                rig.port.reshape = [](std::string reply) { return reply.size() == 65 ? reply.replace(64, 1, "x") : reply; };
+        case Fault::UnknownLetter: // a read's: the status letter behind the last block
+            if (read)
+                options.readStatus = "x";
             else
                 options.wrongReplyFor = letter, options.wrongReply = letter == 'I' ? "2\r" : "x";
             break;
-        case Fault::FailureLetter:
+        case Fault::FailureLetter: // a read's: the chip's lock bit 2, set before the operation
             if (letter == 'W')
                 options.failBlock = 1;
             else if (!read)
                 options.wrongReplyFor = letter, options.wrongReply = std::string(1, char(letter - 'A' + 'a'));
             break;
         case Fault::ShortBlock: options.shortBlock = 1; break;
-        case Fault::Block62: // the first block, two characters short, then CR LF
-            rig.port.reshape = [first = true](std::string reply) mutable {
-                return reply.size() >= 64 && std::exchange(first, false) ? reply.substr(0, 62) + "\r\n" + reply.substr(64) : reply;
-            };
-            break;
-        case Fault::LowerCase: options.lowerCase = true; break;
         case Fault::HangUp: options.hangUpAfterBlocks = 2; break;
         case Fault::EmptySocket: options.chip = "none"; break;
         case Fault::CodeNotHex: options.wrongReplyFor = 'I', options.wrongReply = "21XY"; break;
         }
         const bool readProtect = fault == Fault::FailureLetter && read;
+        OpRig rig;
         rig.programLength = 2048;
         board::SimulatedBoard board(options);
         if (readProtect)
-            (void)board.receive('B'); // lock bit 2, set before the operation
+            (void)board.receive('B');
         rig.port.board = &board;
         const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
         QCOMPARE(nameOf(outcome.result), name);
@@ -128,7 +115,6 @@ private slots:
         QTest::newRow("identify of an erase") << O::Erase << 'I' << "Stopped while waiting for the identification.";
         QTest::newRow("erase") << O::Erase << 'S'
                                << "Stopped during the erase: the board may still be erasing; identify the chip before using it.";
-        QTest::newRow("blank") << O::Blank << 'N' << "Stopped during the blank check.";
         QTest::newRow("lock") << O::Lock << 'A' << "Stopped during lock bit 1.";
         QTest::newRow("write") << O::Write << 'W' << "Stopped before the block at 0000H.";
         QTest::newRow("read") << O::Read << 'T' << "Stopped while the block at 0000H came in.";
@@ -142,37 +128,32 @@ private slots:
         OpRig rig;
         rig.link.setTimeout(std::chrono::milliseconds(10000));
         rig.programLength = 2048;
-        board::BoardOptions options;
-        options.chip = "21";
+        board::BoardOptions options = onChip("21");
         options.silentAfter = silentFrom;
         board::SimulatedBoard board(options);
         rig.port.board = &board;
         std::atomic<bool> stop{false};
         rig.ops.setInterruptFlag(&stop);
-        using Clock = std::chrono::steady_clock;
-        Clock::time_point stoppedAt{};
+        QElapsedTimer sinceStop;
         bool sent = false;
-        std::thread stopper([&] {
-            // Polls for the command the board stays silent to, at most 5 s.
-            const auto limit = Clock::now() + std::chrono::seconds(5);
-            while (!(sent = rig.port.lastLetter.load() == silentFrom) && Clock::now() < limit)
+        std::thread stopper([&] { // waits at most 5 s for the command the board is silent to
+            const QDeadlineTimer bound(5000);
+            while (!(sent = rig.port.lastLetter.load() == silentFrom) && !bound.hasExpired())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            stoppedAt = Clock::now();
+            sinceStop.start();
             stop = true;
         });
         const link::Outcome outcome = runOperation(rig.ops, op, {true, false, false});
-        const Clock::time_point ended = Clock::now();
         stopper.join();
+        const qint64 took = sinceStop.elapsed();
         QVERIFY2(sent, "the command the board is silent to did not go out within 5 s");
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(ended - stoppedAt).count();
         QCOMPARE(nameOf(outcome.result), QString("interrupted"));
         QCOMPARE(link::operationName(outcome.operation), link::operationName(op));
         QCOMPARE(QString::fromStdString(outcome.detail), detail);
         // Far below the 10 s limit: the stop ended the wait. (How fast is the benchmark's to say.)
-        QVERIFY2(took >= 0 && took < 2000, qPrintable(QString("ended %1 ms after the stop").arg(qint64(took))));
+        QVERIFY2(took < 2000, qPrintable(QString("ended %1 ms after the stop").arg(took)));
         QVERIFY2(!rig.port.isOpen() && rig.port.wire.back() == ']', rig.port.wire.c_str());
-        QVERIFY2(std::none_of(rig.panel.events.begin(), rig.panel.events.end(), [](const Event& e) { return e.kind == Kind::Box; }),
-                 qPrintable(shown(rig.panel.events)));
+        QVERIFY2(rig.panel.events.filter(QRegularExpression("^[X!]\\[")).isEmpty(), qPrintable(rig.panel.events.join('|')));
     }
 
     // Written out here rather than read from the chip table, so a wrong size or two swapped
@@ -188,9 +169,7 @@ private slots:
         };
         for (const auto& c : chips) {
             OpRig rig;
-            board::BoardOptions options;
-            options.chip = c.part;
-            board::SimulatedBoard board(options);
+            board::SimulatedBoard board(onChip(c.part));
             rig.port.board = &board;
             QVERIFY2(rig.ops.reset().ok() && rig.session.chip, c.part);
             QCOMPARE(rig.panel.title, QString(c.code));
@@ -204,9 +183,7 @@ private slots:
     void readRewritesEachBlocksRows()
     {
         OpRig rig;
-        board::BoardOptions options;
-        options.chip = "11";
-        board::SimulatedBoard board(options);
+        board::SimulatedBoard board(onChip("11"));
         rig.port.board = &board;
         QVERIFY(rig.ops.read().ok());
         std::vector<std::pair<int, int>> rows;
@@ -225,13 +202,12 @@ private slots:
             QCOMPARE(link::exitCode(result), code);
     }
 
-    // A board that sends a short block fills the grid with holes on READ; a VERIFY against the
-    // same board must not take its empty pairs as equal to the empty cells, nor blame the chip.
+    // A short block leaves holes in the grid on READ; a VERIFY against the same board must not
+    // take its empty pairs as equal to the empty cells, nor blame the chip.
     void verifyOverHolesOfAShortRead()
     {
         OpRig rig;
-        board::BoardOptions options;
-        options.chip = "21";
+        board::BoardOptions options = onChip("21");
         options.shortBlock = 1;
         board::SimulatedBoard board(options);
         rig.port.board = &board;
@@ -242,116 +218,70 @@ private slots:
         QCOMPARE(outcome.result, link::Result::BadReply);
         QCOMPARE(int(outcome.differences.size()), 30);
         QCOMPARE(outcome.differences.front().address, 0x22);
-        // The box of an answer outside the protocol, not the chip-differs one.
         const Events expected{closed, marks(30), box(link::Icon::Critical, "PROGRAM", "System ERROR\n\nThe block at 0020H came back short"),
                               closed, beeped};
-        QVERIFY2(matchAll(expected, rig.panel.events), qPrintable(shown(rig.panel.events)));
+        QVERIFY2(matchAll(expected, rig.panel.events), qPrintable(rig.panel.events.join('|')));
     }
 
-    void reader_data()
-    {
-        QTest::addColumn<int>("wanted");
-        QTest::addColumn<QString>("incoming");
-        QTest::addColumn<QList<int>>("chunks"); // sizes of successive reads; empty: one read
-        QTest::addColumn<bool>("reopen");       // the port is closed and opened between the calls
-        QTest::addColumn<QString>("first");     // reply and title; the title alone when time is up
-        QTest::addColumn<QString>("second");    // of a following call with wanted 1
-
-        const QString block = QString("0123456789ABCDEF").repeated(4);
-        const QString quiet = "The programmer on COM1 (DEV) did not answer";
-        QTest::newRow("code in reads of 1") << 2 << "51" << QList<int>{1} << false << "51" << quiet;
-        QTest::newRow("letter, CR LF") << 1 << "S\r\n" << QList<int>{} << false << "S" << quiet;
-        QTest::newRow("CR first") << 1 << "\rX" << QList<int>{} << false << "" << quiet;
-        QTest::newRow("line end in a later read") << 2 << "5\n1" << QList<int>{1} << false << "5" << "1";
-        QTest::newRow("extra kept up to a line end") << 1 << "SN\r\nX" << QList<int>{} << false << "SN" << "N";
-        QTest::newRow("block and status in one read") << 64 << block + "R" << QList<int>{} << false << block + "R" << "R";
-        QTest::newRow("block, status in reads of 1, 2, 3") << 64 << block + "R" << QList<int>{1, 2, 3} << false << block + "R" << "R";
-        QTest::newRow("block in reads of 1") << 64 << block + "R" << QList<int>{1} << false << block << "R";
-        QTest::newRow("nothing carried over a close") << 1 << "SN" << QList<int>{} << true << "SN" << quiet;
-        QTest::newRow("CR and LF in separate reads") << 2 << "5\r\n1" << QList<int>{2, 1} << false << "5" << "1";
-        QTest::newRow("half a code") << 2 << "5" << QList<int>{} << false
-                                     << "The programmer on COM1 (DEV) gave an incomplete answer: 5" << quiet;
-    }
-
+    // The reader's rules; with settle, what the board sends behind a status letter joins the
+    // reply, in the same read or the next, up to a line end.
     void reader()
     {
-        QFETCH(int, wanted);
-        QFETCH(QString, incoming);
-        QFETCH(QList<int>, chunks);
-        QFETCH(bool, reopen);
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        OpRig rig;
-        rig.link.setTimeout(std::chrono::milliseconds(100));
-        rig.port.chunks.assign(chunks.begin(), chunks.end());
-        QVERIFY(rig.link.open());
-        rig.port.pending = incoming.toStdString();
-        auto check = [&](int n, const QString& expected) {
-            const Reply reply = rig.link.serialinput(n);
-            const bool late = expected.startsWith("The programmer");
-            QCOMPARE(reply.timedOut, late);
-            QCOMPARE(rig.panel.title, expected);
-            QVERIFY(late ? rig.panel.idles > 0 : QString::fromStdString(reply.text) == expected);
+        const QString block = QString("0123456789ABCDEF").repeated(4);
+        const QString quiet = "The programmer on COM1 (DEV) did not answer";
+        // first: the reply and title, the title alone when time is up; second: of a following
+        // call with wanted 1; chunks: sizes of successive reads (none: one read); reopen: the
+        // port is closed and opened between the calls.
+        const struct { const char* what; int wanted; QString incoming; std::vector<std::size_t> chunks; bool reopen; QString first, second; } rows[] = {
+            {"code in reads of 1", 2, "51", {1}, false, "51", quiet},
+            {"letter, CR LF", 1, "S\r\n", {}, false, "S", quiet},
+            {"extra kept up to a line end", 1, "SN\r\nX", {}, false, "SN", "N"},
+            {"block, status in reads of 1, 2, 3", 64, block + "R", {1, 2, 3}, false, block + "R", "R"},
+            {"block in reads of 1", 64, block + "R", {1}, false, block, "R"},
+            {"nothing carried over a close", 1, "SN", {}, true, "SN", quiet},
+            {"CR and LF in separate reads", 2, "5\r\n1", {2, 1}, false, "5", "1"},
+            {"half a code", 2, "5", {}, false, "The programmer on COM1 (DEV) gave an incomplete answer: 5", quiet},
         };
-        check(wanted, first);
-        if (reopen) {
-            rig.link.close();
+        for (const auto& r : rows) {
+            OpRig rig;
+            rig.link.setTimeout(std::chrono::milliseconds(100));
+            rig.port.chunks = r.chunks;
             QVERIFY(rig.link.open());
+            rig.port.pending = r.incoming.toStdString();
+            const auto check = [&](int n, const QString& expected) {
+                const Reply reply = rig.link.serialinput(n);
+                const bool late = expected.startsWith("The programmer");
+                QVERIFY2(reply.timedOut == late && rig.panel.title == expected, r.what);
+                QVERIFY2(late ? rig.panel.idles > 0 : QString::fromStdString(reply.text) == expected, r.what);
+            };
+            check(r.wanted, r.first);
+            if (r.reopen) {
+                rig.link.close();
+                QVERIFY(rig.link.open());
+            }
+            check(1, r.second);
         }
-        check(1, second);
-    }
-
-    // After a status letter, what the board sends behind it joins the reply whether it came in
-    // the same read or the next, up to a line end.
-    void settle_data()
-    {
-        QTest::addColumn<QString>("incoming");
-        QTest::addColumn<QList<int>>("chunks");
-        QTest::addColumn<QString>("reply");
-        QTest::newRow("a letter too many, in one read") << "RR" << QList<int>{} << "RR";
-        QTest::newRow("a letter too many, in the next read") << "RR" << QList<int>{1} << "RR";
-        QTest::newRow("up to a line end") << "RX\r\nY" << QList<int>{1} << "RX";
-        QTest::newRow("the letter alone") << "R" << QList<int>{} << "R";
-    }
-    void settle()
-    {
-        QFETCH(QString, incoming);
-        QFETCH(QList<int>, chunks);
-        QFETCH(QString, reply);
         OpRig rig;
-        rig.port.chunks.assign(chunks.begin(), chunks.end());
+        rig.port.chunks = {1};
         QVERIFY(rig.link.open());
-        rig.port.pending = incoming.toStdString();
-        Reply got = rig.link.serialinput(1);
-        rig.link.settle(got);
-        QCOMPARE(QString::fromStdString(got.text), reply);
-        QCOMPARE(rig.panel.title, reply);
+        rig.port.pending = "RX\r\nY";
+        Reply status = rig.link.serialinput(1);
+        rig.link.settle(status);
+        QCOMPARE(QString::fromStdString(status.text), QString("RX"));
+        QCOMPARE(rig.panel.title, QString("RX"));
     }
 
     // A reply's limit: a floor, the characters' line time, the board's work, all scaled.
-    void replyLimit_data()
-    {
-        QTest::addColumn<int>("characters");
-        QTest::addColumn<link::Work>("work");
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<int>("ms");
-        using W = link::Work;
-        QTest::newRow("a letter") << 1 << W::None << 1.0 << 301;
-        QTest::newRow("a block") << 65 << W::None << 1.0 << 334;
-        QTest::newRow("an erase") << 1 << W::Erase << 1.0 << 2301;
-        QTest::newRow("a blank check") << 1 << W::BlankCheck << 1.0 << 1001;
-        QTest::newRow("a block programmed") << 1 << W::Program << 1.0 << 601;
-        QTest::newRow("halved") << 1 << W::None << 0.5 << 150;
-        QTest::newRow("scale 0: a hundredth") << 1 << W::None << 0.0 << 3;
-        QTest::newRow("an hour at most") << 1 << W::Erase << 1e9 << 3600000;
-    }
     void replyLimit()
     {
-        QFETCH(int, characters);
-        QFETCH(link::Work, work);
-        QFETCH(double, scale);
-        QFETCH(int, ms);
-        QCOMPARE(link::ReplyLimits::forReply(characters, work, scale).count(), ms);
+        using W = link::Work;
+        const struct { int characters; W work; double scale; int ms; } rows[] = {
+            {1, W::None, 1.0, 301},        {65, W::None, 1.0, 334},      {1, W::Erase, 1.0, 2301},
+            {1, W::BlankCheck, 1.0, 1001}, {1, W::Program, 1.0, 601},    {1, W::None, 0.5, 150},
+            {1, W::None, 0.0, 3},          {1, W::Erase, 1e9, 3600000}, // scale 0: a hundredth; an hour at most
+        };
+        for (const auto& r : rows)
+            QCOMPARE(link::ReplyLimits::forReply(r.characters, r.work, r.scale).count(), r.ms);
     }
 
     // Once a reply has timed out, the rest of the exchange on that opening takes only what is

@@ -28,14 +28,6 @@ struct FakeCalls : LatencyCalls {
     std::vector<int> fds;
 };
 
-struct Case {
-    LatencyCalls::Flag flag;
-    int setError;
-    QStringList atOpen, atClose;
-    bool on;
-    int refusal; // the error number the report gives in words; 0: none
-};
-
 // A system tree in which the pseudo-terminal passes for an FTDI adapter with a 1 ms timer.
 void fakeFtdi(const QTemporaryDir& root, const std::string& device)
 {
@@ -50,87 +42,73 @@ void fakeFtdi(const QTemporaryDir& root, const std::string& device)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Case)
-
 class TestLowLatency : public QObject {
     Q_OBJECT
 private slots:
-    void requestedOnOpenUndoneOnClose_data()
-    {
-        QTest::addColumn<Case>("c");
-        QTest::newRow("flag off: set, cleared at close") << Case{{0, false}, 0, {"get", "set on"}, {"set off"}, true, 0};
-        QTest::newRow("flag on already: left alone") << Case{{0, true}, 0, {"get"}, {}, true, 0};
-        QTest::newRow("set refused: nothing to undo") << Case{{0, false}, EPERM, {"get", "set on"}, {}, false, EPERM};
-        QTest::newRow("no flag: nothing asked") << Case{{ENOTTY, false}, 0, {"get"}, {}, false, ENOTTY};
-    }
     void requestedOnOpenUndoneOnClose()
     {
-        QFETCH(Case, c);
+        // the flag as read, the set's error, the calls at open and at close, the report
+        const struct { const char* what; LatencyCalls::Flag flag; int setError; QStringList atOpen, atClose; bool on; int refusal; } cases[] = {
+            {"flag off: set, cleared at close", {0, false}, 0, {"get", "set on"}, {"set off"}, true, 0},
+            {"flag on already: left alone", {0, true}, 0, {"get"}, {}, true, 0},
+            {"set refused: nothing to undo", {0, false}, EPERM, {"get", "set on"}, {}, false, EPERM},
+            {"no flag: nothing asked", {ENOTTY, false}, 0, {"get"}, {}, false, ENOTTY},
+        };
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start({}, &error), error.c_str());
         QTemporaryDir root;
         fakeFtdi(root, board.devicePath());
-        auto fake = std::make_unique<FakeCalls>(c.flag, c.setError);
-        QStringList& calls = fake->calls;
-        const std::vector<int>& fds = fake->fds;
-        QtSerialPort port({QString::fromStdString(board.devicePath()), {}}, std::move(fake), root.path().toStdString());
-
-        QVERIFY(!port.open());
-        QCOMPARE(calls, c.atOpen);
-        const LatencyReport report = port.latency();
-        QCOMPARE(report.on, c.on);
-        QCOMPARE(report.refusal, std::string(c.refusal ? std::strerror(c.refusal) : ""));
-        QCOMPARE(report.driver, std::string("ftdi_sio"));
-        QCOMPARE(report.timerMs, std::optional<int>(1));
-        // The port works whatever the system said.
-        port.output("I");
-        std::string reply;
-        QDeadlineTimer bound(5000); // the unpaced board answers at once
-        while (reply.size() < 2 && !bound.hasExpired() && port.waitForInput(int(bound.remainingTime())))
-            reply += port.input();
-        QCOMPARE(reply, std::string("62"));
-
-        calls.clear();
-        port.close();
-        QCOMPARE(calls, c.atClose);
-        QVERIFY(fds.front() >= 0);
-        QVERIFY(std::all_of(fds.begin(), fds.end(), [&](int fd) { return fd == fds.front(); }));
+        for (const auto& c : cases) {
+            auto fake = std::make_unique<FakeCalls>(c.flag, c.setError);
+            QStringList& calls = fake->calls;
+            const std::vector<int>& fds = fake->fds;
+            QtSerialPort port({QString::fromStdString(board.devicePath()), {}}, std::move(fake), root.path().toStdString());
+            QVERIFY2(!port.open(), c.what);
+            QCOMPARE(calls, c.atOpen);
+            const LatencyReport report = port.latency();
+            QCOMPARE(report.on, c.on);
+            QCOMPARE(report.refusal, std::string(c.refusal ? std::strerror(c.refusal) : ""));
+            QCOMPARE(report.driver, std::string("ftdi_sio"));
+            QCOMPARE(report.timerMs, std::optional<int>(1));
+            port.output("I"); // the port works whatever the system said
+            std::string reply;
+            QDeadlineTimer bound(5000); // the unpaced board answers at once
+            while (reply.size() < 2 && !bound.hasExpired() && port.waitForInput(int(bound.remainingTime())))
+                reply += port.input();
+            QCOMPARE(reply, std::string("62"));
+            calls.clear();
+            port.close();
+            QCOMPARE(calls, c.atClose);
+            QVERIFY(fds.front() >= 0 && std::all_of(fds.begin(), fds.end(), [&](int fd) { return fd == fds.front(); }));
+        }
     }
 
-    void pseudoTerminalRefusalIsSilent_data()
-    {
-        QTest::addColumn<bool>("trace");
-        QTest::newRow("normal run") << false;
-        QTest::newRow("BRINDLE_TRACE") << true;
-    }
+    // A pseudo-terminal has no flag: silent unless traced.
     void pseudoTerminalRefusalIsSilent()
     {
-        QFETCH(bool, trace);
         board::PtyBoard board;
         std::string error;
         QVERIFY2(board.start({}, &error), error.c_str());
-        QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
-        test::RecordingPanel panel;
-        SerialLink link(port, panel, &panel);
-        link.setTrace(trace);
         QTemporaryDir dir;
         const QString path = dir.filePath("stderr.txt");
-        {
-            const test::StderrToFile redirect(path);
-            QVERIFY(link.open());
-            link.close();
+        for (const bool trace : {false, true}) {
+            QtSerialPort port({QString::fromStdString(board.devicePath()), {}});
+            test::RecordingPanel panel;
+            SerialLink link(port, panel, &panel);
+            link.setTrace(trace);
+            {
+                const test::StderrToFile redirect(path);
+                QVERIFY(link.open());
+                link.close();
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            const QString note = QStringLiteral("[COM1 low latency: not available (%1)]").arg(std::strerror(ENOTTY));
+            QVERIFY2(trace ? text.contains(note) : text.isEmpty(), qPrintable(text));
+            QVERIFY(panel.events.empty() && !port.latency().on);
         }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
-        if (trace)
-            QVERIFY2(text.contains(QStringLiteral("[COM1 low latency: not available (%1)]").arg(std::strerror(ENOTTY))),
-                     qPrintable(text));
-        else
-            QCOMPARE(text, QString());
-        QVERIFY(panel.events.empty());
-        QVERIFY(!port.latency().on);
     }
 };
 
