@@ -45,6 +45,12 @@ private slots:
         row("lock bits without lock step", {{"auto", "f", "--lock", "1"}, "add lock to --steps"});
         row("empty step", {{"auto", "f", "--steps", "erase,,write"}, "--steps takes"});
         row("bad format", {{"--format", "srec", "write", "f"}, "hex or bin"});
+        row("serial field past --chip", {{"--chip", "AT89C2051", "--serial-at", "0x7FF", "--serial-format", "be:2", "write", "f"},
+                                         "does not fit in AT89C2051"});
+        row("serial start past the format", {{"--serial-at", "0", "--serial-format", "bcd:1", "--serial-start", "100", "write", "f"},
+                                             "does not fit bcd:1 (at most 99)"});
+        row("serial number off the write step", {{"--serial-at", "0", "--serial-format", "le:1", "auto", "f", "--steps", "erase,verify"},
+                                                 "add write to --steps"});
         for (const auto& [scale, refusal] : {std::pair{"0.09", "0.1 to 100"}, {"0.1", ""}, {"100", ""}, {"100.5", "0.1 to 100"}})
             QTest::addRow("scale %s", scale) << OptionCase{{"--reply-timeout-scale", scale, "erase"}, refusal};
 
