@@ -250,14 +250,14 @@ private slots:
                 }
             }
             const QStringList args{"--simulate", "--no-pace", "--store", url, "--serial-at", "0", "--serial-format", "le:2", "write", hex_};
+            QStringList asNobody; // root may write whatever the permissions say
+#ifdef BRINDLE_POSIX_TESTS
+            if (kind == "readonly" && ::geteuid() == 0)
+                asNobody = QStringList{"runuser", "-u", "nobody", "--"};
+#endif
             QProcess job;
             timer.start();
-#ifdef BRINDLE_POSIX_TESTS
-            if (kind == "readonly" && ::geteuid() == 0) // root may write whatever the permissions say
-                job.start("runuser", QStringList{"-u", "nobody", "--", cliPath()} + args);
-            else
-#endif
-                startCli(job, args, kind == "stopped");
+            startCli(job, args, kind == "stopped", asNobody);
             if (kind == "stopped") {
                 QVERIFY2(QTest::qWaitFor([&] { return (trace += job.readAllStandardError()).contains("waiting for another program"); }, 5000),
                          "brindle-cli did not start waiting for the file within 5 s");
