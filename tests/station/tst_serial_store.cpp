@@ -90,7 +90,9 @@ private slots:
         for (int round = 0; round < rounds; ++round) {
             std::vector<std::unique_ptr<QProcess>> running;
             for (int p = 0; p < programs; ++p) {
-                QStringList args{"--json", "--store", url, "--series", series, "--serial-at", "0x1FF0",
+                // Reply limits stretched: on a loaded machine the boards served from here answer late,
+                // which is no concern of this case.
+                QStringList args{"--json", "--reply-timeout-scale", "10", "--store", url, "--series", series, "--serial-at", "0x1FF0",
                                  "--serial-format", "be:4", "--serial-start", "1000", "--station", QString("st%1").arg(p)};
                 for (int b = 0; b < perProgram; ++b)
                     args << "-p" << pathOf(*boards[std::size_t(perProgram * p + b)]);
