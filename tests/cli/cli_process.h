@@ -27,13 +27,14 @@ struct Run {
 
 inline QString cliPath() { return QStringLiteral(BRINDLE_CLI_EXE); }
 
-// Starts brindle-cli; the caller waits.
-inline void startCli(QProcess& process, const QStringList& args, bool trace = false)
+// Starts brindle-cli, or `program` with its arguments in front of brindle-cli's; the caller waits.
+inline void startCli(QProcess& process, const QStringList& args, bool trace = false, const QStringList& program = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("BRINDLE_TRACE", trace ? "1" : "0");
     process.setProcessEnvironment(env);
-    process.start(cliPath(), args);
+    const QStringList command = program + QStringList{cliPath()} + args;
+    process.start(command.first(), command.mid(1));
 }
 
 // Waits at most 60 s (a paced board's full write and then some) for a started brindle-cli.
@@ -126,7 +127,6 @@ public:
         files_["BIG"] = writeHex(dir, "big.hex", 8192, 13);           // an AT89S52's size
         files_["FULL"] = writeHex(dir, "full.hex", 2048);             // an AT89C2051's size,
         files_["OVER"] = writeHex(dir, "over.hex", 2049);             // and one byte more
-        files_["BAD"] = writeFile(dir, "bad.hex", hexRecord(0, "\x01\x02") + ":10001000XX\r\n");
         files_["RAW"] = writeFile(dir, "raw.hex", imageBytes(160));   // SMALL's bytes, named as HEX
     }
     QString operator[](const QString& name) const { return files_.value(name); }

@@ -28,7 +28,6 @@ private slots:
         row("write", {{"-p", "/dev/a", "write", "fw.hex"}, "", C::Write, "fw.hex", {"/dev/a"}});
         row("read to standard output", {{"--port=/dev/a", "read", "-"}, "", C::Read, "-", {"/dev/a"}});
         row("several boards, quiet", {{"-q", "-p", "a", "--port", "b", "erase"}, "", C::Erase, "", {"a", "b"}});
-        row("read on two boards", {{"-p", "a", "-p", "b", "read", "x.hex"}, "", C::Read, "x.hex", {"a", "b"}}); // main refuses it
         row(".BIN is binary", {{"write", "f.BIN"}, "", C::Write, "f.BIN", {}, true});
         row("--format over the name", {{"--format", "hex", "write", "f.bin"}, "", C::Write, "f.bin"});
         row("--format=bin over the name", {{"--format=bin", "read", "f.hex"}, "", C::Read, "f.hex", {}, true});
@@ -46,9 +45,14 @@ private slots:
         row("lock bits without lock step", {{"auto", "f", "--lock", "1"}, "add lock to --steps"});
         row("empty step", {{"auto", "f", "--steps", "erase,,write"}, "--steps takes"});
         row("bad format", {{"--format", "srec", "write", "f"}, "hex or bin"});
-        row("scale out of range", {{"--reply-timeout-scale", "0", "erase"}, "0.1 to 100"});
-        row("scale at its lowest", {{"--reply-timeout-scale", "0.1", "erase"}, ""});
-        row("scale at its highest", {{"--reply-timeout-scale", "100", "erase"}, ""});
+        row("serial field past --chip", {{"--chip", "AT89C2051", "--serial-at", "0x7FF", "--serial-format", "be:2", "write", "f"},
+                                         "does not fit in AT89C2051"});
+        row("serial start past the format", {{"--serial-at", "0", "--serial-format", "bcd:1", "--serial-start", "100", "write", "f"},
+                                             "does not fit bcd:1 (at most 99)"});
+        row("serial number off the write step", {{"--serial-at", "0", "--serial-format", "le:1", "auto", "f", "--steps", "erase,verify"},
+                                                 "add write to --steps"});
+        for (const auto& [scale, refusal] : {std::pair{"0.09", "0.1 to 100"}, {"0.1", ""}, {"100", ""}, {"100.5", "0.1 to 100"}})
+            QTest::addRow("scale %s", scale) << OptionCase{{"--reply-timeout-scale", scale, "erase"}, refusal};
 
         // Each option against each command.
         const QList<QStringList> commands{{"ports"}, {"identify"}, {"erase"}, {"blank"}, {"write", "f.hex"},
