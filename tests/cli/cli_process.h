@@ -56,6 +56,8 @@ inline Run finishCli(QProcess& process)
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitStatus() == QProcess::CrashExit)
+        run.err.prepend("brindle-cli crashed (on Unix, by signal " + QString::number(process.exitCode()) + ")\n");
     return run;
 }
 
