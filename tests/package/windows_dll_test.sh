@@ -20,7 +20,7 @@ cmake --install "$build" --prefix "$root" >"$work/install.log" 2>&1 || { cat "$w
 known=" advapi32 authz bcrypt cfgmgr32 comctl32 comdlg32 crypt32 d2d1 d3d9 d3d11 d3d12 dwmapi dwrite dxgi gdi32
     imm32 kernel32 mpr msvcrt netapi32 ntdll odbc32 ole32 oleaut32 setupapi shcore shell32 shlwapi user32 userenv
     uxtheme version winmm ws2_32 wtsapi32 winspool.drv $(find "$root" -maxdepth 1 -iname '*.dll' -printf '%f ') "
-known=${known,,}
+known=${known,,} known=${known//$'\n'/ }
 while IFS= read -r -d '' file; do
     rel=${file#"$root"/}
     "$objdump" -p "$file" >"$work/pe.txt" 2>&1 || { fail "$rel: objdump cannot read it: $(head -n 3 "$work/pe.txt")"; continue; }
