@@ -5,8 +5,7 @@
 # Without a console, the window's command-line errors come in a message box; a HEX file given
 # on its command line is loaded at start-up.
 # "Serial port…" is in the window's system menu and opens its dialog.
-# Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH START_DETACHED_EXE
-#        SYSTEM_MENU_PROBE_EXE
+# Usage: wine_com_test.sh BRINDLE_CLI_EXE BRINDLE_EXE BRINDLE_BOARD HEXFILE ARTEFACT_DIR WINEPATH WIN_PROBE_EXE
 set -euo pipefail
 
 source "$(dirname "$0")/../gui_session.sh"
@@ -14,7 +13,7 @@ source "$(dirname "$0")/../gui_session.sh"
 # the display it found.
 gui_session 170 "the Wine COM test" wine wineboot wineserver Xvfb xdotool xwininfo import objcopy -- "$@"
 
-cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 detached=$7 probe=$8
+cli=$1 app=$2 boardexe=$3 hex=$4 artefacts=$5 probe=$7
 export WINEPATH=$6 WINEDEBUG=-all
 mkdir -p "$artefacts"
 gui_failure_shot=$artefacts/wine_com_failure.png
@@ -30,22 +29,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_board() { # name, board options...: prints the board's pid, its pty in $work/NAME.out
-    local name=$1
-    shift
-    "$boardexe" "$@" >"$work/$name.out" 2>"$work/$name.err" &
-    echo $!
-}
-board_pty() { # name
-    wait_for 5 test -s "$work/$1.out" || fail "brindle-board ($1) printed no device path within 5 s"
-    head -n 1 "$work/$1.out"
-}
-map_com() { # COMn pty
+map_com() { # COMn pty-file
+    wait_for 5 test -s "$2" || fail "brindle-board ($1) printed no device path within 5 s"
+    local pty
+    pty=$(head -n 1 "$2")
     # Wine maps the machine's own serial ports to COM names each time its services start;
     # the registry entry keeps ours, the link takes effect at once.
-    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1 \
+    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$pty" /f >/dev/null 2>&1 \
         || fail "wine reg did not map $1 within 60 s"
-    ln -sfn "$2" "$WINEPREFIX/dosdevices/${1,,}"
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/${1,,}"
 }
 cli_run() { # expected exit status, what, arguments...: stdout in $work/cli.out, with stderr in $work/cli.log
     local want=$1 what=$2 rc=0
@@ -62,31 +54,25 @@ mkdir -p "$WINEPREFIX"
 timeout 20 wineserver -p >"$work/wineserver.log" 2>&1 || fail "wineserver did not start within 20 s"
 timeout 90 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot did not make the prefix within 90 s"; }
 
-board=$(start_board board --chip AT89C2051)
-silent_board=$(start_board silent --chip AT89C2051 --silent-after I)
-hanging_board=$(start_board hanging --chip AT89C2051 --hang-up-after 2)
-map_com COM1 "$(board_pty board)"
-map_com COM2 "$(board_pty silent)"
-map_com COM3 "$(board_pty hanging)"
+# COM1 a board, COM2 one that falls silent, COM3 one that hangs up mid-write.
+"$boardexe" --chip AT89C2051 >"$work/COM1" 2>/dev/null &
+board=$!
+"$boardexe" --chip AT89C2051 --silent-after I >"$work/COM2" 2>/dev/null &
+silent_board=$!
+"$boardexe" --chip AT89C2051 --hang-up-after 2 >"$work/COM3" 2>/dev/null &
+hanging_board=$!
+for com in COM1 COM2 COM3; do map_com $com "$work/$com"; done
 
+# AUTO erases, writes and verifies.
 cli_run 0 "auto on COM1" -p COM1 auto "$(winpath "$hex")"
-cli_run 0 "verify of the written file" -p COM1 verify "$(winpath "$hex")"
 
-# The chip read back byte for byte: the file's image, erased (FF) bytes after it.
-cli_run 0 "read" -p COM1 read "$(winpath "$work/chip.bin")"
-objcopy -I ihex -O binary --gap-fill 0xff "$hex" "$work/expected.bin"
-size=$(stat -c %s "$work/chip.bin")
-[ "$size" -eq 2048 ] || fail "read gave $size bytes, expected 2048 (AT89C2051)"
-head -c "$size" /dev/zero | tr '\0' '\377' >"$work/erased.bin"
-cat "$work/expected.bin" >"$work/image.bin"
-tail -c +$(($(stat -c %s "$work/expected.bin") + 1)) "$work/erased.bin" >>"$work/image.bin"
-cmp "$work/image.bin" "$work/chip.bin" || fail "the chip read back differs from $hex"
-
-# read - on standard output: the same bytes (the image holds an 0A, which text mode would
-# turn into 0D 0A), and the HEX text exactly as read writes it to a file, CR LF line ends.
+# The chip read back on standard output byte for byte: the file's image, erased (FF) bytes up
+# to the AT89C2051's 2 KB. The image holds an 0A, which text mode would turn into 0D 0A.
+objcopy -I ihex -O binary --gap-fill 0xff --pad-to 0x800 "$hex" "$work/image.bin"
 [ "$(tr -dc '\n' <"$work/image.bin" | wc -c)" -gt 0 ] || fail "$hex has no 0A byte to try standard output's mode on"
 cli_run 0 "read - --format bin" -p COM1 --format bin read -
 cmp "$work/image.bin" "$work/cli.out" || fail "read - --format bin gave $(stat -c %s "$work/cli.out") bytes unlike the chip's"
+# read - gives the HEX text exactly as read writes it to a file, CR LF line ends.
 cli_run 0 "read to a HEX file" -p COM1 read "$(winpath "$work/chip.hex")"
 cli_run 0 "read -" -p COM1 read -
 mv "$work/cli.out" "$work/stdout.hex"
@@ -95,9 +81,8 @@ cmp "$work/chip.hex" "$work/stdout.hex" || fail "read - gave other HEX text than
     fail "read -'s HEX lines do not all end in CR LF"
 
 # Another file: sixteen 0x55 bytes at 0000.
-data=$(printf '55%.0s' $(seq 16))
-sum=$((16 + 16 * 0x55))
-printf ':10000000%s%02X\r\n:00000001FF\r\n' "$data" $(((256 - sum % 256) % 256)) >"$work/other.hex"
+printf 'UUUUUUUUUUUUUUUU' >"$work/other.bin"
+objcopy -I binary -O ihex "$work/other.bin" "$work/other.hex"
 cli_run 1 "verify against another file" -p COM1 verify "$(winpath "$work/other.hex")"
 
 # The ports as Windows names them, the way -p takes them.
@@ -128,7 +113,7 @@ box_case() { # status, what, arguments...
     timeout 60 wine "$app" "$@" >/dev/null 2>"$work/console.txt" || rc=$?
     [ "$rc" -eq "$want" ] || fail "$what from a console: exit status $rc, expected $want"
     rc=0
-    timeout 90 wine "$detached" Brindle 60 "$(winpath "$app")" "$@" >"$work/box.txt" 2>"$work/detached.err" || rc=$?
+    timeout 90 wine "$probe" box Brindle 60 "$(winpath "$app")" "$@" >"$work/box.txt" 2>"$work/detached.err" || rc=$?
     [ "$rc" -eq "$want" ] || fail "$what without a console: status $rc, expected $want: $(cat "$work/detached.err")"
     # The same text, but for the line ends and the blank lines the box trims.
     if [ "$(tr -d '\r' <"$work/console.txt")" != "$(tr -d '\r' <"$work/box.txt")" ]; then
@@ -150,7 +135,7 @@ win=$(wait_window "^Brindle  ATMEL 8051 Programmer|^Z:" 60) || { cat "$work/app.
 wait_title "$win" "^${loaded_title//[()\\.]/.}\$" 20
 # The title bar's menu, where terminal programs keep their port settings.
 rc=0
-timeout 60 wine "$probe" "$loaded_title" "Serial port" 30 2>"$work/probe.err" || rc=$?
+timeout 60 wine "$probe" menu "$loaded_title" "Serial port" 30 2>"$work/probe.err" || rc=$?
 [ "$rc" -eq 0 ] || fail "Serial port… as the system menu's last entry: status $rc ($(cat "$work/probe.err"))"
 # RESET (its centre in client pixels, twips / 15), clicked again while the window still takes
 # back the input its dialog held.
