@@ -332,7 +332,8 @@ private slots:
         rig.form.Program_Click();
         QCOMPARE(rig.port.wire, QByteArray("I"));
         // The store's own words, and that they never hold its password: tst_serial_store.
-        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("Nothing was written"), qPrintable(rig.op.boxes.join('\n')));
+        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("Nothing was written"),
+                 qPrintable(rig.op.boxes.join('\n')));
         rig.form.Erase_Click();
         rig.form.Blank_Click();
         QCOMPARE(rig.op.boxes.size(), qsizetype(2));
