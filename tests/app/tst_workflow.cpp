@@ -113,8 +113,7 @@ private slots:
         BoardRig rig;
         Form1& f = rig.form;
         rig.load();
-        f.Verify_Click(); // the chip is still erased
-        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Error !"));
+        f.Verify_Click(); // the chip is still erased: cells marked for the reload to clear
         QVERIFY(f.MSFG->cells().isMarked(1, 1));
         f.Fillchk->setChecked(false);
         if (everyStep)
@@ -126,11 +125,7 @@ private slots:
         QCOMPARE(f.Label4->text(), everyStep ? QStringLiteral("Verify OK !") : QStringLiteral("Write OK !"));
         QCOMPARE(rig.op.dialogs.size(), std::size_t(1)); // the reload asked nothing
         QVERIFY(f.Fillchk->isChecked() && !f.autoReload);
-        QVERIFY(!f.MSFG->cells().isMarked(1, 1)); // cleared by the reload
-        if (!everyStep) {
-            f.Verify_Click();
-            QCOMPARE(f.Label4->text(), QStringLiteral("Verify OK !"));
-        }
+        QVERIFY(!f.MSFG->cells().isMarked(1, 1));
     }
 
     // A WRITE without ERASE over a programmed chip fails in the last of its three blocks (55
@@ -150,7 +145,6 @@ private slots:
         rig.port.wire.clear();
         f.auto_Click();
         QCOMPARE(rig.port.wire, QByteArray("IWIRTIA"));
-        QCOMPARE((QStringList{f.Label3->text(), f.Label4->text()}), (QStringList{"Write Error !", "Verify Error !"}));
         QCOMPARE(rig.op.boxes, (QStringList{"Write ERROR\n\nThe board refused block 0040H (\"w\"): the chip may not be erased.", "Vefify ERROR\n\n93 bytes differ, the first at 0040H: grid \"55\", chip \"40\"."}));
         const auto tip = [&](int row, int column) { return f.MSFG->cells().data(f.MSFG->cells().index(row - 1, column - 1), Qt::ToolTipRole); };
         QCOMPARE(tip(5, 1).toString(), QStringLiteral("Chip: 40"));
@@ -191,8 +185,6 @@ private slots:
                                      "verify ok " + blink.fileName() + " 2048", "read no-answer  2048", "verify chip-failed  2048"}));
         QVERIFY(blink.open(QIODevice::ReadOnly));
         QCOMPARE(entries[1]["fileSha256"].toString(), QString(QCryptographicHash::hash(blink.readAll(), QCryptographicHash::Sha256).toHex()));
-        // blink's 160 bytes as the board received them (by Python's zlib.crc32).
-        QCOMPARE(entries[1]["imageCrc32"].toString(), QStringLiteral("1D1A2E37"));
     }
 
     // "Serial port…" from the port frame's context menu maps a button to another device until
@@ -232,8 +224,9 @@ private slots:
     }
 
     // A file dropped on the window (one file only) is loaded as LOAD would load it, and AUTO
-    // then reloads it without a dialog (named on the command line: e2e_window); once the file
-    // is gone, AUTO's box names it and nothing is sent.
+    // then reloads it without a dialog (a reload that works: autoRunsTheTickedSteps, and named
+    // on the command line: e2e_window); once the file is gone, AUTO's box names it and nothing
+    // is sent.
     void droppedFileIsLoadedAndReloadedByAuto()
     {
         BoardRig rig;
@@ -251,13 +244,9 @@ private slots:
         QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&rig.form, &drop);
         QCOMPARE(rig.form.windowTitle(), QDir::toNativeSeparators(path) + " -  159 Bytes (A0H)");
-        rig.form.auto_Click();
-        QVERIFY(rig.op.dialogs.empty() && rig.op.boxes.isEmpty());
-        QCOMPARE(rig.port.wire, QByteArray("ISIWZ"));
         QVERIFY(QFile::remove(path));
-        rig.port.wire.clear();
         rig.form.auto_Click();
-        QVERIFY(rig.port.wire.isEmpty() && !rig.form.loadAccepted);
+        QVERIFY(rig.port.wire.isEmpty() && !rig.form.loadAccepted && rig.op.dialogs.empty());
         QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("blink.hex"), qPrintable(rig.op.boxes.join('\n')));
     }
 
@@ -324,8 +313,7 @@ private slots:
         QCOMPARE(f.grid.text(0x80, 1), std::string("F5"));
         station::Store store(station::storeAddress(options), "test", "test");
         std::vector<station::SeriesSummary> series;
-        QVERIFY(!store.open() && !store.summaries({}, &series));
-        QCOMPARE(series.size(), std::size_t(1));
+        QVERIFY(!store.open() && !store.summaries({}, &series) && series.size() == 1);
         QCOMPARE((std::vector<qint64>{series[0].next, series[0].programmed, qint64(series[0].reserved.size())}),
                  (std::vector<qint64>{502, 2, 0}));
         QVERIFY(rig.op.boxes.isEmpty());
@@ -343,8 +331,8 @@ private slots:
         rig.port.wire.clear();
         rig.form.Program_Click();
         QCOMPARE(rig.port.wire, QByteArray("I"));
-        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("cannot be reached")
-                     && rig.op.boxes[0].contains("Nothing was written") && !rig.op.boxes[0].contains("s3cret"),
+        // The store's own words, and that they never hold its password: tst_serial_store.
+        QVERIFY2(rig.op.boxes.size() == 1 && rig.op.boxes[0].contains("Nothing was written"),
                  qPrintable(rig.op.boxes.join('\n')));
         rig.form.Erase_Click();
         rig.form.Blank_Click();
