@@ -59,19 +59,8 @@ const char kTrace[] = "[COM1 open /dev/pts/4]\r\n"
 class TestBoardModel : public QObject {
     Q_OBJECT
 private slots:
-    void eraseBlankAndAnUnerasedWrite()
-    {
-        BoardProtocol board(findChipType("AT89C1051"));
-        QCOMPARE(feed(board, "N"), std::string("N"));
-        QCOMPARE(writeBlock(board, "5A"), std::string("QQW"));
-        QCOMPARE(feed(board, "N"), std::string("n"));
-        QCOMPARE(feed(board, "W" + block("FF")), std::string("Qw")); // not erased: a 0 cannot go back to 1
-        QCOMPARE(feed(board, "S"), std::string("S"));
-        QCOMPARE(feed(board, "N"), std::string("N"));
-    }
-
-    // Each lock bit alone on a programmed chip: what a read, a blank check and a further write
-    // then meet, and that an erase clears it. Lock bit 2 hides the data (FF blocks, then "r");
+    // Each lock bit alone on a programmed chip (that an unerased byte cannot be written over):
+    // what a read, a blank check and a further write then meet, and that an erase clears it. Lock bit 2 hides the data (FF blocks, then "r");
     // lock bit 3 leaves reading and writing as they were.
     void lockBitsOneByOne()
     {
@@ -81,6 +70,7 @@ private slots:
         for (const auto& b : bits) {
             BoardProtocol board(findChipType("AT89C1051"));
             QCOMPARE(writeBlock(board, "5a"), std::string("QQW")); // lower-case data is taken too
+            QCOMPARE(feed(board, "W" + block("FF")), std::string("Qw")); // not erased: a 0 cannot go back to 1
             QCOMPARE(feed(board, std::string(1, b.letter)), std::string(1, b.letter));
             for (int bit = 1; bit <= 3; ++bit)
                 QCOMPARE(board.chip()->lockBit(bit), bit == b.letter - 'A' + 1);

@@ -2,15 +2,201 @@
 // operation, and the reply reader's rules and its time limit, with replies cut into reads of chosen sizes.
 #include "link_rig.h"
 
+#include <cstring>
+
 using namespace brindle;
 using namespace brindle::link::test;
 using brindle::link::Reply;
+
+namespace brindle::link::test {
+namespace {
+
+struct CellText {
+    int row = 0, column = 0;
+    std::string text;
+};
+
+// One board operation's case: the board and the grid before, and all the operation must come to.
+struct OpCase {
+    Operation op = Operation::Identify;
+    std::array<bool, 3> lockBits{};
+    board::BoardOptions board;
+    bool absent = false;         // the port cannot be opened
+    int programLength = 0;
+    std::string fill;            // every cell of the grid before; empty: FF
+    std::vector<CellText> cells; // cells set before
+    std::string wire;            // "[" "]" open and close; "#" a block of 64 hexadecimal digits
+    Events events;
+    int deviceSize = 0, programLengthAfter = 0;
+    std::vector<CellText> cellsAfter;
+    QString title;
+    Result result = Result::Ok;
+    int address = -1, bytesDone = 0, differing = 0;
+};
+
+// Builds a row as a chain of what differs from the default; it is added when the chain ends.
+// board: the chip, then the simulated board's options ("21 --lower-case").
+class OpRow {
+public:
+    OpRow(const char* name, Operation op, const QString& board) : name_(name)
+    {
+        c_.op = op;
+        std::vector<std::string> args{"--chip"};
+        for (const QString& word : board.split(' '))
+            args.push_back(word.toStdString());
+        if (std::string error; !board::parseBoardOptions(args, &c_.board, &error))
+            qFatal("%s: %s", name, error.c_str());
+    }
+    ~OpRow() { QTest::newRow(name_) << c_; }
+    OpRow& lock(bool lb1, bool lb2, bool lb3) { c_.lockBits = {lb1, lb2, lb3}; return *this; }
+    OpRow& absent() { c_.absent = true; return *this; }
+    OpRow& length(int bytes) { c_.programLength = bytes; return *this; }
+    OpRow& fill(const char* pair) { c_.fill = pair; return *this; }
+    OpRow& cell(int row, int column, const char* text) { c_.cells.push_back({row, column, text}); return *this; }
+    OpRow& wire(const QString& text) { c_.wire = text.toStdString(); return *this; }
+    OpRow& events(Events list) { c_.events = std::move(list); return *this; }
+    OpRow& sizes(int deviceSize, int programLength) { c_.deviceSize = deviceSize, c_.programLengthAfter = programLength; return *this; }
+    OpRow& cellAfter(int row, int column, const char* text) { c_.cellsAfter.push_back({row, column, text}); return *this; }
+    OpRow& title(const char* text) { c_.title = text; return *this; }
+    OpRow& outcome(Result result, int address = -1, int bytesDone = 0, int differing = 0)
+    {
+        c_.result = result, c_.address = address, c_.bytesDone = bytesDone, c_.differing = differing;
+        return *this;
+    }
+
+private:
+    const char* name_;
+    OpCase c_;
+};
+
+void addOpRows()
+{
+    QTest::addColumn<OpCase>("c");
+    using O = Operation;
+    using R = Result;
+    const Icon X = Icon::Critical, E = Icon::Exclamation;
+    const QString B = QString("#").repeated(64), T32 = QString("T").repeated(32), T64 = T32 + T32;
+    const char* quiet = "The programmer on COM1 (DEV) did not answer";
+    const char* gone = "The programmer on COM1 (DEV) was disconnected";
+    const std::string check = "The board on COM1 (DEV) did not answer", system = "System ERROR\n\n";
+    const QString C = closed, beep = beeped;
+    OpRow("reset AT89C51", O::Identify, "51").wire("[I]").events({C}).sizes(4096, 0).title("51");
+    OpRow("reset not hexadecimal", O::Identify, "62 --wrong-reply=I=2G").wire("[I]").events({C}).title("2G").outcome(R::BadReply);
+    OpRow("erase a letter too many", O::Erase, "21 --wrong-reply=S=SS").wire("[I][S]").sizes(2048, 0).title("SS").outcome(R::BadReply)
+        .events({C, C, box(X, "ERASE", system + "The board on COM1 (DEV) answered the erase with \"SS\", "), beep});
+    OpRow("erase", O::Erase, "21").wire("[I][S]").events({C, C, logged("Erase."), beep}).sizes(2048, 0).title("S");
+    OpRow("erase silent", O::Erase, "21 --silent-after=S").wire("[I][S]").sizes(2048, 0).title(quiet).outcome(R::NoAnswer)
+        .events({C, C, box(X, "ERASE", system + check), beep});
+    OpRow("blank n", O::Blank, "21 --wrong-reply=N=n").wire("[I][N]").sizes(2048, 0).title("n").outcome(R::ChipFailed)
+        .events({C, C, logged("Blank Error !"),
+                 box(E, "BLANK CHECK", "Blank Check ERROR\n\nThe chip is not blank (\"n\"): erase it first."), beep});
+    OpRow("lock 1 and 3", O::Lock, "21").lock(true, false, true).wire("[I][AC]").events({C, C, beep}).sizes(2048, 0).title("C");
+    for (const O op : {O::Identify, O::Erase, O::Lock, O::Write, O::Verify})
+        OpRow(operationName(op).data(), op, "21").lock(true, false, false).absent().outcome(R::PortError)
+            .events({box(X, "PORT", "Cannot open COM1 (DEV): ")});
+    OpRow("lock a", O::Lock, "21 --wrong-reply=A=a").lock(true, true, false).wire("[I][AB]").sizes(2048, 0).title("B")
+        .outcome(R::ChipFailed).events({C, C, logged("Lock Error !"), box(E, "LOCK", "Lock ERROR\n\nThe chip refused lock bit 1: "), beep});
+    OpRow("lock x", O::Lock, "21 --wrong-reply=A=x").lock(true, true, true).wire("[I][A]").sizes(2048, 0).title("x")
+        .events({C, C, box(X, "LOCK", system + "The board on COM1 (DEV) answered lock bit 1 with \"x\""), beep}).outcome(R::BadReply);
+    const Events wrote{C, logged("Write OK !"), C, beep};
+    const auto malformed = [](const char* address) { return std::string("Nothing was written: the byte at address ") + address + " is not"; };
+    const auto refused = [](const char* what) { return "Write ERROR\n\nThe board refused " + std::string(what) + " (\"w\"): the chip may not be erased."; };
+    OpRow("write 2 KB", O::Write, "21").length(2048).fill("A5").wire("[I][W" + B + "]").events(wrote).sizes(2048, 2048).title("W")
+        .outcome(R::Ok, -1, 2048);
+    OpRow("write 96 bytes to 4 KB", O::Write, "51").length(96).wire("[I][W###Z]").events(wrote).sizes(4096, 96).title("W")
+        .outcome(R::Ok, -1, 96);
+    OpRow("write w", O::Write, "21 --wrong-reply=W=w").length(2048).wire("[I][W]").sizes(2048, 2048).title("w").outcome(R::ChipFailed, 0)
+        .events({C, logged("Write Error !"), box(E, "", refused("the write")), C, beep});
+    OpRow("write longer than chip", O::Write, "21").length(4096).fill("A5").wire("[I][W" + B + "]").sizes(2048, 4096).title("W")
+        .events({C, logged("Write OK !"), box(E, "PROGRAM", "The program is 4096 bytes long, the chip holds only 2048: the last 2048 bytes (from address 0800) did not fit"), C, beep}).outcome(R::BadImage, 2048, 2048);
+    OpRow("write malformed first cell", O::Write, "21").length(2048).cell(1, 1, "F").wire("[I]").events({C, box(E, "PROGRAM", malformed("0000"))})
+        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0);
+    OpRow("write malformed last cell", O::Write, "21").length(2048).cell(128, 16, "").wire("[I]").events({C, box(E, "PROGRAM", malformed("07FF"))})
+        .sizes(2048, 2048).title("21").outcome(R::BadImage, 0x7FF);
+    OpRow("write w for a further block", O::Write, "51 --fail-block=2").length(96).wire("[I][W###]").sizes(4096, 96).title("w")
+        .events({C, logged("Write Error !"), box(E, "", refused("block 0040H")), C, beep}).outcome(R::ChipFailed, 0x40, 96);
+    OpRow("write no chip", O::Write, "none").length(2048).wire("[I]").sizes(0, 2048).title("00").outcome(R::NoChip)
+        .events({C, box(X, "PROGRAM", system + "No chip was found in the socket (the board answered \"00\")")});
+    OpRow("write hang-up", O::Write, "21 --hang-up-after=3").length(2048).wire("[I][W###]").sizes(2048, 2048).title(gone)
+        .outcome(R::HungUp, -1, 96).events({C, box(X, "PROGRAM", system + "The board on COM1 (DEV) hung up during the write: "), C, beep});
+    OpRow("read AT89C1051", O::Read, "11").fill("00").wire("[I][R" + T32 + "]").events({C, marks(0), logged("Read OK !"), C, beep})
+        .sizes(1024, 1024).cellAfter(1, 1, "FF").cellAfter(64, 16, "FF").cellAfter(65, 1, "00").title("R").outcome(R::Ok, -1, 1024);
+    const auto readError = [&](const std::string& text) {
+        return Events{C, marks(0), logged("Read Error !"), box(E, "", "Read ERROR\n\n" + text), C, beep};
+    };
+    const auto fault = [&](int marked, const std::string& text) { return Events{C, marks(marked), box(X, "PROGRAM", system + text), C, beep}; };
+    const std::string malformedAt0 = "The block at 0000H came back malformed";
+    OpRow("read short block", O::Read, "21 --short-block=0").fill("00").wire("[I][R" + T64 + "]").sizes(2048, 2048)
+        .events(readError("The block at 0000H came back short: 4 characters received, \"FFFF\"."))
+        .cellAfter(1, 1, "FF").cellAfter(1, 2, "FF").cellAfter(1, 3, "").cellAfter(2, 16, "").cellAfter(3, 1, "FF").title("R")
+        .outcome(R::BadReply, 0, 2048);
+    OpRow("read lower case", O::Read, "21 --lower-case").wire("[I][R" + T64 + "]").sizes(2048, 2048).cellAfter(1, 1, "ff").title("R")
+        .events(readError(malformedAt0 + ": 64 characters received, \"ffff")).outcome(R::BadReply, 0, 2048);
+    OpRow("read lower case, then r", O::Read, "21 --lower-case --read-status=r").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("r")
+        .events(readError(malformedAt0)).outcome(R::BadReply, 0, 2048);
+    OpRow("read silent", O::Read, "21 --silent-after=T").fill("00").wire("[I][RT]").sizes(2048, 2048).cellAfter(1, 1, "")
+        .cellAfter(3, 1, "00").title(quiet).events(fault(0, check)).outcome(R::NoAnswer, 0, 0);
+    OpRow("read a letter too many", O::Read, "21 --read-status=RR").wire("[I][R" + T64 + "]").sizes(2048, 2048).title("RR")
+        .events(fault(0, "The board on COM1 (DEV) answered the read with \"RR\", ")).outcome(R::BadReply, -1, 2048);
+    OpRow("verify lower case", O::Verify, "21 --lower-case").wire("[I][R" + T64 + "]").sizes(2048, 0).title("R")
+        .events(fault(2048, malformedAt0)).outcome(R::BadReply, 0, 2048, 2048);
+    OpRow("verify lower case, then r", O::Verify, "21 --lower-case --read-status=r").wire("[I][R" + T64 + "]").sizes(2048, 0).title("r")
+        .events(fault(0, malformedAt0)).outcome(R::BadReply, 0, 2048);
+    OpRow("verify hang-up", O::Verify, "21 --hang-up-after=3").fill("00").wire("[I][RTTTT]").sizes(2048, 0).title(gone)
+        .outcome(R::HungUp, 96, 96).events(fault(0, "The board on COM1 (DEV) hung up during the verify: "));
+}
+
+// Sets the rig's grid and lengths as the row has them.
+void prepare(OpRig& rig, const OpCase& c)
+{
+    rig.programLength = c.programLength;
+    if (c.absent)
+        rig.port.failure = platform::OpenFailure{"No such file or directory", "Check that the programmer's cable is in."};
+    for (int row = 1; row <= 4096 && !c.fill.empty(); ++row)
+        for (int column = 1; column <= 16; ++column)
+            rig.grid.setText(row, column, c.fill);
+    for (const CellText& cell : c.cells)
+        rig.grid.setText(cell.row, cell.column, cell.text);
+}
+
+// Runs the row's operation and checks all it expects, each field by its name.
+void runRow(OpRig& rig, const OpCase& c)
+{
+    const Outcome outcome = runOperation(rig.ops, c.op, c.lockBits);
+    QCOMPARE(QString::fromStdString(rig.port.wire).replace(QRegularExpression("[0-9A-F]{64}"), "#"), QString::fromStdString(c.wire));
+    QVERIFY2(matchAll(c.events, rig.panel.events), qPrintable("events: " + rig.panel.events.join('|')));
+    QCOMPARE(nameOf(outcome.result), nameOf(c.result));
+    QCOMPARE(operationName(outcome.operation), operationName(c.op));
+    QCOMPARE(outcome.address, c.address);
+    QCOMPARE(outcome.bytesDone, c.bytesDone);
+    QCOMPARE(int(outcome.differences.size()), c.differing);
+    QCOMPARE(outcome.chip, rig.session.chip);
+    QCOMPARE(rig.session.deviceSize, c.deviceSize);
+    QCOMPARE(rig.programLength, c.programLengthAfter);
+    for (const CellText& cell : c.cellsAfter)
+        QCOMPARE(rig.grid.text(cell.row, cell.column), cell.text);
+    QCOMPARE(rig.panel.title, c.title);
+    if (c.op == Operation::Read && outcome.ok()) { // each block's two rows, told as the block comes in
+        std::vector<std::pair<int, int>> rows;
+        for (int row = 1; row < c.deviceSize / 16; row += 2)
+            rows.emplace_back(row, row + 1);
+        QVERIFY(rig.panel.rowsChanged == rows);
+    }
+    if (outcome.ok() && c.op == Operation::Write && rig.programLength >= rig.session.deviceSize) { // the chip holds the image
+        rig.panel.events.clear();
+        QVERIFY(rig.ops.verify().ok());
+    }
+}
+
+} // namespace
+} // namespace brindle::link::test
 
 namespace {
 // A fault of the board's, met at the operation's own command.
 enum class Fault { None, Silent, UnknownLetter, FailureLetter, ShortBlock, HangUp, EmptySocket, CodeNotHex };
 } // namespace
 
+Q_DECLARE_METATYPE(brindle::link::test::OpCase)
 Q_DECLARE_METATYPE(brindle::link::Operation)
 Q_DECLARE_METATYPE(Fault)
 
@@ -20,12 +206,12 @@ class TestBoardOps : public QObject {
 private slots:
     void operation_data() { addOpRows(); }
 
-    // Each row with all that is waiting in one read (a block and its status together), and
-    // in reads of 1, 2 and 3 characters.
+    // Each row with all that is waiting in one read (a block and its status together), in
+    // reads of 1, 2 and 3 characters, and one at a time (a letter too many in a read of its own).
     void operation()
     {
         QFETCH(OpCase, c);
-        for (const auto& chunks : {std::vector<std::size_t>{}, std::vector<std::size_t>{1, 2, 3}}) {
+        for (const auto& chunks : {std::vector<std::size_t>{}, {1, 2, 3}, {1}}) {
             OpRig rig;
             prepare(rig, c);
             board::SimulatedBoard board(c.board);
@@ -44,21 +230,22 @@ private slots:
         QTest::addColumn<QString>("name");
         using O = link::Operation;
         const O ops[] = {O::Identify, O::Erase, O::Blank, O::Write, O::Read, O::Verify, O::Lock};
-        // Per fault, the name for each operation in the order above; "-" where it cannot happen.
-        const struct { Fault fault; const char* what; const char* names[7]; } table[] = {
-            {Fault::None, "answers", {"ok", "ok", "ok", "ok", "ok", "ok", "ok"}},
-            {Fault::Silent, "silent", {"no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer", "no-answer"}},
-            {Fault::UnknownLetter, "unknown letter", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
-            {Fault::FailureLetter, "failure letter", {"-", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed", "chip-failed"}},
-            {Fault::ShortBlock, "short block", {"-", "-", "-", "-", "bad-reply", "bad-reply", "-"}},
-            {Fault::HangUp, "hang-up", {"-", "-", "-", "hung-up", "hung-up", "hung-up", "-"}},
-            {Fault::EmptySocket, "empty socket", {"no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip", "no-chip"}},
-            {Fault::CodeNotHex, "code not hexadecimal", {"bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply", "bad-reply"}},
+        // Per fault, its one name and the operations it can happen in, by letter in the order above.
+        const struct { Fault fault; const char *what, *name, *in; } table[] = {
+            {Fault::None, "answers", "ok", "ISNWRVL"},
+            {Fault::Silent, "silent", "no-answer", "ISNWRVL"},
+            {Fault::UnknownLetter, "unknown letter", "bad-reply", "ISNWRVL"},
+            {Fault::FailureLetter, "failure letter", "chip-failed", "SNWRVL"},
+            {Fault::ShortBlock, "short block", "bad-reply", "RV"},
+            {Fault::HangUp, "hang-up", "hung-up", "WRV"},
+            {Fault::EmptySocket, "empty socket", "no-chip", "ISNWRVL"},
+            {Fault::CodeNotHex, "code not hexadecimal", "bad-reply", "ISNWRVL"},
         };
         for (const auto& line : table)
             for (int i = 0; i < 7; ++i)
-                if (QString name = line.names[i]; name != "-")
-                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what) << ops[i] << line.fault << name;
+                if (std::strchr(line.in, "ISNWRVL"[i]))
+                    QTest::addRow("%s, %s", link::operationName(ops[i]).data(), line.what)
+                        << ops[i] << line.fault << QString(line.name);
     }
     void faultNames()
     {
@@ -154,52 +341,6 @@ private slots:
         QVERIFY2(took < 2000, qPrintable(QString("ended %1 ms after the stop").arg(took)));
         QVERIFY2(!rig.port.isOpen() && rig.port.wire.back() == ']', rig.port.wire.c_str());
         QVERIFY2(rig.panel.events.filter(QRegularExpression("^[X!]\\[")).isEmpty(), qPrintable(rig.panel.events.join('|')));
-    }
-
-    // Written out here rather than read from the chip table, so a wrong size or two swapped
-    // codes in the table fail. The simulated board takes the part number.
-    void identifiesEveryChip()
-    {
-        const struct { const char *part, *code; int size; const char* button; } chips[] = {
-            {"AT89C1051", "11", 1024, "AT89C1051"}, {"AT89C2051", "21", 2048, "AT89C2051"},
-            {"AT89C4051", "41", 4096, "AT89C4051"}, {"AT89C51", "51", 4096, "AT89C8051"},
-            {"AT89C52", "52", 8192, "AT89C8052"},   {"AT89S8252", "72", 10240, "AT89S8252"},
-            {"AT89S51", "61", 4096, "AT89S51"},     {"AT89S52", "62", 8192, "AT89S52"},
-            {"AT89C55WD", "55", 20480, "AT89C55WD"},
-        };
-        for (const auto& c : chips) {
-            OpRig rig;
-            board::SimulatedBoard board(onChip(c.part));
-            rig.port.board = &board;
-            QVERIFY2(rig.ops.reset().ok() && rig.session.chip, c.part);
-            QCOMPARE(rig.panel.title, QString(c.code));
-            QCOMPARE(rig.session.deviceSize, c.size);
-            QCOMPARE(std::string(rig.session.chip->name), std::string(c.part));
-            QCOMPARE(std::string(rig.session.chip->control), std::string(c.button));
-        }
-    }
-
-    // READ tells the window each block's two rows as the block comes in.
-    void readRewritesEachBlocksRows()
-    {
-        OpRig rig;
-        board::SimulatedBoard board(onChip("11"));
-        rig.port.board = &board;
-        QVERIFY(rig.ops.read().ok());
-        std::vector<std::pair<int, int>> rows;
-        for (int row = 1; row < 64; row += 2)
-            rows.emplace_back(row, row + 1);
-        QVERIFY(rig.panel.rowsChanged == rows);
-    }
-
-    // The README's exit status of each result.
-    void exitCodes()
-    {
-        using R = link::Result;
-        for (const auto& [result, code] : {std::pair{R::Ok, 0}, {R::ChipFailed, 1}, {R::BadImage, 3}, {R::PortError, 4},
-                                           {R::NoAnswer, 5}, {R::BadReply, 5}, {R::HungUp, 5}, {R::NoChip, 6},
-                                           {R::WrongChip, 6}, {R::StoreError, 7}})
-            QCOMPARE(link::exitCode(result), code);
     }
 
     // A short block leaves holes in the grid on READ; a VERIFY against the same board must not
