@@ -69,7 +69,6 @@ private slots:
                                          "AT89C2051 in the socket, the job expects AT89S52", "erase: ok", true});
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
                                                    "AT89S51 in the socket", ""});
-        row("chip by code", {{"--chip", "AT89C2051"}, none, {"--chip", "21", "identify"}, 0, "identify: AT89C2051", ""});
         row("chip in any case", {{}, none, {"--chip=at89s52", "identify"}, 0, "identify: AT89S52", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
         row("usage: a hard link to a port", {{}, none, {"-p", "DIR/plain", "-p", "DIR/plain-link", "identify"}, 2, "are one device", ""});
