@@ -38,28 +38,21 @@ private slots:
         writeFile(files_.dir, "plain", {});
         writeFile(files_.dir, "other", {});
         QVERIFY(::link(qPrintable(files_.dir.filePath("plain")), qPrintable(files_.dir.filePath("plain-link"))) == 0);
-        qputenv("TZ", "XYZ-14"); // the programs started from here run 14 hours ahead of UTC
     }
 
-    // Each result's exit code and the CLI's words for it; link's tests judge the exchanges.
+    // Each result's exit code and the CLI's own words for it; link's tests judge the exchanges
+    // and the board's faults (a silent, hung-up or short-answering board: exit 5 below).
     void command_data()
     {
         QTest::addColumn<CommandCase>("c");
         const QStringList none;
         auto row = [](const char* name, CommandCase c) { QTest::newRow(name) << c; };
-        row("identify", {{}, none, {"identify"}, 0, "identify: AT89S52 (code 62, 8192 bytes)", ""});
-        row("identify, empty socket", {{"--chip", "none"}, none, {"identify"}, 6, "No chip", ""});
-        row("erase, board silent", {{"--silent-after", "S"}, none, {"erase"}, 5, "did not answer the erase", ""});
-        row("write, empty socket", {{"--chip", "none"}, none, {"write", "SMALL"}, 6, "No chip", "write: ok", true});
         row("blank after a write", {{}, {"write", "SMALL"}, {"blank"}, 1, "blank: the chip is not blank", ""});
         row("write over other data", {{}, {"write", "SMALL"}, {"write", "BIG"}, 1,
                                       "write: The board refused block 0000H (\"w\"): the chip may not be erased: run erase first, or use auto", ""});
         row("write after lock bit 1", {{}, {"lock", "1"}, {"write", "SMALL"}, 1, "refused the write (\"w\")", ""});
-        row("read, short block", {{"--short-block", "2"}, none, {"read", "DIR/short.hex"}, 5, "block at 0040H came back short", ""});
-        row("read, board hangs up", {{"--hang-up-after", "3"}, none, {"read", "DIR/hung.hex"}, 5, "hung up", ""});
         row("verify, chip differs", {{}, {"write", "SMALL"}, {"verify", "BIG"}, 1,
                                      "bytes differ, first at 0001H: file 0E, chip 08", ""});
-        row("lock", {{}, none, {"lock", "1,2,3"}, 0, "lock: ok, lock bits 1,2,3", ""});
         row("auto, every step", {{}, none, {"auto", "SMALL", "--steps", "lock,verify,write,blank,erase", "--lock", "1"},
                                  0, "blank: ok\nwrite: ok, 160 bytes written\nwrite: CRC-32 12E885CF, sum 4B70 over 0000H-009FH "
                                     "(160 bytes)\nverify: ok, 8192 bytes match\nverify: CRC-32 7154F0CD, sum 8C10 over 0000H-1FFFH "
@@ -67,7 +60,6 @@ private slots:
         row("auto, some steps, options after", {{}, none, {"auto", "SMALL", "--steps=lock,erase", "--lock", "3,1"}, 0,
                                                 "erase: ok\nlock: ok, lock bits 1,3", "write:"});
         row("auto stops at the failing step", {{"--silent-after", "W"}, none, {"auto", "SMALL"}, 5, "write:", "verify:"});
-        row("read", {{}, none, {"read", "DIR/read.hex"}, 0, "read: ok, 8192 bytes to", ""});
         row("image as long as the chip", {{"--chip", "AT89C2051"}, none, {"write", "FULL"}, 0, "write: ok, 2048 bytes written", ""});
         row("image a byte longer than the chip", {{"--chip", "AT89C2051"}, none, {"auto", "OVER"}, 3,
                                                   "The image runs to 0800H (2080 bytes), the AT89C2051 holds 2048 bytes", "erase:", true});
@@ -77,7 +69,6 @@ private slots:
                                          "AT89C2051 in the socket, the job expects AT89S52", "erase: ok", true});
         row("identify, another chip than --chip", {{"--chip", "AT89S51"}, none, {"--chip", "AT89S52", "identify"}, 6,
                                                    "AT89S51 in the socket", ""});
-        row("chip by code", {{"--chip", "AT89C2051"}, none, {"--chip", "21", "identify"}, 0, "identify: AT89C2051", ""});
         row("chip in any case", {{}, none, {"--chip=at89s52", "identify"}, 0, "identify: AT89S52", ""});
         row("usage: read on two boards", {{}, none, {"-p", "/dev/a", "-p", "/dev/b", "read", "DIR/x.hex"}, 2, "one board", ""});
         row("usage: a hard link to a port", {{}, none, {"-p", "DIR/plain", "-p", "DIR/plain-link", "identify"}, 2, "are one device", ""});
@@ -100,19 +91,17 @@ private slots:
             QCOMPARE(sentBytes(run.err), QStringList{"49"}); // "I"
     }
 
-    // The record and --json tell each step alike (the same fields, values and spelling), and
-    // the record adds when, where and which file; a failed verify lists every differing byte.
+    // The record and --json tell each step alike (the same fields, values and spelling), a
+    // failed read names its file, the record adds the file's checksum, and a failed verify
+    // lists every differing byte. (The record line's time and host: tst_station.)
     void recordAndJson()
     {
-        const auto a = startBoard(), b = startBoard(), empty = startBoard({"--chip", "none"}),
-                   small = startBoard({"--chip", "AT89C2051"}), cut = startBoard({"--short-block", "2"});
+        const auto a = startBoard(), b = startBoard(), cut = startBoard({"--short-block", "2"});
         const QString other = writeHex(files_.dir, "other.hex", 64, 3);
         const QList<QStringList> jobs{{"-p", pathOf(*a), "-p", pathOf(*b), "auto", "SMALL"},
                                       {"-p", pathOf(*a), "verify", other},
-                                      {"-p", pathOf(*empty), "write", "SMALL"},
-                                      {"-p", pathOf(*small), "auto", "OVER"},
                                       {"-p", pathOf(*cut), "read", "DIR/cut.hex"}};
-        const int exitCodes[] = {0, 1, 6, 3, 5};
+        const int exitCodes[] = {0, 1, 5};
         // The record has fields of its own; several boards' lines may reach the two in another order.
         const QStringList fields{"port", "step", "result", "exitCode", "chip", "chipCode", "file", "imageBytes",
                                  "imageCrc32", "differingBytes", "durationMs", "warning"};
@@ -123,7 +112,7 @@ private slots:
                 for (const QString& field : fields)
                     kept[field] = o[field];
                 lines << QJsonDocument(kept).toJson(QJsonDocument::Compact);
-                if (o["step"] == "read" && o["file"].isNull()) // a read that failed names its file too
+                if (o["step"] == "read" && o["file"].isNull())
                     lines << "read without a file";
             }
             lines.sort();
@@ -147,16 +136,10 @@ private slots:
         QVERIFY(smallFile.open(QIODevice::ReadOnly));
         const QByteArray sha = QCryptographicHash::hash(smallFile.readAll(), QCryptographicHash::Sha256).toHex();
         for (const QJsonObject& o : records[0]) {
-            QCOMPARE(o["result"].toString(), QString("ok"));
-            QVERIFY(!o["host"].toString().isEmpty());
-            // In UTC, whatever the machine's zone (set 14 hours ahead in initTestCase).
-            const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
-            QVERIFY2(time.isValid() && time.timeSpec() == Qt::UTC, qPrintable(o["time"].toString()));
-            QVERIFY2(std::abs(time.secsTo(QDateTime::currentDateTimeUtc())) < 600, qPrintable(o["time"].toString()));
             const QString step = o["step"].toString();
             const bool withFile = step == "write" || step == "verify";
             QCOMPARE(o["fileSha256"].toString(), withFile ? QString::fromLatin1(sha) : QString());
-            QCOMPARE(o["imageBytes"].toInt(), step == "write" ? 160 : step == "verify" ? 8192 : 0);
+            QCOMPARE(o["imageBytes"].toInt(), step == "write" ? 160 : withFile ? 8192 : 0);
         }
         const QByteArray chip = imageBytes(160, 7, 8192), file = imageBytes(64, 3, 8192);
         QJsonArray expected;

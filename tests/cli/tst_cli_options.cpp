@@ -45,6 +45,7 @@ private slots:
         row("lock bits without lock step", {{"auto", "f", "--lock", "1"}, "add lock to --steps"});
         row("empty step", {{"auto", "f", "--steps", "erase,,write"}, "--steps takes"});
         row("bad format", {{"--format", "srec", "write", "f"}, "hex or bin"});
+        row("timer of another adapter", {{"--simulate", "--adapter", "ch340", "--latency-ms", "1", "blank"}, "--adapter ftdi"});
         row("serial field past --chip", {{"--chip", "AT89C2051", "--serial-at", "0x7FF", "--serial-format", "be:2", "write", "f"},
                                          "does not fit in AT89C2051"});
         row("serial start past the format", {{"--serial-at", "0", "--serial-format", "bcd:1", "--serial-start", "100", "write", "f"},

@@ -23,12 +23,8 @@ private slots:
         QTest::newRow("empty socket") << QStringList{"--simulate=none", "--no-pace", "identify"} << 6 << QStringList{"No chip"};
         QTest::newRow("unknown chip") << QStringList{"--simulate=AT89X", "identify"} << 2
                                       << QStringList{"brindle-cli: --simulate=AT89X: no such chip."};
-        QTest::newRow("json names the board") << QStringList{"--simulate", "--no-pace", "--json", "identify"} << 0
-                                              << QStringList{"\"port\":\"simulated board\""};
         QTest::newRow("behind an FTDI adapter") << QStringList{"--simulate", "--adapter", "ftdi", "--latency-ms", "1", "blank"} << 0
                                                 << QStringList{"blank: ok"};
-        QTest::newRow("timer of another adapter") << QStringList{"--simulate", "--adapter", "ch340", "--latency-ms", "1", "blank"}
-                                                  << 2 << QStringList{"--adapter ftdi"};
     }
     void command()
     {

@@ -192,7 +192,7 @@ private slots:
     }
 
     // A line never starts on the tail of one torn before (by a program killed mid-line, or a
-    // version that left the tail).
+    // version that left the tail); it says when (in UTC, whatever the zone) and where.
     void lineAfterATornOneStartsAfresh()
     {
         QTemporaryDir dir;
@@ -207,7 +207,11 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray line = file.readAll().mid(8);
         QVERIFY2(line.startsWith("\n{") && line.endsWith("}\n"), line.constData());
-        QCOMPARE(QJsonDocument::fromJson(line.trimmed()).object()["program"].toString(), QString("brindle-test"));
+        const QJsonObject o = QJsonDocument::fromJson(line.trimmed()).object();
+        QCOMPARE(o["program"].toString(), QString("brindle-test"));
+        QVERIFY(!o["host"].toString().isEmpty());
+        const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(time.timeSpec() == Qt::UTC && std::abs(time.secsTo(QDateTime::currentDateTimeUtc())) < 600, line.constData());
     }
 };
 
