@@ -17,24 +17,59 @@
 
 namespace brindle::link::test {
 
-// What the operator meets, and the port's closes, in order, one string each; an expected one
-// that ends in "*" matches by its opening (a box's advice may vary). The port's device name
-// reads "DEV".
-using Events = QStringList;
-inline QString logged(const std::string& line) { return "log " + QString::fromStdString(line); }
-inline QString boxed(Icon icon, const std::string& title, const std::string& text)
+// What the operator meets, and the port's closes, in order. An expected box may match by its
+// text's opening (its advice may vary). The port's device name reads "DEV".
+struct Event {
+    enum class Kind { Log, Box, Beep, Marks, Close };
+    Kind kind;
+    QString text;                // a log line, a box's text, the count of marked cells
+    Icon icon = Icon::Critical;  // boxes only
+    QString title;               // boxes only
+    bool opening = false;        // expected only: the text is the seen text's opening
+
+    bool operator==(const Event& o) const { return kind == o.kind && text == o.text && icon == o.icon && title == o.title; }
+    bool matches(const Event& seen) const
+    {
+        return kind == seen.kind && icon == seen.icon && title == seen.title
+               && (opening ? seen.text.startsWith(text) : seen.text == text);
+    }
+};
+using Events = QList<Event>;
+inline Event logged(const std::string& line) { return {Event::Kind::Log, QString::fromStdString(line)}; }
+inline Event boxed(Icon icon, const std::string& title, const std::string& text)
 {
-    return QString(icon == Icon::Critical ? "X[" : "![") + QString::fromStdString(title) + "] " + QString::fromStdString(text);
+    return {Event::Kind::Box, QString::fromStdString(text), icon, QString::fromStdString(title)};
 }
-inline QString box(Icon icon, const std::string& title, const std::string& text) { return boxed(icon, title, text) + "*"; }
-inline QString marks(int count) { return "marks " + QString::number(count); }
-inline const QString beeped = "beep", closed = "]";
+inline Event box(Icon icon, const std::string& title, const std::string& text)
+{
+    Event e = boxed(icon, title, text);
+    e.opening = true;
+    return e;
+}
+inline Event marks(int count) { return {Event::Kind::Marks, QString::number(count)}; }
+inline const Event beeped{Event::Kind::Beep}, closed{Event::Kind::Close};
+
+// Events as a failure message shows them.
+inline QByteArray shown(const Events& events)
+{
+    QStringList parts;
+    for (const Event& e : events) {
+        switch (e.kind) {
+        case Event::Kind::Log: parts << "log " + e.text; break;
+        case Event::Kind::Box: parts << (e.icon == Icon::Critical ? "X[" : "![") + e.title + "] " + e.text; break;
+        case Event::Kind::Beep: parts << "beep"; break;
+        case Event::Kind::Marks: parts << "marks " + e.text; break;
+        case Event::Kind::Close: parts << "]"; break;
+        }
+    }
+    return parts.join('|').toLocal8Bit();
+}
 
 inline bool matchAll(const Events& expected, const Events& seen)
 {
     bool same = expected.size() == seen.size();
     for (int i = 0; same && i < seen.size(); ++i)
-        same = expected[i].endsWith('*') ? seen[i].startsWith(expected[i].chopped(1)) : seen[i] == expected[i];
+        same = expected[i].matches(seen[i]);
     return same;
 }
 
@@ -49,7 +84,11 @@ public:
     void cellsChanged(int first, int last) override { rowsChanged.emplace_back(first, last); }
     void markMismatches(const std::vector<CellMismatch>& cells) override { add(marks(int(cells.size()))); }
     void idle() override { ++idles; }
-    void add(const QString& event) { events << plain(event); }
+    void add(Event event)
+    {
+        event.text = plain(event.text), event.title = plain(event.title);
+        events << event;
+    }
     QString plain(QString text) const { return device.isEmpty() ? text : text.replace(device, "DEV"); }
 
     Events events;

@@ -123,8 +123,8 @@ private slots:
         QVERIFY(holder.waitForFinished(10000));
         QCOMPARE(result, link::Result::PortError);
         QVERIFY2(matchAll({box(link::Icon::Critical, "PORT", "Cannot open COM1 (DEV): ")}, rig.panel.events)
-                     && rig.panel.events[0].contains("Close the other program"),
-                 qPrintable(rig.panel.events.join('|')));
+                     && rig.panel.events[0].text.contains("Close the other program"),
+                 shown(rig.panel.events).constData());
     }
 
     // A bench run traced (a 700 ms erase, then a WRITE whose first block fails), then the board
@@ -172,7 +172,7 @@ private slots:
         clock.start();
         run(replayed);
         QCOMPARE_GE(clock.elapsed(), 650);
-        QCOMPARE(replayed.panel.events, recorded.panel.events);
+        QVERIFY2(replayed.panel.events == recorded.panel.events, shown(replayed.panel.events).constData());
         QCOMPARE(replayed.panel.title, QString("w"));
         QTRY_VERIFY2_WITH_TIMEOUT(told() == QString("replay: all %1 exchanges of the trace answered").arg(trace.exchanges.size()),
                                   qPrintable("the replay's end notice; told: " + told()), 5000);
