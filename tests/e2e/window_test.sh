@@ -44,6 +44,17 @@ answer_dialog() { # path typed into the file dialog
     keys_until_closed "$dlg" "the file dialog" type_path "$dlg" "$1"
 }
 answer_box() { keys_until_closed "$1" "the box $2" xdotool key Return; } # window what
+# A click that lands while the window finishes its last action is dropped: clicked again, at
+# most 10 times, until the window it opens shows; prints that window's id.
+click_for_window() { # button regex
+    local -n at=$1
+    local _
+    for _ in $(seq 10); do
+        click "$win" "${at[@]}"
+        wait_window "$2" 3 && return 0
+    done
+    return 1
+}
 
 start_app app.log --simulate=AT89C2051 --no-pace
 
@@ -56,20 +67,14 @@ wait_title "$win" "blink\.hex -  159 Bytes \(A0H\)$" 10
 click "$win" "${auto[@]}"
 wait_title "$win" "^W$" 60
 
-# BLANK on a programmed chip: the board answers "n" and a box asks for OK. A click while AUTO
-# finishes is dropped: clicked again until the box shows.
-box=
-for _ in $(seq 10); do
-    click "$win" "${blank[@]}"
-    box=$(wait_window "^BLANK CHECK$" 3) && break
-done
-[ -n "$box" ] || fail "no BLANK CHECK box within 10 clicks of BLANK"
+# BLANK on a programmed chip: the board answers "n" and a box asks for OK.
+box=$(click_for_window blank "^BLANK CHECK$") || fail "no BLANK CHECK box within 10 clicks of BLANK"
 answer_box "$box" "BLANK CHECK"
 wait_title "$win" "^n$" 10
 
 # SAVE what the grid shows (READ and VERIFY themselves: tst_workflow).
-click "$win" "${save[@]}"
-answer_dialog "$work/saved.hex"
+dlg=$(click_for_window save "^Select HEX File$") || fail "no file dialog within 10 clicks of SAVE"
+keys_until_closed "$dlg" "the file dialog" type_path "$dlg" "$work/saved.hex"
 wait_title "$win" "saved\.hex$" 10
 screenshot "$artefacts/window.png"
 
